@@ -1,0 +1,87 @@
+#include "control/com_errcmn_tp18.hpp"
+
+#include <charconv>
+
+#include "control/channel_numbers.hpp"
+#include "control/run.hpp"
+
+namespace qx {
+
+namespace {
+
+struct CatalogueEntry {
+  int number;
+  std::string_view text;
+};
+
+// The error catalogue: every number that has a message, with its text as the
+// list file shows it (leading blank, spacing and file-kind words included).
+constexpr CatalogueEntry catalogue[] = {
+    {999, " **** COVER PAGE OUTPUT ERROR  OF LIST FILE ****"},
+    {1000, " **** INPUT DATA FILE OPEN ERROR ****"},
+    {1001, " **** TP18 FILE OPEN ERROR ****"},
+    {1002, " **** TP19 FILE OPEN ERROR ****"},
+    {1003, " **** _QX2D.TP18 FILE OPEN ERROR ****"},
+    {1004, " **** _QX2D.TP19 FILE OPEN ERROR ****"},
+    {1005, " **** _QXSH.TP18 FILE OPEN ERROR ****"},
+    {1006, " **** _QXSH.TP19 FILE OPEN ERROR ****"},
+    {1007, " **** TP1819 FILE READ ERROR ****"},
+    {1008, " **** _QX2D._QX2H.TP1819 FILE WRITE ERROR ****"},
+    {1009, " **** TP18.txt FILE OPEN ERROR ****"},
+    {1010, " **** TP19.txt FILE OPEN ERROR ****"},
+    {1011, " **** _QX2D.TP18.txt FILE OPEN ERROR ****"},
+    {1012, " **** _QX2D.TP19.txt FILE OPEN ERROR ****"},
+    {1013, " **** _QXSH.TP18.txt FILE OPEN ERROR ****"},
+    {1014, " **** _QXSH.TP19.txt FILE OPEN ERROR ****"},
+    {1015, " **** _QX2D._QX2H.TP19 FILE WRITE ERROR ****"},
+    {1016, " **** INPUT DATA FILE READ ERROR ****"},
+};
+
+constexpr std::size_t line_length = 256;
+
+std::string_view trim_right(std::string_view s) {
+  std::size_t n = s.find_last_not_of(' ');
+  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
+}
+
+// Writes one line holding exactly the characters up to the last non-blank.
+void write_list_line(Run& run, std::string_view line) {
+  static const Layout whole("(A)");
+  run.ch.write_text(unit::lst, whole, {out_text(trim_right(line))});
+}
+
+}  // namespace
+
+std::string_view error_message(int iecode) {
+  for (const auto& e : catalogue)
+    if (e.number == iecode) return e.text;
+  return {};
+}
+
+void errcmn_set(Run& run, int iecode, std::string_view saddmsg) {
+  std::string& line1 = run.err.cmerr[0];
+  std::string& line2 = run.err.cmerr[1];
+
+  std::string_view message = error_message(iecode);
+  if (message.empty()) {
+    line1 = "  **** ERROR NO.UNKNOWN";
+  } else {
+    // (A16,I5,A): the number right-justified in columns 17 to 21.
+    char digits[16];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, iecode);
+    std::string_view number(digits, static_cast<std::size_t>(end - digits));
+    line1 = "  **** ERROR NO.";
+    line1.append(5 - number.size(), ' ');
+    line1 += number;
+    line1 += message;
+  }
+  line1.resize(line_length, ' ');
+
+  line2.assign(trim_right(saddmsg).substr(0, line_length));
+  line2.resize(line_length, ' ');
+
+  write_list_line(run, line1);
+  if (!trim_right(line2).empty()) write_list_line(run, line2);
+}
+
+}  // namespace qx

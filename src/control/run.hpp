@@ -1,0 +1,32 @@
+// Everything a run shares: the model store, the error module, the channel
+// table and the terminal. One Run is made by the driver and handed to every
+// phase, so that tests can make a fresh one.
+#pragma once
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "control/com_errcmn_tp18.hpp"
+#include "io/channels.hpp"
+#include "model/com_val_tp18.hpp"
+
+namespace qx {
+
+struct Terminal {
+  std::istream& in;
+  std::ostream& out;
+};
+
+struct Run {
+  explicit Run(Terminal t = {std::cin, std::cout}, std::vector<std::string> arguments = {})
+      : term(t), args(std::move(arguments)) {}
+
+  ComValTp18 val;             // COM_VAL_TP18
+  ComErrcmnTp18 err;          // COM_ERRCMN_TP18
+  Channels ch;                // the open files of the run
+  Terminal term;              // dialogue and end message
+  std::vector<std::string> args;  // command-line arguments after the program name
+};
+
+}  // namespace qx

@@ -1,0 +1,20 @@
+// Byte order of binary record files and the swaps between it and the host.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace qx {
+
+enum class ByteOrder : std::uint8_t { little, big };
+
+inline constexpr ByteOrder host_order = ByteOrder::little;  // x86-64
+
+inline std::uint32_t swap4(std::uint32_t v) { return __builtin_bswap32(v); }
+inline std::uint64_t swap8(std::uint64_t v) { return __builtin_bswap64(v); }
+
+// Reverses every 4-byte (or 8-byte) element of a buffer in place.
+void swap_words4(void* data, std::size_t count);
+void swap_words8(void* data, std::size_t count);
+
+}  // namespace qx

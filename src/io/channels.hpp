@@ -1,0 +1,81 @@
+// The channel table: small integer numbers that name the open files of a run.
+// Every routine opens, reads, writes and closes its files through it, and
+// every operation returns a status number (io/status.hpp).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "io/byte_order.hpp"
+#include "io/item.hpp"
+#include "io/layout.hpp"
+#include "io/record_reader.hpp"
+#include "io/record_writer.hpp"
+#include "io/text_file.hpp"
+
+namespace qx {
+
+enum class ChannelKind : std::uint8_t { closed, binary_read, binary_write, text_read, text_write };
+
+class Channels {
+ public:
+  static constexpr int max_unit = 99;
+
+  Channels() = default;
+  Channels(const Channels&) = delete;
+  Channels& operator=(const Channels&) = delete;
+  ~Channels();  // closes and keeps every open file
+
+  // Opens return 0, 9 (permission denied), 29 (not found) or 30 (other
+  // failure, a directory included). A channel already open is closed first.
+  int open_binary_read(int unit, std::string_view name, ByteOrder order);
+  // Not emptied at open: replaced when the first record is written.
+  int open_binary_write(int unit, std::string_view name, ByteOrder order);
+  int open_text_read(int unit, std::string_view name);
+  // Not emptied at open: replaced when the first line is written.
+  int open_text_write(int unit, std::string_view name);
+  // Closes, keeping or deleting the file. 38 when buffered output was lost.
+  int close(int unit, bool keep = true);
+  void close_all();
+  ChannelKind kind(int unit) const;
+  bool is_open(int unit) const { return kind(unit) != ChannelKind::closed; }
+  const std::string& name(int unit) const;
+
+  // Binary records.
+  int write_record(int unit, std::span<const OutItem> items);
+  int write_record(int unit, std::initializer_list<OutItem> items) {
+    return write_record(unit, std::span(items.begin(), items.size()));
+  }
+  int read_record(int unit, std::span<const InItem> items);
+  int read_record(int unit, std::initializer_list<InItem> items) {
+    return read_record(unit, std::span(items.begin(), items.size()));
+  }
+  int skip_record(int unit);
+  int peek_record_length(int unit, std::uint32_t& payload_bytes);
+
+  // Text lines through a layout.
+  int write_text(int unit, const Layout& layout, std::span<const OutItem> items);
+  int write_text(int unit, const Layout& layout, std::initializer_list<OutItem> items) {
+    return write_text(unit, layout, std::span(items.begin(), items.size()));
+  }
+  int read_text(int unit, const Layout& layout, std::span<const InItem> items);
+  int read_text(int unit, const Layout& layout, std::initializer_list<InItem> items) {
+    return read_text(unit, layout, std::span(items.begin(), items.size()));
+  }
+  // One raw input line (without its line feed), for readers that classify a
+  // line before picking it apart.
+  int read_line(int unit, std::string_view& line);
+
+  int backspace(int unit);
+  int rewind(int unit);
+
+ private:
+  struct Channel;
+  std::array<std::unique_ptr<Channel>, max_unit + 1> table_{};
+};
+
+}  // namespace qx

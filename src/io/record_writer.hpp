@@ -1,0 +1,43 @@
+// Sequential writer of a binary record file in a chosen byte order. The file
+// is not emptied at open: it is replaced when its first record is written, so
+// a run that writes nothing to it leaves it as it was. Buffered; a failed
+// write is remembered and every later write and the close return 38.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "io/byte_order.hpp"
+#include "io/item.hpp"
+
+namespace qx {
+
+class RecordWriter {
+ public:
+  RecordWriter() = default;
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+  ~RecordWriter();
+
+  int open(const std::string& path, ByteOrder order);
+  // Flushes and closes; 38 when buffered records could not be written.
+  int close();
+  bool is_open() const { return fd_ >= 0; }
+
+  // Writes one record holding the items in order.
+  int write(std::span<const OutItem> items);
+  int write(std::initializer_list<OutItem> items) { return write(std::span(items.begin(), items.size())); }
+  int flush();
+
+ private:
+  int fd_ = -1;
+  ByteOrder order_ = ByteOrder::little;
+  std::vector<unsigned char> buf_;
+  std::size_t len_ = 0;
+  bool replaced_ = false;  // the old contents were dropped at the first write
+  int failed_ = 0;         // sticky status of the first failed write
+};
+
+}  // namespace qx

@@ -1,0 +1,62 @@
+// Sequential text files of lines ended by a line feed: a buffered writer that
+// remembers its first failure, and a line reader that can go back one line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "io/layout.hpp"
+
+namespace qx {
+
+class TextWriter final : public TextSink {
+ public:
+  TextWriter() = default;
+  TextWriter(const TextWriter&) = delete;
+  TextWriter& operator=(const TextWriter&) = delete;
+  ~TextWriter();
+
+  int open(const std::string& path);
+  int close();  // flushes; 38 when text could not be written
+  bool is_open() const { return fd_ >= 0; }
+  int put(std::string_view text) override;  // 0, or 38 once any write failed
+  int flush();
+
+ private:
+  int fd_ = -1;
+  std::string buf_;
+  bool replaced_ = false;
+  int failed_ = 0;
+};
+
+class TextReader final : public LineSource {
+ public:
+  TextReader() = default;
+  TextReader(const TextReader&) = delete;
+  TextReader& operator=(const TextReader&) = delete;
+  ~TextReader();
+
+  // Lines longer than this are cut: no layout of the system reads that far,
+  // and a file of one endless line must not fill the memory.
+  static constexpr std::size_t max_line = 4096;
+
+  int open(const std::string& path);
+  int close();
+  bool is_open() const { return fd_ >= 0; }
+  int next_line(std::string_view& line) override;  // 0, -1 at end of file, 39 on a read error
+  int backspace();  // the next read returns the line last read again
+  int rewind();
+
+ private:
+  int fd_ = -1;
+  std::vector<char> buf_;
+  std::size_t pos_ = 0, len_ = 0;
+  std::string line_;
+  bool reread_ = false;
+  bool have_line_ = false;
+  bool eof_ = false;
+};
+
+}  // namespace qx
