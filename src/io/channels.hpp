@@ -25,7 +25,7 @@ class Channels {
  public:
   static constexpr int max_unit = 99;
 
-  Channels() = default;
+  Channels();
   Channels(const Channels&) = delete;
   Channels& operator=(const Channels&) = delete;
   ~Channels();  // closes and keeps every open file
@@ -75,6 +75,10 @@ class Channels {
 
  private:
   struct Channel;
+  Channel* find(int unit, ChannelKind kind) const;
+  template <typename Open>
+  int open_channel(int unit, std::string_view name, ChannelKind kind, Open open);
+
   std::array<std::unique_ptr<Channel>, max_unit + 1> table_{};
 };
 

@@ -69,6 +69,9 @@ inline int write_layout(const Layout& layout, std::initializer_list<OutItem> ite
 }
 // Appends the lines (each ended by '\n') to a string.
 int write_layout(const Layout& layout, std::span<const OutItem> items, std::string& out);
+inline int write_layout(const Layout& layout, std::initializer_list<OutItem> items, std::string& out) {
+  return write_layout(layout, std::span(items.begin(), items.size()), out);
+}
 // Writes into a text variable of `length` characters, as one line padded with
 // blanks; 66 (and the line cut to the length) when it does not fit.
 int write_internal(const Layout& layout, std::span<const OutItem> items, std::string& var, std::size_t length);

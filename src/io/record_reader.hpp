@@ -44,15 +44,20 @@ class RecordReader {
   std::uint64_t offset() const;
 
  private:
-  // implementation detail, owned by record_reader.cpp
+  long long read_at(std::uint64_t off, void* dst, std::size_t n);
+  long long get(void* dst, std::size_t n);
+  void set_offset(std::uint64_t off);
+  std::int64_t decode_marker(const unsigned char* bytes) const;
+
   int fd_ = -1;
   ByteOrder order_ = ByteOrder::little;
   std::vector<unsigned char> buf_;
   std::uint64_t buf_start_ = 0;  // file offset of buf_[0]
   std::size_t pos_ = 0;          // read index into buf_
   std::size_t len_ = 0;          // valid bytes in buf_
-  std::uint64_t file_size_ = 0;
+  std::uint64_t file_size_ = 0;  // regular files only
   bool seekable_ = false;
+  std::int64_t last_start_ = -1;  // offset of the record last read, for going back
 };
 
 }  // namespace qx

@@ -32,7 +32,10 @@ class RecordWriter {
   int flush();
 
  private:
+  void append(const void* data, std::size_t bytes, std::size_t element_bytes);
+
   int fd_ = -1;
+  bool regular_ = false;
   ByteOrder order_ = ByteOrder::little;
   std::vector<unsigned char> buf_;
   std::size_t len_ = 0;

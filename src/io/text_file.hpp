@@ -26,6 +26,7 @@ class TextWriter final : public TextSink {
 
  private:
   int fd_ = -1;
+  bool regular_ = false;
   std::string buf_;
   bool replaced_ = false;
   int failed_ = 0;
@@ -50,6 +51,8 @@ class TextReader final : public LineSource {
   int rewind();
 
  private:
+  int fill();
+
   int fd_ = -1;
   std::vector<char> buf_;
   std::size_t pos_ = 0, len_ = 0;

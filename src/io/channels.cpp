@@ -1,0 +1,148 @@
+#include "io/channels.hpp"
+
+#include <unistd.h>
+
+#include "io/status.hpp"
+
+namespace qx {
+
+struct Channels::Channel {
+  ChannelKind kind = ChannelKind::closed;
+  std::string name;
+  RecordReader records_in;
+  RecordWriter records_out;
+  TextReader text_in;
+  TextWriter text_out;
+};
+
+namespace {
+
+std::string trimmed(std::string_view name) {
+  std::size_t n = name.find_last_not_of(' ');
+  return std::string(n == std::string_view::npos ? std::string_view{} : name.substr(0, n + 1));
+}
+
+bool valid_unit(int unit) { return unit >= 0 && unit <= Channels::max_unit; }
+
+}  // namespace
+
+Channels::Channels() = default;
+Channels::~Channels() { close_all(); }
+
+Channels::Channel* Channels::find(int unit, ChannelKind kind) const {
+  if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return nullptr;
+  Channel* c = table_[static_cast<std::size_t>(unit)].get();
+  return c->kind == kind ? c : nullptr;
+}
+
+template <typename Open>
+int Channels::open_channel(int unit, std::string_view name, ChannelKind kind, Open open) {
+  if (!valid_unit(unit)) return iostat::open_failed;
+  close(unit);
+  auto c = std::make_unique<Channel>();
+  c->name = trimmed(name);
+  int st = open(*c);
+  if (st != iostat::ok) return st;
+  c->kind = kind;
+  table_[static_cast<std::size_t>(unit)] = std::move(c);
+  return iostat::ok;
+}
+
+int Channels::open_binary_read(int unit, std::string_view name, ByteOrder order) {
+  return open_channel(unit, name, ChannelKind::binary_read,
+                      [&](Channel& c) { return c.records_in.open(c.name, order); });
+}
+
+int Channels::open_binary_write(int unit, std::string_view name, ByteOrder order) {
+  return open_channel(unit, name, ChannelKind::binary_write,
+                      [&](Channel& c) { return c.records_out.open(c.name, order); });
+}
+
+int Channels::open_text_read(int unit, std::string_view name) {
+  return open_channel(unit, name, ChannelKind::text_read, [&](Channel& c) { return c.text_in.open(c.name); });
+}
+
+int Channels::open_text_write(int unit, std::string_view name) {
+  return open_channel(unit, name, ChannelKind::text_write, [&](Channel& c) { return c.text_out.open(c.name); });
+}
+
+int Channels::close(int unit, bool keep) {
+  if (!valid_unit(unit)) return iostat::ok;
+  auto& slot = table_[static_cast<std::size_t>(unit)];
+  if (!slot) return iostat::ok;
+  int st = iostat::ok;
+  switch (slot->kind) {
+    case ChannelKind::binary_read: st = slot->records_in.close(); break;
+    case ChannelKind::binary_write: st = slot->records_out.close(); break;
+    case ChannelKind::text_read: st = slot->text_in.close(); break;
+    case ChannelKind::text_write: st = slot->text_out.close(); break;
+    case ChannelKind::closed: break;
+  }
+  if (!keep && ::unlink(slot->name.c_str()) != 0 && st == iostat::ok) st = iostat::open_failed;
+  slot.reset();
+  return st;
+}
+
+void Channels::close_all() {
+  for (int unit = 0; unit <= max_unit; ++unit) close(unit);
+}
+
+ChannelKind Channels::kind(int unit) const {
+  if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return ChannelKind::closed;
+  return table_[static_cast<std::size_t>(unit)]->kind;
+}
+
+const std::string& Channels::name(int unit) const {
+  static const std::string none;
+  if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return none;
+  return table_[static_cast<std::size_t>(unit)]->name;
+}
+
+int Channels::write_record(int unit, std::span<const OutItem> items) {
+  Channel* c = find(unit, ChannelKind::binary_write);
+  return c ? c->records_out.write(items) : iostat::write_failed;
+}
+
+int Channels::read_record(int unit, std::span<const InItem> items) {
+  Channel* c = find(unit, ChannelKind::binary_read);
+  return c ? c->records_in.read(items) : iostat::read_failed;
+}
+
+int Channels::skip_record(int unit) {
+  Channel* c = find(unit, ChannelKind::binary_read);
+  return c ? c->records_in.skip() : iostat::read_failed;
+}
+
+int Channels::peek_record_length(int unit, std::uint32_t& payload_bytes) {
+  Channel* c = find(unit, ChannelKind::binary_read);
+  return c ? c->records_in.peek_length(payload_bytes) : iostat::read_failed;
+}
+
+int Channels::write_text(int unit, const Layout& layout, std::span<const OutItem> items) {
+  Channel* c = find(unit, ChannelKind::text_write);
+  return c ? write_layout(layout, items, c->text_out) : iostat::write_failed;
+}
+
+int Channels::read_text(int unit, const Layout& layout, std::span<const InItem> items) {
+  Channel* c = find(unit, ChannelKind::text_read);
+  return c ? read_layout(layout, items, c->text_in) : iostat::read_failed;
+}
+
+int Channels::read_line(int unit, std::string_view& line) {
+  Channel* c = find(unit, ChannelKind::text_read);
+  return c ? c->text_in.next_line(line) : iostat::read_failed;
+}
+
+int Channels::backspace(int unit) {
+  if (Channel* c = find(unit, ChannelKind::binary_read)) return c->records_in.backspace();
+  if (Channel* c = find(unit, ChannelKind::text_read)) return c->text_in.backspace();
+  return iostat::backspace_failed;
+}
+
+int Channels::rewind(int unit) {
+  if (Channel* c = find(unit, ChannelKind::binary_read)) return c->records_in.rewind();
+  if (Channel* c = find(unit, ChannelKind::text_read)) return c->text_in.rewind();
+  return iostat::rewind_failed;
+}
+
+}  // namespace qx

@@ -1,0 +1,231 @@
+#include "io/record_reader.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "io/status.hpp"
+
+namespace qx {
+
+namespace {
+
+constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
+
+std::size_t element_bytes(ItemType t) {
+  switch (t) {
+    case ItemType::int4:
+    case ItemType::real4: return 4;
+    case ItemType::real8: return 8;
+    case ItemType::text: return 1;
+  }
+  return 1;
+}
+
+}  // namespace
+
+RecordReader::~RecordReader() { close(); }
+
+int RecordReader::open(const std::string& path, ByteOrder order) {
+  close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return iostat::from_open_errno(errno);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return iostat::open_failed;
+  }
+  fd_ = fd;
+  order_ = order;
+  seekable_ = S_ISREG(st.st_mode);
+  file_size_ = seekable_ ? static_cast<std::uint64_t>(st.st_size) : 0;
+  buf_.assign(buffer_bytes, 0);
+  buf_start_ = 0;
+  pos_ = len_ = 0;
+  last_start_ = -1;
+  return iostat::ok;
+}
+
+int RecordReader::close() {
+  if (fd_ < 0) return iostat::ok;
+  ::close(fd_);
+  fd_ = -1;
+  buf_.clear();
+  buf_.shrink_to_fit();
+  return iostat::ok;
+}
+
+std::uint64_t RecordReader::offset() const { return buf_start_ + pos_; }
+
+void RecordReader::set_offset(std::uint64_t off) {
+  if (off >= buf_start_ && off <= buf_start_ + len_) {
+    pos_ = static_cast<std::size_t>(off - buf_start_);
+  } else {
+    buf_start_ = off;
+    pos_ = len_ = 0;
+  }
+}
+
+// Reads with pread at `off`, retrying partial reads; -1 on an I/O error.
+long long RecordReader::read_at(std::uint64_t off, void* dst, std::size_t n) {
+  auto* p = static_cast<unsigned char*>(dst);
+  std::size_t got = 0;
+  while (got < n) {
+    ssize_t r = ::pread(fd_, p + got, std::min<std::size_t>(n - got, std::size_t{1} << 30),
+                        static_cast<off_t>(off + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<long long>(got);
+}
+
+// Copies up to n bytes from the current position into dst, or passes over
+// them when dst is null; returns the bytes taken (fewer at the end of the
+// file) or -1 on an I/O error.
+long long RecordReader::get(void* dst, std::size_t n) {
+  auto* p = static_cast<unsigned char*>(dst);
+  std::size_t done = 0;
+  while (done < n) {
+    if (pos_ < len_) {
+      std::size_t take = std::min(n - done, len_ - pos_);
+      if (p) std::memcpy(p + done, buf_.data() + pos_, take);
+      pos_ += take;
+      done += take;
+      continue;
+    }
+    const std::uint64_t here = offset();
+    if (!p && seekable_) {
+      // Passing over: move without reading, never beyond the end.
+      std::uint64_t room = file_size_ > here ? file_size_ - here : 0;
+      std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(room, n - done));
+      set_offset(here + take);
+      done += take;
+      break;
+    }
+    if (p && n - done >= buf_.size()) {
+      // Large items go straight from the file into their destination.
+      long long r = read_at(here, p + done, n - done);
+      if (r < 0) return -1;
+      buf_start_ = here + static_cast<std::uint64_t>(r);
+      pos_ = len_ = 0;
+      done += static_cast<std::size_t>(r);
+      break;
+    }
+    long long r = read_at(here, buf_.data(), buf_.size());
+    if (r < 0) return -1;
+    buf_start_ = here;
+    pos_ = 0;
+    len_ = static_cast<std::size_t>(r);
+    if (len_ == 0) break;
+  }
+  return static_cast<long long>(done);
+}
+
+std::int64_t RecordReader::decode_marker(const unsigned char* b) const {
+  std::uint32_t v;
+  std::memcpy(&v, b, 4);
+  if (order_ != host_order) v = swap4(v);
+  return static_cast<std::int32_t>(v);
+}
+
+int RecordReader::read(std::span<const InItem> items) {
+  if (fd_ < 0) return iostat::read_failed;
+  const std::uint64_t start = offset();
+  unsigned char mark[4];
+  long long got = get(mark, 4);
+  if (got < 0) return iostat::read_failed;
+  if (got == 0) return iostat::end_of_file;
+  if (got < 4) return iostat::read_failed;
+  const std::int64_t length = decode_marker(mark);
+  if (length < 0) return iostat::read_failed;
+  if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
+
+  std::uint64_t remaining = static_cast<std::uint64_t>(length);
+  int status = iostat::ok;
+  for (const InItem& item : items) {
+    const std::size_t esize = element_bytes(item.type);
+    const std::size_t want = item_bytes(item);
+    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, remaining));
+    take -= take % esize;
+    got = get(item.data, take);
+    if (got < 0 || static_cast<std::size_t>(got) < take) return iostat::read_failed;
+    if (order_ != host_order) {
+      if (esize == 4) swap_words4(item.data, take / 4);
+      if (esize == 8) swap_words8(item.data, take / 8);
+    }
+    remaining -= take;
+    if (take < want) {
+      status = iostat::short_record;
+      break;
+    }
+  }
+  if (remaining > 0) {
+    got = get(nullptr, static_cast<std::size_t>(remaining));
+    if (got < 0 || static_cast<std::uint64_t>(got) < remaining) return iostat::read_failed;
+  }
+  got = get(mark, 4);
+  if (got != 4 || decode_marker(mark) != length) return iostat::read_failed;
+  last_start_ = static_cast<std::int64_t>(start);
+  return status;
+}
+
+int RecordReader::peek_length(std::uint32_t& payload_bytes) {
+  if (fd_ < 0) return iostat::read_failed;
+  const std::uint64_t start = offset();
+  unsigned char mark[4];
+  long long got = get(mark, 4);
+  set_offset(start);
+  if (got < 0) return iostat::read_failed;
+  if (got == 0) return iostat::end_of_file;
+  if (got < 4) return iostat::read_failed;
+  const std::int64_t length = decode_marker(mark);
+  if (length < 0) return iostat::read_failed;
+  if (seekable_) {
+    // The record must be wholly in the file, its trailing marker included.
+    if (start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
+    if (read_at(start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
+      return iostat::read_failed;
+  }
+  payload_bytes = static_cast<std::uint32_t>(length);
+  return iostat::ok;
+}
+
+int RecordReader::backspace() {
+  if (fd_ < 0) return iostat::backspace_failed;
+  if (last_start_ >= 0) {
+    set_offset(static_cast<std::uint64_t>(last_start_));
+    last_start_ = -1;
+    return iostat::ok;
+  }
+  // No record read since the last move: step back over the record that ends
+  // here by its trailing marker.
+  const std::uint64_t here = offset();
+  if (here == 0) return iostat::ok;
+  if (here < 8) return iostat::backspace_failed;
+  unsigned char mark[4];
+  if (read_at(here - 4, mark, 4) != 4) return iostat::backspace_failed;
+  const std::int64_t length = decode_marker(mark);
+  if (length < 0 || static_cast<std::uint64_t>(length) + 8 > here) return iostat::backspace_failed;
+  const std::uint64_t start = here - 8 - static_cast<std::uint64_t>(length);
+  if (read_at(start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
+  set_offset(start);
+  return iostat::ok;
+}
+
+int RecordReader::rewind() {
+  if (fd_ < 0) return iostat::rewind_failed;
+  set_offset(0);
+  last_start_ = -1;
+  return iostat::ok;
+}
+
+}  // namespace qx

@@ -1,0 +1,107 @@
+#include "io/record_writer.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "io/status.hpp"
+#include "io/write_all.hpp"
+
+namespace qx {
+
+namespace {
+constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
+}
+
+RecordWriter::~RecordWriter() { close(); }
+
+int RecordWriter::open(const std::string& path, ByteOrder order) {
+  close();
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return iostat::from_open_errno(errno);
+  struct stat st {};
+  fstat(fd, &st);
+  fd_ = fd;
+  regular_ = S_ISREG(st.st_mode);
+  order_ = order;
+  buf_.assign(buffer_bytes, 0);
+  len_ = 0;
+  replaced_ = false;
+  failed_ = iostat::ok;
+  return iostat::ok;
+}
+
+int RecordWriter::close() {
+  if (fd_ < 0) return iostat::ok;
+  flush();
+  if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
+  fd_ = -1;
+  buf_.clear();
+  buf_.shrink_to_fit();
+  return failed_;
+}
+
+int RecordWriter::flush() {
+  if (fd_ < 0) return iostat::write_failed;
+  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) failed_ = iostat::write_failed;
+  len_ = 0;
+  return failed_;
+}
+
+// Appends bytes to the buffer, swapping every element of esize bytes when
+// the file's byte order is not the host's.
+void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  const bool swap = order_ != host_order && esize > 1;
+  while (bytes > 0 && failed_ == iostat::ok) {
+    if (len_ == buf_.size()) flush();
+    if (!swap && len_ == 0 && bytes >= buf_.size()) {
+      // Large arrays in the host's order go straight to the file.
+      if (!write_all(fd_, p, bytes)) failed_ = iostat::write_failed;
+      return;
+    }
+    std::size_t take = std::min(bytes, buf_.size() - len_);
+    if (swap) take -= take % esize;
+    if (take == 0) {
+      flush();
+      continue;
+    }
+    unsigned char* dst = buf_.data() + len_;
+    std::memcpy(dst, p, take);
+    if (swap) {
+      if (esize == 4) swap_words4(dst, take / 4);
+      if (esize == 8) swap_words8(dst, take / 8);
+    }
+    len_ += take;
+    p += take;
+    bytes -= take;
+  }
+}
+
+int RecordWriter::write(std::span<const OutItem> items) {
+  if (fd_ < 0) return iostat::write_failed;
+  if (failed_ != iostat::ok) return failed_;
+  std::uint64_t payload = 0;
+  for (const OutItem& item : items) payload += item_bytes(item);
+  if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return iostat::write_failed;
+  if (!replaced_) {
+    // The first record replaces whatever the file held before the run.
+    if (regular_ && ::ftruncate(fd_, 0) != 0) return failed_ = iostat::write_failed;
+    replaced_ = true;
+  }
+  const std::uint32_t marker = static_cast<std::uint32_t>(payload);
+  append(&marker, 4, 4);
+  for (const OutItem& item : items) {
+    std::size_t esize = item.type == ItemType::real8 ? 8 : item.type == ItemType::text ? 1 : 4;
+    append(item.data, item_bytes(item), esize);
+  }
+  append(&marker, 4, 4);
+  return failed_;
+}
+
+}  // namespace qx

@@ -1,0 +1,169 @@
+#include "io/text_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "io/status.hpp"
+#include "io/write_all.hpp"
+
+namespace qx {
+
+namespace {
+constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
+}
+
+// ---- TextWriter ----
+
+TextWriter::~TextWriter() { close(); }
+
+int TextWriter::open(const std::string& path) {
+  close();
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return iostat::from_open_errno(errno);
+  struct stat st {};
+  fstat(fd, &st);
+  fd_ = fd;
+  regular_ = S_ISREG(st.st_mode);
+  buf_.clear();
+  buf_.reserve(buffer_bytes);
+  replaced_ = false;
+  failed_ = iostat::ok;
+  return iostat::ok;
+}
+
+int TextWriter::close() {
+  if (fd_ < 0) return iostat::ok;
+  flush();
+  if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
+  fd_ = -1;
+  std::string().swap(buf_);
+  return failed_;
+}
+
+int TextWriter::flush() {
+  if (fd_ < 0) return iostat::write_failed;
+  if (!buf_.empty() && failed_ == iostat::ok && !write_all(fd_, buf_.data(), buf_.size()))
+    failed_ = iostat::write_failed;
+  buf_.clear();
+  return failed_;
+}
+
+int TextWriter::put(std::string_view text) {
+  if (fd_ < 0) return iostat::write_failed;
+  if (failed_ != iostat::ok) return failed_;
+  if (!replaced_) {
+    // The first line replaces whatever the file held before.
+    if (regular_ && ::ftruncate(fd_, 0) != 0) return failed_ = iostat::write_failed;
+    replaced_ = true;
+  }
+  if (buf_.size() + text.size() > buffer_bytes) flush();
+  if (text.size() >= buffer_bytes) {
+    if (failed_ == iostat::ok && !write_all(fd_, text.data(), text.size())) failed_ = iostat::write_failed;
+    return failed_;
+  }
+  buf_.append(text);
+  return failed_;
+}
+
+// ---- TextReader ----
+
+TextReader::~TextReader() { close(); }
+
+int TextReader::open(const std::string& path) {
+  close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return iostat::from_open_errno(errno);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return iostat::open_failed;
+  }
+  fd_ = fd;
+  buf_.assign(buffer_bytes, 0);
+  pos_ = len_ = 0;
+  line_.clear();
+  reread_ = have_line_ = eof_ = false;
+  return iostat::ok;
+}
+
+int TextReader::close() {
+  if (fd_ < 0) return iostat::ok;
+  ::close(fd_);
+  fd_ = -1;
+  std::vector<char>().swap(buf_);
+  return iostat::ok;
+}
+
+int TextReader::fill() {
+  for (;;) {
+    ssize_t r = ::read(fd_, buf_.data(), buf_.size());
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return iostat::read_failed;
+    }
+    pos_ = 0;
+    len_ = static_cast<std::size_t>(r);
+    if (r == 0) eof_ = true;
+    return iostat::ok;
+  }
+}
+
+int TextReader::next_line(std::string_view& line) {
+  if (fd_ < 0) return iostat::read_failed;
+  if (reread_) {
+    reread_ = false;
+    line = line_;
+    return iostat::ok;
+  }
+  line_.clear();
+  bool any = false;
+  for (;;) {
+    if (pos_ == len_) {
+      if (eof_) break;
+      if (int st = fill(); st != iostat::ok) return st;
+      if (eof_) break;
+    }
+    const char* begin = buf_.data() + pos_;
+    const char* nl = static_cast<const char*>(std::memchr(begin, '\n', len_ - pos_));
+    std::size_t n = nl ? static_cast<std::size_t>(nl - begin) : len_ - pos_;
+    // Keep at most max_line characters; the rest of an endless line is passed over.
+    if (line_.size() < max_line) line_.append(begin, std::min(n, max_line - line_.size()));
+    any = true;
+    pos_ += n;
+    if (nl) {
+      ++pos_;
+      break;
+    }
+  }
+  if (!any) {
+    have_line_ = false;
+    return iostat::end_of_file;
+  }
+  // A line ended by carriage return and line feed is the same line.
+  if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+  have_line_ = true;
+  line = line_;
+  return iostat::ok;
+}
+
+int TextReader::backspace() {
+  if (fd_ < 0 || !have_line_ || reread_) return iostat::backspace_failed;
+  reread_ = true;
+  return iostat::ok;
+}
+
+int TextReader::rewind() {
+  if (fd_ < 0) return iostat::rewind_failed;
+  if (::lseek(fd_, 0, SEEK_SET) < 0) return iostat::rewind_failed;
+  pos_ = len_ = 0;
+  line_.clear();
+  reread_ = have_line_ = eof_ = false;
+  return iostat::ok;
+}
+
+}  // namespace qx

@@ -1,0 +1,111 @@
+// The channel table and its text files: open statuses, closing with keep or
+// delete, line reading with going back, and lost output being told.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "io/channels.hpp"
+#include "io/status.hpp"
+#include "io/text_file.hpp"
+#include "support/test_support.hpp"
+
+using namespace qx;
+using qxtest::read_file;
+using qxtest::TempDir;
+using qxtest::write_file;
+
+TEST(Channels, OpenFailuresCarryTheStatusOfTheirCause) {
+  TempDir dir;
+  Channels ch;
+  EXPECT_EQ(ch.open_binary_read(18, dir.file("missing.TP18"), ByteOrder::little), iostat::not_found);
+  EXPECT_EQ(ch.open_text_read(71, dir.file("missing.qxin")), iostat::not_found);
+  EXPECT_EQ(ch.open_text_read(71, dir.file("no/such/dir.qxin")), iostat::not_found);
+  // A directory is not a file, for reading and for writing.
+  EXPECT_EQ(ch.open_binary_read(18, dir.path(), ByteOrder::little), iostat::open_failed);
+  EXPECT_EQ(ch.open_text_read(71, dir.path()), iostat::open_failed);
+  EXPECT_EQ(ch.open_binary_write(20, dir.path(), ByteOrder::big), iostat::open_failed);
+  EXPECT_EQ(ch.open_text_write(7, dir.path()), iostat::open_failed);
+  EXPECT_FALSE(ch.is_open(7));
+  EXPECT_EQ(iostat::from_open_errno(EACCES), iostat::permission_denied);
+  EXPECT_EQ(iostat::from_open_errno(EROFS), iostat::permission_denied);
+}
+
+TEST(Channels, NamesAreTrimmedAndDeletingCloseRemovesTheFile) {
+  TempDir dir;
+  Channels ch;
+  const std::string path = dir.file("case_TP18-19_COVT.lst");
+  ASSERT_EQ(ch.open_text_write(7, path + "    "), 0);
+  EXPECT_EQ(ch.name(7), path);
+  EXPECT_EQ(ch.kind(7), ChannelKind::text_write);
+  EXPECT_EQ(ch.close(7, false), 0);
+  EXPECT_FALSE(qxtest::file_exists(path));
+  EXPECT_EQ(ch.close(7), 0) << "closing a closed channel is harmless";
+}
+
+TEST(Channels, OperationsOnTheWrongKindOfChannelFail) {
+  TempDir dir;
+  Channels ch;
+  ASSERT_EQ(ch.open_binary_write(20, dir.file("a.bin"), ByteOrder::little), 0);
+  std::int32_t v = 0;
+  EXPECT_EQ(ch.read_record(20, {in(v)}), iostat::read_failed);
+  EXPECT_EQ(ch.write_record(21, {out(v)}), iostat::write_failed);
+  EXPECT_EQ(ch.backspace(20), iostat::backspace_failed);
+  EXPECT_EQ(ch.rewind(20), iostat::rewind_failed);
+  EXPECT_EQ(ch.write_record(20, {out(v)}), 0);
+  ch.close_all();
+  EXPECT_EQ(read_file(dir.file("a.bin")).size(), 12u);
+}
+
+TEST(TextFiles, LinesAreReadOnceOrAgainAfterGoingBack) {
+  TempDir dir;
+  const std::string path = dir.file("m.qxin");
+  write_file(path, "TITLE   one\r\n\nNODE           2\n" + std::string(10000, 'x') + "\nlast without feed");
+  TextReader r;
+  ASSERT_EQ(r.open(path), 0);
+  std::string_view line;
+  EXPECT_EQ(r.backspace(), iostat::backspace_failed) << "nothing read yet";
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line, "TITLE   one") << "a carriage return before the line feed is not part of the line";
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line, "");
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line, "NODE           2");
+  EXPECT_EQ(r.backspace(), 0);
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line, "NODE           2");
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line.size(), TextReader::max_line) << "an endless line is cut, not stored whole";
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line, "last without feed");
+  EXPECT_EQ(r.next_line(line), iostat::end_of_file);
+  EXPECT_EQ(r.rewind(), 0);
+  ASSERT_EQ(r.next_line(line), 0);
+  EXPECT_EQ(line, "TITLE   one");
+}
+
+TEST(TextFiles, WriterReplacesAtFirstLineAndTellsLostOutput) {
+  TempDir dir;
+  const std::string path = dir.file("t.txt");
+  write_file(path, "old contents\nmore\n");
+  {
+    TextWriter w;
+    ASSERT_EQ(w.open(path), 0);
+    ASSERT_EQ(w.put("new\n"), 0);
+    ASSERT_EQ(w.close(), 0);
+  }
+  EXPECT_EQ(read_file(path), "new\n");
+
+  TextWriter full;
+  ASSERT_EQ(full.open("/dev/full"), 0);
+  EXPECT_EQ(full.put("a line\n"), 0) << "held in the buffer";
+  EXPECT_EQ(full.close(), iostat::write_failed);
+
+  // A file that accepts the open but refuses the data.
+  TextWriter refused;
+  if (refused.open("/proc/version") == 0) {
+    refused.put("x\n");
+    EXPECT_EQ(refused.close(), iostat::write_failed);
+  }
+}
