@@ -1,0 +1,98 @@
+#include "convert/block_header.hpp"
+
+#include <cmath>
+
+#include "io/channels.hpp"
+
+namespace qx {
+
+namespace {
+
+// Layouts of the header lines of the text twins, applied at run time.
+const Layout& fmt1s() {
+  static const Layout l("(a4,6i8,1PE15.5,i8)");
+  return l;
+}
+const Layout& fmt2s() {
+  static const Layout l("(I8,1P5E15.5)");
+  return l;
+}
+
+std::string_view text_of(const std::array<char, 4>& name) { return {name.data(), name.size()}; }
+
+template <typename Real>
+int rec1_text(Channels& ch, int unit, const OutHeader& h, const Real& shown) {
+  return ch.write_text(unit, fmt1s(),
+                       {out_text(text_of(h.name)), out(h.nc1), out(h.nc2), out(h.nc3), out(h.nc4), out(h.nc5),
+                        out(h.nc6), out(shown), out(h.lrec)});
+}
+
+template <typename Real>
+int rec2_text(Channels& ch, int unit, const OutHeader& h, const Real& shown) {
+  return ch.write_text(unit, fmt2s(), {out(h.nsize2), out(shown), out(std::span<const real4>(h.yt))});
+}
+
+}  // namespace
+
+real4 narrow(real8 v) {
+  real4 f = static_cast<real4>(v);
+  if (std::fpclassify(f) == FP_SUBNORMAL) f = std::copysign(0.0f, f);
+  return f;
+}
+
+OutHeader default_info_header() {
+  OutHeader h;
+  h.name = {'I', 'N', 'F', 'O'};
+  h.nc1 = 6;
+  h.nc2 = 0;
+  h.nc3 = 3;
+  h.nc4 = 0;
+  h.nc5 = 0;
+  h.nc6 = 1;
+  h.dap = 9.8f;
+  h.lrec = 1;
+  return h;
+}
+
+int read_rec1(Channels& ch, int unit, BlockHeader& h) {
+  return ch.read_record(unit, {in_text(h.name), in(h.nc1), in(h.nc2), in(h.nc3), in(h.nc4), in(h.nc5), in(h.nc6),
+                               in(h.dmp), in(h.lrec)});
+}
+
+int read_rec2(Channels& ch, int unit, BlockHeader& h) {
+  return ch.read_record(unit, {in(h.nsize2), in(h.dt), in(std::span<real4>(h.yt))});
+}
+
+int write_rec1(Channels& ch, int unit, const OutHeader& h) {
+  return ch.write_record(unit, {out_text(text_of(h.name)), out(h.nc1), out(h.nc2), out(h.nc3), out(h.nc4),
+                                out(h.nc5), out(h.nc6), out(h.dap), out(h.lrec)});
+}
+
+int write_rec2(Channels& ch, int unit, const OutHeader& h) {
+  return ch.write_record(unit, {out(h.nsize2), out(h.dtt), out(std::span<const real4>(h.yt))});
+}
+
+int write_rec1_text(Channels& ch, int unit, const OutHeader& h, real8 shown_real) {
+  return rec1_text(ch, unit, h, shown_real);
+}
+int write_rec1_text(Channels& ch, int unit, const OutHeader& h, real4 shown_real) {
+  return rec1_text(ch, unit, h, shown_real);
+}
+int write_rec2_text(Channels& ch, int unit, const OutHeader& h, real8 shown_step) {
+  return rec2_text(ch, unit, h, shown_step);
+}
+int write_rec2_text(Channels& ch, int unit, const OutHeader& h, real4 shown_step) {
+  return rec2_text(ch, unit, h, shown_step);
+}
+
+int write_block_list_lines(Channels& ch, int unit, const BlockHeader& h) {
+  static const Layout line1("(A4,6I8,1P,E15.5,I8)");
+  static const Layout line2("(I8,1P,5E15.5,I8)");
+  int st = ch.write_text(unit, line1,
+                         {out_text(h.kind()), out(h.nc1), out(h.nc2), out(h.nc3), out(h.nc4), out(h.nc5), out(h.nc6),
+                          out(h.dmp), out(h.lrec)});
+  int st2 = ch.write_text(unit, line2, {out(h.nsize2), out(h.dt), out(std::span<const real4>(h.yt))});
+  return st != 0 ? st : st2;
+}
+
+}  // namespace qx

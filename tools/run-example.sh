@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the converter and converts the bundled example case in out/example/,
+# answering the dialogue through a pipe. Extra arguments are run options
+# (default: every option, so that all text twins are written).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)" --target qxconv
+
+mkdir -p out/example
+cp example/case1.qxin example/case1.TP18 example/case1.TP19 out/example/
+cd out/example
+options=("$@")
+[ ${#options[@]} -gt 0 ] || options=(-stru -spec -ampl -wave -maxr -four)
+printf 'case1.qxin\ncase1.TP18\nNo\n' | ../../build/qxconv "${options[@]}"
+echo
+echo "Converted files in out/example/:"
+ls -l
