@@ -87,6 +87,12 @@ void Channels::close_all() {
   for (int unit = 0; unit <= max_unit; ++unit) close(unit);
 }
 
+int Channels::flush(int unit) {
+  if (Channel* c = find(unit, ChannelKind::binary_write)) return c->records_out.flush();
+  if (Channel* c = find(unit, ChannelKind::text_write)) return c->text_out.flush();
+  return iostat::write_failed;
+}
+
 ChannelKind Channels::kind(int unit) const {
   if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return ChannelKind::closed;
   return table_[static_cast<std::size_t>(unit)]->kind;

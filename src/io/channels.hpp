@@ -41,6 +41,9 @@ class Channels {
   // Closes, keeping or deleting the file. 38 when buffered output was lost.
   int close(int unit, bool keep = true);
   void close_all();
+  // Hands buffered output of a writing channel to the system, so that a
+  // failure shows now rather than at the close: 0 or 38.
+  int flush(int unit);
   ChannelKind kind(int unit) const;
   bool is_open(int unit) const { return kind(unit) != ChannelKind::closed; }
   const std::string& name(int unit) const;

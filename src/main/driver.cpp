@@ -46,6 +46,7 @@ int run_driver(Run& run) {
   for (Phase phase : phases) {
     phase(run, irtn);
     if (irtn != 0) {
+      if (run.ch.is_open(unit::lst)) close_list_file(run);
       run.ch.close_all();
       return 1;
     }
