@@ -69,7 +69,7 @@ constexpr OptionSpec option_table[] = {
      "nodes to thousands), the number of blocks and the\n"
      "length of the histories grow with it. No case is\n"
      "smaller than one that holds every kind of block\n"
-     "(about 40k).",
+     "(about 22k).",
      [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.size) && o.size > 0; }},
     {"--no-info", "", "TP18 and TP19 do not begin with an INFO block",
      [](GenOptions& o, std::string_view, std::string&) {

@@ -300,8 +300,9 @@ class QxinWriter {
         [](int k) -> const char* { return k == 0 ? "+   MAT  (shear modulus, Poisson)   DENSITY" : nullptr; });
   }
 
-  // Data lines whose first three fields (element, two nodes) are read and
-  // whose further fields are not.
+  // Data lines read through (5I8) of which only the first three fields
+  // (element, two nodes) are kept: columns 25 to 40 hold integers that are
+  // not used, and what follows column 40 is not read at all.
   void beams() {
     const int count = std::max(3, m_.nx / 6);
     const int first = m_.nx / 3;
@@ -332,8 +333,8 @@ class QxinWriter {
     counted(
         "RIGID", count,
         [&](int k) {
-          out_.line("%8d%8d%8d%8d  DOF 110 master-slave", k + 1, m_.main_node(m_.nx / 3 + k, 0),
-                    m_.main_node(m_.nx / 3 + k, 1), 1);
+          out_.line("%8d%8d%8d%8d%8d  DOF 110 master-slave", k + 1, m_.main_node(m_.nx / 3 + k, 0),
+                    m_.main_node(m_.nx / 3 + k, 1), 1, 0);
         },
         [](int) -> const char* { return nullptr; });
   }
