@@ -2,6 +2,7 @@
 // files) from a seed and a size, for the bundled example, test fixtures and
 // benchmark inputs. It shares no code with the converter, so that the files
 // it writes are an independent reference.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
