@@ -1,0 +1,233 @@
+#include "gen_options.hpp"
+
+#include <charconv>
+#include <string_view>
+
+#include "write_qxin.hpp"
+
+namespace qxgen {
+namespace {
+
+constexpr std::uint64_t max_size = std::uint64_t{64} << 30;
+
+// A count of bytes: digits with an optional suffix k, M or G (powers of 1024).
+bool parse_bytes(std::string_view text, std::uint64_t& value) {
+  std::uint64_t scale = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'k': case 'K': scale = std::uint64_t{1} << 10; break;
+      case 'm': case 'M': scale = std::uint64_t{1} << 20; break;
+      case 'g': case 'G': scale = std::uint64_t{1} << 30; break;
+      default: break;
+    }
+    if (scale != 1) text.remove_suffix(1);
+  }
+  std::uint64_t n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc{} || end != text.data() + text.size() || text.empty()) return false;
+  if (n > max_size / scale) return false;
+  value = n * scale;
+  return true;
+}
+
+// Calls `item` for each element of a comma-separated list; false at the first
+// element it refuses.
+template <class Item>
+bool for_each_listed(std::string_view list, Item item) {
+  if (list.empty()) return false;
+  while (true) {
+    const std::size_t comma = list.find(',');
+    if (!item(list.substr(0, comma))) return false;
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+struct OptionSpec {
+  std::string_view name;
+  std::string_view arg;  // empty for a switch
+  std::string_view help;
+  bool (*apply)(GenOptions& o, std::string_view value, std::string& error);
+};
+
+constexpr OptionSpec option_table[] = {
+    {"--out", "BASE", "base name of the files written: BASE.qxin,\n"
+     "BASE.TP18 and BASE.TP19 (required)",
+     [](GenOptions& o, std::string_view v, std::string&) {
+       o.base = v;
+       return !v.empty();
+     }},
+    {"--seed", "N", "seed of the case, 0 to 2^64-1 (default 1)",
+     [](GenOptions& o, std::string_view v, std::string&) {
+       auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.seed);
+       return ec == std::errc{} && end == v.data() + v.size() && !v.empty();
+     }},
+    {"--size", "S",
+     "target size of TP18 and TP19 together, in bytes\n"
+     "with an optional suffix k, M or G (powers of 1024),\n"
+     "up to 64G; default 100k. The model (from about 300\n"
+     "nodes to thousands), the number of blocks and the\n"
+     "length of the histories grow with it. No case is\n"
+     "smaller than one that holds every kind of block\n"
+     "(about 22k).",
+     [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.size) && o.size > 0; }},
+    {"--no-info", "", "TP18 and TP19 do not begin with an INFO block",
+     [](GenOptions& o, std::string_view, std::string&) {
+       o.info = false;
+       return true;
+     }},
+    {"--omit", "LIST",
+     "leave these .qxin sections out (comma list of\n"
+     "keywords, e.g. BEAM,SPRING,JOINTA,MSOLID,BOUND)",
+     [](GenOptions& o, std::string_view v, std::string& error) {
+       return for_each_listed(v, [&](std::string_view word) {
+         for (std::string_view s : qxin_sections)
+           if (s == word) {
+             o.omit.emplace(word);
+             return true;
+           }
+         error = "unknown .qxin section '" + std::string(word) + "'";
+         return false;
+       });
+     }},
+    {"--only-tp18", "", "write no TP19 file",
+     [](GenOptions& o, std::string_view, std::string&) {
+       o.tp19 = false;
+       return true;
+     }},
+    {"--only-tp19", "", "write no TP18 file",
+     [](GenOptions& o, std::string_view, std::string&) {
+       o.tp18 = false;
+       return true;
+     }},
+    {"--blocks", "LIST",
+     "write only these kinds of result blocks (comma\n"
+     "list of WAVE, FOUR, AMPL, SPEC, MAXR, DROP, OTHER):\n"
+     "DROP are blocks that converters pass over because\n"
+     "of their codes, OTHER those of unknown kind words.\n"
+     "The blocks kept are the same bytes as in the full\n"
+     "case.",
+     [](GenOptions& o, std::string_view v, std::string& error) {
+       o.block_kinds = 0;
+       return for_each_listed(v, [&](std::string_view word) {
+         for (const auto& k : selectable_block_kinds)
+           if (k.name == word) {
+             o.block_kinds |= kind_bit(k.kind);
+             return true;
+           }
+         error = "unknown block kind '" + std::string(word) + "'";
+         return false;
+       });
+     }},
+    {"--truncate-tp18", "N", "fault: cut the TP18 file after N bytes (suffixes\n"
+     "as for --size)",
+     [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.truncate_tp18); }},
+    {"--truncate-tp19", "N", "fault: cut the TP19 file after N bytes",
+     [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.truncate_tp19); }},
+    {"--hostile-nsize2", "LIST",
+     "fault: in the files named (TP18, TP19 or both,\n"
+     "comma list) one WAVE block's size record claims\n"
+     "2000000000 values while its data record keeps its\n"
+     "real length: in TP18 the second WAVE block, in\n"
+     "TP19 the first WAVE block whose codes are\n"
+     "converted",
+     [](GenOptions& o, std::string_view v, std::string& error) {
+       return for_each_listed(v, [&](std::string_view word) {
+         if (word == "TP18") return o.hostile_tp18 = true;
+         if (word == "TP19") return o.hostile_tp19 = true;
+         error = "--hostile-nsize2 takes TP18 and TP19, not '" + std::string(word) + "'";
+         return false;
+       });
+     }},
+};
+
+constexpr std::string_view help_head =
+    "usage: qxgen --out BASE [options]\n"
+    "\n"
+    "Writes one analysis case: the MODE1 input data file BASE.qxin and the\n"
+    "result files BASE.TP18 and BASE.TP19 (sequential binary records,\n"
+    "little-endian). The same seed, size and options give the same bytes.\n"
+    "\n"
+    "A case holds: a model (title, nodes, boundary lists, solids and their\n"
+    "materials, beams, springs, rigid links, water, shell, void and joint\n"
+    "elements) between comment lines, blank lines and sections that model\n"
+    "readers pass over; a TP18 file of INFO, WAVE (components 1 to 3), FOUR,\n"
+    "AMPL, SPEC, dropped, unknown and MAXR blocks (codes 50, 101 to 113); a\n"
+    "TP19 file of INFO, WAVE blocks over many (nc1, nc2) pairs, AMPL blocks\n"
+    "and other kinds.\n"
+    "\n"
+    "options:\n";
+
+constexpr std::string_view help_tail =
+    "  -h, --help            show this text\n"
+    "\n"
+    "Exit status: 0 when the files were written, 1 when one could not be\n"
+    "written, 2 for a wrong command line.\n";
+
+}  // namespace
+
+void print_help(std::FILE* out) {
+  std::fwrite(help_head.data(), 1, help_head.size(), out);
+  for (const auto& opt : option_table) {
+    std::string left = "  " + std::string(opt.name);
+    if (!opt.arg.empty()) left += " " + std::string(opt.arg);
+    std::fprintf(out, "%-24s", left.c_str());
+    if (left.size() >= 24) std::fprintf(out, "\n%24s", "");
+    for (char c : opt.help) {
+      std::fputc(c, out);
+      if (c == '\n') std::fprintf(out, "%24s", "");
+    }
+    std::fputc('\n', out);
+  }
+  std::fwrite(help_tail.data(), 1, help_tail.size(), out);
+}
+
+ParseOutcome parse_options(int argc, const char* const* argv, GenOptions& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view word = argv[i];
+    if (word == "-h" || word == "--help") return ParseOutcome::help;
+    std::string_view inline_value;
+    bool has_inline = false;
+    if (const auto eq = word.find('='); word.starts_with("--") && eq != std::string_view::npos) {
+      inline_value = word.substr(eq + 1);
+      word = word.substr(0, eq);
+      has_inline = true;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const auto& opt : option_table)
+      if (opt.name == word) spec = &opt;
+    if (!spec) {
+      error = "unknown option '" + std::string(argv[i]) + "'";
+      return ParseOutcome::error;
+    }
+    std::string_view value;
+    if (!spec->arg.empty()) {
+      if (has_inline) {
+        value = inline_value;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        error = std::string(spec->name) + " needs a value " + std::string(spec->arg);
+        return ParseOutcome::error;
+      }
+    } else if (has_inline) {
+      error = std::string(spec->name) + " takes no value";
+      return ParseOutcome::error;
+    }
+    if (!spec->apply(o, value, error)) {
+      if (error.empty()) error = "bad value '" + std::string(value) + "' for " + std::string(spec->name);
+      return ParseOutcome::error;
+    }
+  }
+  if (o.base.empty()) {
+    error = "--out BASE is required";
+    return ParseOutcome::error;
+  }
+  if (!o.tp18 && !o.tp19) {
+    error = "--only-tp18 and --only-tp19 exclude each other";
+    return ParseOutcome::error;
+  }
+  return ParseOutcome::run;
+}
+
+}  // namespace qxgen
