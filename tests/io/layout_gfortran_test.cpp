@@ -47,12 +47,12 @@ Pools make_pools() {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   // Nasty doubles: zeros, extremes, infinities, values that overflow the
   // fields, and values at or next to the rounding boundaries of the layouts.
-  for (double v : {0.0, -0.0, 1.0, -1.0, 0.5, -0.5, 1.5, 2.5, 0.125, 0.375, 0.05, -0.04, 0.4, -0.4, 9.5, 99999.5,
+  for (double v : {inf, -inf, nan, -nan, 0.0, -0.0, 1.0, -1.0, 0.5, -0.5, 1.5, 2.5, 0.125, 0.375, 0.05, -0.04, 0.4, -0.4, 9.5, 99999.5,
                    9.999995, 9.999985, 0.000005, 0.00005, 1.000005, 1.234565, 2.000005, 123456.5, 1234565.0,
                    1234575.0, 999999.5, 9999995.0, 0.0004, -0.0004, 0.0015, 0.0025, 1e100, -1e100, 1e-100,
                    1e-99, 9.99995e99, 9.99995e-100, 1e-300, 1e300, 1e308, 1e-308, 1e20, -1e20, 1e15, 1e16,
                    12345678901234567.0, DBL_MAX, -DBL_MAX, DBL_MIN, DBL_TRUE_MIN, 4.9e-324, 2.2250738585072009e-308,
-                   inf, -inf, nan, -nan, 123.456, -123.456, 3.14159265358979, 1e5, 1e6, 99999.95, 0.99999995,
+                   123.456, -123.456, 3.14159265358979, 1e5, 1e6, 99999.95, 0.99999995,
                    9.9999995, 1.0 / 3, 2.0 / 3, 1e-5, 1e-6, 1e-7})
     p.r8.push_back(v);
   // Exact binary ties for F (n/32 has its fifth decimal 5 when n is odd) and
@@ -71,9 +71,9 @@ Pools make_pools() {
   for (int i = 0; i < 600; ++i) p.r8.push_back(std::bit_cast<double>(rng()));
 
   // Floats: the same kinds of values, and the float nearest each decimal tie.
-  for (float v : {0.0f, -0.0f, 1.0f, 1.1f, -1.1f, 0.5f, 1.5f, 2.5f, 1e-40f, 1.4e-45f, FLT_MIN, FLT_MAX, -FLT_MAX,
-                  std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                  std::numeric_limits<float>::quiet_NaN(), 9.999995f, 1.000005f, 99999.5f, 0.000005f, 1e10f,
+  for (float v : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                  std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f, 1.0f, 1.1f, -1.1f, 0.5f, 1.5f, 2.5f, 1e-40f,
+                  1.4e-45f, FLT_MIN, FLT_MAX, -FLT_MAX, 9.999995f, 1.000005f, 99999.5f, 0.000005f, 1e10f,
                   1e-10f, 16777216.0f, 16777215.0f, 1234565.0f, 1234575.0f, 3.4e38f, 1.5f})
     p.r4.push_back(v);
   for (int i = 0; i < 400; ++i) {
@@ -172,6 +172,21 @@ std::vector<OutCase> output_cases(const Pools& p) {
   c.push_back({"(2I8,1P,4E15.5)", {i4(2), r4(4)}, 200});
   c.push_back({"(I8,1P,E15.5)", {i4(), r4()}, 200});
   c.push_back({"(20X,A,A,A,I5,A4)", {txt({"*** FILE NAME = "}), txt({"case1.TP18"}), txt({"  IOSTAT = "}), i4(), txt({" *** "})}, 50});
+  c.push_back({"(A23)", {txt({"  **** ERROR NO.UNKNOWN"})}, 1});
+  c.push_back({"(A58)", {txt({"  **** ERROR NO. 1000 **** INPUT DATA FILE OPEN ERROR ****"})}, 1});
+  c.push_back({"(20X,A13,I5,A4)", {txt({"*** IOSTAT = "}), i4(), txt({" *** "})}, 100});
+  c.push_back({"(A8,11I8)", {txt({"BDFEML  "}), i4()}, 100});
+  c.push_back({"(6I8)", {i4(6)}, 100});
+  c.push_back({"(I8)", {i4()}, 100});
+  c.push_back({"(I8,1P,3E15.5)", {i4(), r4(3)}, 200});
+  c.push_back({"(I8,1P,2E15.5)", {i4(), r4(2)}, 200});
+  c.push_back({"(/,/,/)", {}, 1});
+  c.push_back({"(A)", {txt({"NORMAL END"})}, 1});
+  c.push_back({"(2(15X,\"**\",62(\" \"),\"**\",/),2(15X,66(\"*\"),/),/)", {}, 1});
+  c.push_back({"(15X,\"**\",62(\" \"),\"**\",/,15X,\"**\",\"  DEVELOPED BY            \","
+               "\"KALVERNOST                          \",\"**\")",
+               {},
+               1});
   // Text editing: short, long and exact texts through Aw and A.
   c.push_back({"(A1,'|',A3,'|',A4,'|',A6,'|',A,'|',A)", {txt({"abcd"}), txt({"abcd"}), txt({"abcd"}), txt({"abcd"}),
                                                           txt({"ab  "}), txt({""})},
@@ -188,9 +203,11 @@ std::vector<OutCase> output_cases(const Pools& p) {
     c.push_back({f, {r8(nd)}, 1});
     c.push_back({f, {r4(nf)}, 1});
   }
+  // NaN and the infinities (first in the pools) in every narrow width.
   for (int w = 1; w <= 10; ++w) {
     c.push_back({"(1PE" + std::to_string(w) + ".0)", {r8(16)}, 1});
     c.push_back({"(F" + std::to_string(w) + ".1)", {r8(16)}, 1});
+    c.push_back({"(F" + std::to_string(w) + ".0)", {r4(16)}, 1});
   }
   for (const char* f : {"(I1)", "(I2)", "(I3)", "(I8)", "(I10)", "(I11)", "(I12)"}) c.push_back({f, {i4(ni)}, 1});
   return c;

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,42 @@ TEST(LayoutText, RejectsMalformedAndOversizedTexts) {
         "(100001I8)", "(101P,E15.5)", "(A0)", "(E15.5E3)", "(T5,I2)", "(1P5)", "(I8 'x')", deep,
         "(100000(100000('x')))", "(1000(1000(20X)))"})
     EXPECT_FALSE(Layout(t).ok()) << t;
+}
+
+// Random texts from the letters of layouts: each either fails to parse or,
+// applied to a few items, ends with a status and bounded output; none
+// crashes or loops (the sanitizer build watches the memory).
+TEST(LayoutText, RandomTextsParseOrFailSafely) {
+  std::mt19937 rng(5);
+  const std::string alphabet = "()(),,,//'\"IFEAXP.0123456789999-+ aix";
+  const std::int32_t ints[3] = {1, -20, 300};
+  const double reals[3] = {1.5, -0.25, 1e300};
+  char text[12];
+  int parsed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string t = "(";
+    const std::size_t len = rng() % 16;
+    for (std::size_t k = 0; k < len; ++k) t += alphabet[rng() % alphabet.size()];
+    if (rng() % 4) t += ")";
+    const Layout l(t);
+    std::string s;
+    const int st_i = qx::write_layout(l, {out(std::span(ints))}, s);
+    const int st_r = qx::write_layout(l, {out(std::span(reals))}, s);
+    const int st_t = qx::write_layout(l, {out_text("text")}, s);
+    if (!l.ok()) {
+      ASSERT_EQ(st_i, qx::iostat::bad_layout) << t;
+      continue;
+    }
+    ++parsed;
+    for (int st : {st_i, st_r, st_t}) ASSERT_TRUE(st == 0 || st == qx::iostat::bad_layout) << t;
+    ASSERT_LT(s.size(), 3u * 4 * Layout::max_cost) << t;
+    Lines src({"  1.5e3, 12 abc", "xyz"});
+    std::int32_t iv[2];
+    double dv[2];
+    const int st = qx::read_layout(l, {in(std::span(iv)), in(std::span(dv)), qx::in_text(text)}, src);
+    ASSERT_TRUE(st == 0 || st == -1 || st == qx::iostat::bad_field || st == qx::iostat::bad_layout) << t;
+  }
+  EXPECT_GT(parsed, 100);
 }
 
 TEST(LayoutText, BuildsStepsWithRepeatsAndReversionPoint) {
