@@ -1,6 +1,6 @@
 // Output through a layout. Lines are built in one local buffer and handed
 // on in chunks of whole lines, so that a long array costs no call per value.
-#include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -17,7 +17,9 @@ constexpr std::size_t chunk = 64 * 1024;
 
 class LineWriter {
  public:
-  LineWriter(std::span<const OutItem> items, TextSink* sink) : items_(items), sink_(sink) { buf_.resize(chunk + 256); }
+  // The buffer starts small (most writes are a line or two) and grows up to
+  // a chunk and a line.
+  LineWriter(std::span<const OutItem> items, TextSink* sink) : items_(items), sink_(sink) { buf_.resize(512); }
 
   bool has_item() const { return items_.has_item(); }
 
