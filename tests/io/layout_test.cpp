@@ -210,6 +210,19 @@ TEST(LayoutOutput, EditsNumbersAtTheirLimits) {
             "0.1500E+01-0.1500E+01  15.000E-01  0.0150E+02\n");
 }
 
+TEST(LayoutOutput, TheWidestFieldsStayWithinTheirWidth) {
+  for (const char* t : {"(E10000.9999)", "(1PE10000.9999)", "(F10000.9999)", "(-100PF10000.9999)", "(100PF10000.0)",
+                        "(F10000.0)", "(-100P,E10000.9999)", "(100P,E10000.9999)"}) {
+    const Layout l(t);
+    ASSERT_TRUE(l.ok()) << t;
+    for (double v : {1.7976931348623157e308, 4.9e-324, -1.0 / 3, 0.0}) {
+      std::string s;
+      ASSERT_EQ(qx::write_layout(l, {out(v)}, s), 0) << t;
+      EXPECT_EQ(s.size(), 10001u) << t;
+    }
+  }
+}
+
 TEST(LayoutOutput, WritesInfinityAndNaNInTheLongestFormThatFits) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
