@@ -12,8 +12,8 @@ namespace {
 constexpr double exact_pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// Results of the fast path stay below 10^9, so that a relative error of a
-// few units of 2^-53 is far smaller than the distance kept from a tie.
+// Results of the inexact fast path stay below 10^9, so that a relative error
+// of a few units of 2^-53 is far smaller than the distance kept from a tie.
 constexpr int fast_digits = 9;
 constexpr double fast_limit = 1e9;
 constexpr double fast_margin = fast_limit * 0x1p-49;
@@ -33,12 +33,33 @@ bool scale_fast(double ax, int q, double& y) {
   return true;
 }
 
-// y rounded half to even, unless y lies too close to a half to be sure.
-bool round_fast(double y, std::uint64_t& r) {
+// The rounding error of a * b: a * b == p + e exactly for p = a * b
+// (Dekker's product; no fused multiply-add needed).
+double product_error(double a, double b, double p) {
+  constexpr double split = 134217729.0;  // 2^27 + 1
+  const double ca = split * a, cb = split * b;
+  const double ah = ca - (ca - a), al = a - ah;
+  const double bh = cb - (cb - b), bl = b - bh;
+  return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+
+// y = ax * 10^q (from scale_fast) rounded half to even. y carries a small
+// relative error, so it is first rounded only when it lies clearly away
+// from a half. For 0 <= q <= 22 the power is exact and the product is
+// y + lo exactly, so that any other case below 2^52 (a tie included) is
+// decided exactly.
+bool round_fast(double ax, int q, double y, std::uint64_t& r) {
   const double fl = std::floor(y);
-  const double fr = y - fl;
-  if (std::fabs(fr - 0.5) <= fast_margin) return false;
-  r = static_cast<std::uint64_t>(fl) + (fr > 0.5 ? 1 : 0);
+  const double fr = y - fl;  // exact while y < 2^52
+  if (y < fast_limit && std::fabs(fr - 0.5) > fast_margin) {
+    r = static_cast<std::uint64_t>(fl) + (fr > 0.5 ? 1 : 0);
+    return true;
+  }
+  if (q < 0 || q > 22 || !(y < 0x1p52)) return false;
+  const double lo = product_error(ax, exact_pow10[q], y);
+  const double above_half = (fr - 0.5) + lo;  // its sign is exact
+  r = static_cast<std::uint64_t>(fl);
+  if (above_half > 0 || (above_half == 0 && (r & 1))) ++r;
   return true;
 }
 
@@ -75,7 +96,7 @@ bool significant_fast(double ax, int n, char* out, int& e) {
     }
   }
   std::uint64_t r;
-  if (!round_fast(y, r)) return false;
+  if (!round_fast(ax, n - 1 - e10, y, r)) return false;
   if (r >= static_cast<std::uint64_t>(hi)) {  // rounded up to the next power of ten
     r /= 10;
     ++e10;
@@ -110,7 +131,7 @@ int round_significant(double ax, int n, char* out) {
 int round_scaled(double ax, int q, char* out) {
   double y = 0;
   std::uint64_t r = 0;
-  if (scale_fast(ax, q, y) && y < fast_limit && round_fast(y, r)) {
+  if (scale_fast(ax, q, y) && round_fast(ax, q, y, r)) {
     const int n = digit_count(r);
     put_digits(out, r, n);
     return n;
