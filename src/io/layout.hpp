@@ -93,14 +93,21 @@ inline int write_internal(const Layout& layout, std::initializer_list<OutItem> i
   return write_internal(layout, std::span(items.begin(), items.size()), var, length);
 }
 
-// Reads the items through the layout from lines of the source. A line shorter
-// than the layout needs reads as if padded with blanks. 64 for a field that
-// is not a valid number; -1 or a read status from the source.
+// Reads the items through the layout from lines of the source; a read takes
+// at least one line, and the rest of its last line is passed over. A line
+// shorter than the layout needs reads as if padded with blanks, except that
+// a field cut by the line's end holds only the characters there (an A field
+// then keeps the rightmost of them; an I field of a sign alone is invalid).
+// A numeric field ends early at a comma, the next field beginning after it.
+// 64 for a field that is not a valid number; -1 or a read status from the
+// source.
 int read_layout(const Layout& layout, std::span<const InItem> items, LineSource& source);
 inline int read_layout(const Layout& layout, std::initializer_list<InItem> items, LineSource& source) {
   return read_layout(layout, std::span(items.begin(), items.size()), source);
 }
-// Reads from a text variable in memory, as one line.
+// Reads from a text variable in memory, as one line: without its trailing
+// blanks (unless Layout::trims_internal_input() is false); a comma in a
+// numeric field is invalid; reading past the line gives -1.
 int read_internal(const Layout& layout, std::span<const InItem> items, std::string_view var);
 inline int read_internal(const Layout& layout, std::initializer_list<InItem> items, std::string_view var) {
   return read_internal(layout, std::span(items.begin(), items.size()), var);
