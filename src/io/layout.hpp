@@ -41,12 +41,20 @@ class Layout {
   enum class Op : std::uint8_t { int_edit, fixed_edit, exp_edit, text_edit, skip, slash, literal, scale, group_open, group_close };
   struct Step {
     Op op;
-    int width = 0;      // w (0 for A without width)
+    int width = 0;      // w (0 for A without width); columns of nX; k of kP
     int decimals = 0;   // d
     int repeat = 1;     // repeat count (groups: on group_open)
     int jump = 0;       // group_close: index of its group_open; group_open: index of its close
     std::string text;   // literal characters
   };
+
+  // Limits that keep a malformed or hostile layout text from costing
+  // unbounded time or memory.
+  static constexpr int max_width = 10000;
+  static constexpr int max_repeat = 100000;
+  static constexpr int max_scale = 100;
+  static constexpr int max_depth = 32;
+  static constexpr std::uint64_t max_cost = 1u << 24;  // columns and steps of one pass through the layout
 
   Layout() = default;
   explicit Layout(std::string_view text);
@@ -54,11 +62,16 @@ class Layout {
   std::string_view text() const { return text_; }
   const std::vector<Step>& steps() const { return steps_; }
   std::size_t reversion() const { return reversion_; }
+  // A read from a text variable passes over its trailing blanks, as if the
+  // line ended at its last non-blank character; not when the layout holds a
+  // slash or the letter B anywhere (there the blanks may matter).
+  bool trims_internal_input() const { return trims_internal_input_; }
 
  private:
   std::string text_;
   std::vector<Step> steps_;
   std::size_t reversion_ = 0;  // step where the layout starts again when items remain
+  bool trims_internal_input_ = true;
   bool ok_ = false;
 };
 
@@ -80,14 +93,21 @@ inline int write_internal(const Layout& layout, std::initializer_list<OutItem> i
   return write_internal(layout, std::span(items.begin(), items.size()), var, length);
 }
 
-// Reads the items through the layout from lines of the source. A line shorter
-// than the layout needs reads as if padded with blanks. 64 for a field that
-// is not a valid number; -1 or a read status from the source.
+// Reads the items through the layout from lines of the source; a read takes
+// at least one line, and the rest of its last line is passed over. A line
+// shorter than the layout needs reads as if padded with blanks, except that
+// a field cut by the line's end holds only the characters there (an A field
+// then keeps the rightmost of them; an I field of a sign alone is invalid).
+// A numeric field ends early at a comma, the next field beginning after it.
+// 64 for a field that is not a valid number; -1 or a read status from the
+// source.
 int read_layout(const Layout& layout, std::span<const InItem> items, LineSource& source);
 inline int read_layout(const Layout& layout, std::initializer_list<InItem> items, LineSource& source) {
   return read_layout(layout, std::span(items.begin(), items.size()), source);
 }
-// Reads from a text variable in memory, as one line.
+// Reads from a text variable in memory, as one line: without its trailing
+// blanks (unless Layout::trims_internal_input() is false); a comma in a
+// numeric field is invalid; reading past the line gives -1.
 int read_internal(const Layout& layout, std::span<const InItem> items, std::string_view var);
 inline int read_internal(const Layout& layout, std::initializer_list<InItem> items, std::string_view var) {
   return read_internal(layout, std::span(items.begin(), items.size()), var);

@@ -16,6 +16,11 @@ inline constexpr int open_failed = 30;
 inline constexpr int write_failed = 38;        // disk full, I/O error, closed channel
 inline constexpr int read_failed = 39;         // I/O error, corrupt record markers, truncated record
 inline constexpr int bad_field = 64;           // a text field that is not a valid number
+// A layout that cannot be applied: its text is not valid, an item does not fit
+// the type of its descriptor, a literal on input, a scale factor out of range
+// for E, or items left for a layout without data descriptors. Only a fault of
+// the program itself meets it; the layouts of the system never do.
+inline constexpr int bad_layout = 65;
 inline constexpr int line_too_long = 66;       // output line longer than the record allows
 inline constexpr int short_record = 67;        // a binary read asks for more data than the record holds
 
