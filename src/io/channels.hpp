@@ -82,7 +82,7 @@ class Channels {
   template <typename Open>
   int open_channel(int unit, std::string_view name, ChannelKind kind, Open open);
 
-  std::array<std::unique_ptr<Channel>, max_unit + 1> table_{};
+  std::array<std::unique_ptr<Channel>, max_unit + 1> table_;
 };
 
 }  // namespace qx
