@@ -31,14 +31,17 @@ struct QxinRun {
     EXPECT_EQ(run.ch.open_text_write(qx::unit::lst, lst), 0);
     int irtn = -99;
     qx::r_qxin(run, irtn);
-    EXPECT_EQ(run.ch.close(qx::unit::lst), 0);
     return irtn;
   }
   int read_text(const std::string& text) {
     write_file(qxin, text);
     return read_file_at(qxin);
   }
-  std::vector<std::string> list_lines() const { return split_lines(qxtest::read_file(lst)); }
+  // The list file so far (the list channel stays open for later routines).
+  std::vector<std::string> list_lines() {
+    EXPECT_EQ(run.ch.flush(qx::unit::lst), 0);
+    return split_lines(qxtest::read_file(lst));
+  }
 };
 
 // The three lines that open the reader's part of the list file.
