@@ -147,7 +147,7 @@ class InputLines {
 
 class QxinReader {
  public:
-  QxinReader(Run& run) : v_(run.val), in_(run.ch) {
+  explicit QxinReader(Run& run) : v_(run.val), in_(run.ch) {
     struct stat st {};
     const std::string& name = run.ch.name(unit::qxin);
     if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {

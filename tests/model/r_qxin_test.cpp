@@ -3,9 +3,12 @@
 // section rules and the error reports.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/qxin_fixture.hpp"
@@ -291,6 +294,20 @@ TEST(RQxin, BoundCountsUpToWhatTheRestOfTheFileCouldHold) {
   EXPECT_TRUE(fits.run.val.lcor[0].empty());
   QxinRun over;
   EXPECT_EQ(over.read_text("BOUND   " + i8({0, 0, 0, 0, 22, -5}) + "\n" + rest), 24);
+}
+
+TEST(RQxin, InputOfUnknownSizeChecksBoundCountsAtItsEnd) {
+  // Read from a pipe, the file's size is known only when it has ended.
+  for (const int count : {21, 22}) {
+    QxinRun r;
+    ASSERT_EQ(::mkfifo(r.qxin.c_str(), 0600), 0);
+    std::thread writer([&] {
+      qxtest::write_file(r.qxin, "BOUND   " + i8({0, 0, 0, count, 0, 0}) + "\n" + std::string(79, '#') + "\n");
+    });
+    const int irtn = r.read_file_at(r.qxin);
+    writer.join();
+    EXPECT_EQ(irtn, count == 21 ? 0 : 24) << count;
+  }
 }
 
 TEST(RQxin, NulBytesAndVeryLongLinesAreOrdinaryCharacters) {
