@@ -1,8 +1,345 @@
 #include "convert/w_qxin.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "control/channel_numbers.hpp"
+#include "control/com_errcmn_tp18.hpp"
 #include "control/run.hpp"
+#include "io/layout.hpp"
+#include "io/status.hpp"
 
 namespace qx {
-// Not yet built: the model section writer.
-void w_qxin(Run&, std::string_view, int& ier) { ier = 0; }
+namespace {
+
+// The four channels of one result kind.
+struct ModelChannels {
+  std::string_view kind;
+  int osv, osh, osvt, osht;
+};
+
+constexpr ModelChannels channel_sets[] = {
+    {"TP18", unit::sv18, unit::sh18, unit::svt18, unit::sht18},
+    {"TP19", unit::sv19, unit::sh19, unit::svt19, unit::sht19},
+};
+
+enum Files : std::uint8_t { sv = 1, sh = 2, both = sv | sh };
+
+using IntArray = std::vector<int4> ComValTp18::*;
+
+// Five store arrays (element number and four nodes) filling the five columns
+// of a run of rows; nullptr is a column of zeros. The run is as long as its
+// element number array.
+using RowGroup = std::array<IntArray, 5>;
+
+struct ElementKind {
+  std::string_view head;          // head of the text block, 8 characters
+  int slot;                       // count slot (1-based) in the file's count vector
+  Files files;                    // SV: nelm, SH: nelmh
+  std::vector<RowGroup> groups;   // the rows, group after group
+  bool densities = false;         // the solid densities follow the rows
+};
+
+// Count names of the ten slots, as the text header block shows them.
+constexpr std::array<std::string_view, 10> nmel = {"NSOLEL", "NBEAEL", "NSPREL", "NROTEL", "NWATEL",
+                                                    "NWSIEL", "NSTSEL", "NRIGE ", "MDLM  ", "NJOINT"};
+
+// The element records of the model section, in the order in which they are
+// written. Two-node kinds put their nodes in columns 2 and 4 (rotational
+// springs in 3 and 5). The joints are the JOINTA rows then the JOINTB rows;
+// the SH springs are the beams, the springs and the rigid elements.
+const std::vector<ElementKind>& element_kinds() {
+  using V = ComValTp18;
+  static const std::vector<ElementKind> table = {
+      {"SOLID   ", 1, both, {{&V::nsolels, &V::npi_so, &V::npj_so, &V::npk_so, &V::npl_so}}, true},
+      {"BEAM    ", 2, sv, {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr}}},
+      {"SPRING  ", 3, sv, {{&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr}}},
+      {"ROTATE  ", 4, sv, {{&V::nsprels, nullptr, &V::npi_sp, nullptr, &V::npj_sp}}},
+      {"WATER   ", 5, sv, {{&V::nwatels, &V::npi_wt, &V::npj_wt, &V::npk_wt, &V::npl_wt}}},
+      {"WATERB  ", 6, sv, {{&V::nwsiels, &V::npi_wb, &V::npj_wb, &V::npk_wb, &V::npl_wb}}},
+      {"SHELL   ", 7, sv, {{&V::nstsels, &V::npi_sl, &V::npj_sl, &V::npk_sl, &V::npl_sl}}},
+      {"RIGID   ", 8, sv, {{&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}},
+      {"JOINT   ", 10, sv,
+       {{&V::njonas, &V::npi_ja, &V::npj_ja, &V::npk_ja, &V::npl_ja},
+        {&V::njonbs, &V::npi_jb, &V::npj_jb, &V::npk_jb, &V::npl_jb}}},
+      {"VOID    ", 9, sv, {{&V::nvoids, &V::npi_vo, &V::npj_vo, &V::npk_vo, &V::npl_vo}}},
+      {"SPRING  ", 3, sh,
+       {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr},
+        {&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr},
+        {&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}},
+  };
+  return table;
+}
+
+using Counts = std::array<int4, 10>;
+
+int4 saturate(std::int64_t v) {
+  return static_cast<int4>(std::clamp<std::int64_t>(v, std::numeric_limits<int4>::min(),
+                                                    std::numeric_limits<int4>::max()));
+}
+
+// Entries of an array beyond what it holds are zero.
+template <typename T>
+T entry(const std::vector<T>& a, std::size_t i) {
+  return i < a.size() ? a[i] : T{};
+}
+
+// The first n entries of an array, padded with zeros when it holds fewer
+// (the copy is made only then).
+template <typename T>
+std::span<const T> first_n(const std::vector<T>& a, std::size_t n, std::vector<T>& padded) {
+  if (a.size() >= n) return std::span<const T>(a.data(), n);
+  padded.assign(n, T{});
+  std::copy(a.begin(), a.end(), padded.begin());
+  return padded;
+}
+
+constexpr std::uint64_t max_payload = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+
+class ModelWriter {
+ public:
+  ModelWriter(Run& run, const ModelChannels& ch, const Counts& nelmh)
+      : run_(run), v_(run.val), ch_(ch), nelmh_(nelmh), text_(run.val.stru == 1) {}
+
+  void write() {
+    header();
+    boundary();
+    nodes();
+    for (const ElementKind& kind : element_kinds()) elements(kind);
+    // Buffered output shows a failure only when it reaches the file.
+    binary_done(run_.ch.flush(ch_.osv));
+    binary_done(run_.ch.flush(ch_.osh));
+    if (text_) {
+      text_done(run_.ch.flush(ch_.osvt));
+      text_done(run_.ch.flush(ch_.osht));
+    }
+  }
+
+  // The first failed binary write, else the first failed text write, else 0.
+  int status() const { return binary_status_ != 0 ? binary_status_ : text_status_; }
+
+ private:
+  void binary_done(int st) {
+    if (binary_status_ == 0) binary_status_ = st;
+  }
+  void text_done(int st) {
+    if (text_status_ == 0) text_status_ = st;
+  }
+  void record(int unit, std::span<const OutItem> items) { binary_done(run_.ch.write_record(unit, items)); }
+  void record(int unit, std::initializer_list<OutItem> items) {
+    record(unit, std::span(items.begin(), items.size()));
+  }
+  void text(int unit, const Layout& layout, std::span<const OutItem> items) {
+    text_done(run_.ch.write_text(unit, layout, items));
+  }
+  void text(int unit, const Layout& layout, std::initializer_list<OutItem> items) {
+    text(unit, layout, std::span(items.begin(), items.size()));
+  }
+  // A text block that goes alike to both twins.
+  template <typename Block>
+  void both_twins(Block block) {
+    if (!text_) return;
+    block(ch_.osvt);
+    block(ch_.osht);
+  }
+
+  // Record 1: the title as 18 int4 words, the node count and the ten counts.
+  void header() {
+    std::array<int4, 18> words;
+    for (std::size_t w = 0; w < words.size(); ++w) {
+      // First character in the lowest-addressed byte of the word.
+      std::uint32_t word = 0;
+      for (std::size_t b = 0; b < 4; ++b)
+        word |= std::uint32_t{static_cast<unsigned char>(v_.title[4 * w + b])} << (8 * b);
+      words[w] = static_cast<int4>(word);
+    }
+    record(ch_.osv, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(v_.nelm))});
+    record(ch_.osh, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(nelmh_))});
+    if (!text_) return;
+    header_text(ch_.osvt, v_.nelm);
+    header_text(ch_.osht, nelmh_);
+  }
+
+  void header_text(int unit, const Counts& counts) {
+    static const Layout title_line("(A8,18A4)");
+    static const Layout count_lines(R"x((2X,A6," =",I8))x");
+    text(unit, title_line, {out_text("TITLE   "), out_texts(std::string_view(v_.title.data(), v_.title.size()), 4)});
+    std::array<OutItem, 22> items;
+    items[0] = out_text("NDPT  ");
+    items[1] = out(v_.ndpt);
+    for (std::size_t s = 0; s < counts.size(); ++s) {
+      items[2 + 2 * s] = out_text(nmel[s]);
+      items[3 + 2 * s] = out(counts[s]);
+    }
+    text(unit, count_lines, items);
+  }
+
+  // Record 2: keys, counts and the five boundary node lists; entries that no
+  // list section gave are zero.
+  void boundary() {
+    struct List {
+      std::string_view head;
+      int slot;
+      const std::vector<int4>* values;
+    };
+    const std::array<List, 5> lists = {{{"BDFEML  ", 0, &v_.lcor[0]},
+                                        {"BDFFL   ", 0, &v_.lcor[1]},
+                                        {"BDFEMR  ", 1, &v_.ncor[0]},
+                                        {"BDFFR   ", 1, &v_.ncor[1]},
+                                        {"BDBASE  ", 2, &v_.nbase}}};
+    std::uint64_t total = 6;
+    for (const List& l : lists) total += length(v_.nbound[static_cast<std::size_t>(l.slot)]);
+    if (4 * total > max_payload) {
+      binary_done(iostat::write_failed);  // more than one record can hold
+      return;
+    }
+    std::vector<int4> rec;
+    rec.reserve(total);
+    rec.insert(rec.end(), v_.keyb.begin(), v_.keyb.end());
+    rec.insert(rec.end(), v_.nbound.begin(), v_.nbound.end());
+    std::array<std::span<const int4>, 5> spans;
+    std::array<std::size_t, 5> starts;
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+      const std::size_t n = length(v_.nbound[static_cast<std::size_t>(lists[k].slot)]);
+      starts[k] = rec.size();
+      for (std::size_t i = 0; i < n; ++i) rec.push_back(entry(*lists[k].values, i));
+      spans[k] = std::span<const int4>(rec.data() + starts[k], n);
+    }
+    const std::span<const int4> whole(rec);
+    record(ch_.osv, {out(whole)});
+    record(ch_.osh, {out(whole)});
+
+    static const Layout bound_line("(A8,6I8)");
+    static const Layout list_head("(A8,11I8)");
+    static const Layout list_lines("(8X,11I8)");
+    both_twins([&](int unit) {
+      text(unit, bound_line, {out_text("BOUND   "), out(std::span<const int4>(v_.keyb)),
+                              out(std::span<const int4>(v_.nbound))});
+      for (std::size_t k = 0; k < lists.size(); ++k) {
+        text(unit, list_head, {out_text(lists[k].head), out(v_.nbound[static_cast<std::size_t>(lists[k].slot)])});
+        // An empty list still gives its one (empty) line.
+        if (spans[k].empty()) text(unit, list_lines, std::span<const OutItem>{});
+        else text(unit, list_lines, {out(spans[k])});
+      }
+    });
+  }
+
+  // Record 3: node numbers, then x, then z.
+  void nodes() {
+    const std::size_t n = length(v_.ndpt);
+    if (12 * std::uint64_t{n} > max_payload) {
+      binary_done(iostat::write_failed);
+      return;
+    }
+    std::vector<int4> pad_numbers;
+    std::vector<real4> pad_x, pad_z;
+    const std::span<const int4> numbers = first_n(v_.ndpts, n, pad_numbers);
+    const std::span<const real4> x = first_n(v_.xord, n, pad_x), z = first_n(v_.zord, n, pad_z);
+    record(ch_.osv, {out(numbers), out(x), out(z)});
+    record(ch_.osh, {out(numbers), out(x), out(z)});
+
+    static const Layout head_line("(A8,I8)");
+    static const Layout node_line("(I8,2F16.4)");
+    both_twins([&](int unit) {
+      text(unit, head_line, {out_text("NODE    "), out(v_.ndpt)});
+      if (n == 0) text(unit, node_line, std::span<const OutItem>{});
+      for (std::size_t i = 0; i < n; ++i) text(unit, node_line, {out(numbers[i]), out(x[i]), out(z[i])});
+    });
+  }
+
+  // One element record: the count, then five columns per row, row by row
+  // (the solids then their densities); nothing when the count is not positive.
+  void elements(const ElementKind& kind) {
+    const int4 count = ((kind.files & sv) ? v_.nelm : nelmh_)[static_cast<std::size_t>(kind.slot - 1)];
+    if (count <= 0) return;
+    const auto n = static_cast<std::size_t>(count);
+    if (std::uint64_t{n} * (kind.densities ? 24 : 20) + 4 > max_payload) {
+      binary_done(iostat::write_failed);
+      return;
+    }
+    std::vector<int4> rec(1 + 5 * n, 0);
+    rec[0] = count;
+    std::size_t row = 0;
+    for (const RowGroup& group : kind.groups) {
+      const std::size_t rows = std::min((v_.*group[0]).size(), n - row);
+      for (std::size_t c = 0; c < group.size(); ++c) {
+        if (!group[c]) continue;  // a column of zeros
+        const std::vector<int4>& column = v_.*group[c];
+        for (std::size_t i = 0; i < rows; ++i) rec[1 + 5 * (row + i) + c] = entry(column, i);
+      }
+      row += rows;
+    }
+    std::vector<real4> pad;
+    const std::span<const real4> densities = kind.densities ? first_n(v_.den_so, n, pad) : std::span<const real4>{};
+    const std::span<const int4> whole(rec);
+    if (kind.files & sv) record(ch_.osv, {out(whole), out(densities)});
+    if (kind.files & sh) record(ch_.osh, {out(whole), out(densities)});
+
+    if (!text_) return;
+    static const Layout head_line("(A8,I8)");
+    static const Layout row_lines("(5I8)");
+    static const Layout density_lines("(1P,8E10.3)");
+    for (int unit : {ch_.osvt, ch_.osht}) {
+      if (!(kind.files & (unit == ch_.osvt ? sv : sh))) continue;
+      text(unit, head_line, {out_text(kind.head), out(count)});
+      text(unit, row_lines, {out(whole.subspan(1))});
+      if (kind.densities) text(unit, density_lines, {out(densities)});
+    }
+  }
+
+  static std::size_t length(int4 count) { return count > 0 ? static_cast<std::size_t>(count) : 0; }
+
+  Run& run_;
+  ComValTp18& v_;
+  const ModelChannels& ch_;
+  const Counts& nelmh_;
+  const bool text_;
+  int binary_status_ = 0;
+  int text_status_ = 0;
+};
+
+void report_write_error(Run& run, int status) {
+  static const Layout detail("(20X,A,A,I5,A4)");
+  std::string message;
+  write_internal(detail,
+                 {out_text(" *** FILENAME = qxin"), out_text("  *** IOSTAT = "), out(status), out_text(" *** ")},
+                 message, 256);
+  errcmn_set(run, 1008, message);
+}
+
+}  // namespace
+
+void w_qxin(Run& run, std::string_view c, int& ier) {
+  ier = 0;
+  const std::size_t last = c.find_last_not_of(' ');
+  const std::string_view kind = last == std::string_view::npos ? std::string_view{} : c.substr(0, last + 1);
+  const ModelChannels* channels = nullptr;
+  for (const ModelChannels& set : channel_sets)
+    if (set.kind == kind) channels = &set;
+  if (!channels) {
+    ier = 1;
+    return;
+  }
+
+  ComValTp18& v = run.val;
+  v.nelm[3] = v.nelm[2];
+  std::memcpy(v.title.data() + 68, "V401", 4);
+  // The SH model merges beams, springs and rigid elements into one spring
+  // kind; the sum is taken in 64 bits and held at the int4 limits.
+  Counts nelmh{};
+  nelmh[0] = v.nelm[0];
+  nelmh[2] = saturate(std::int64_t{v.nelm[1]} + v.nelm[2] + v.nelm[7]);
+
+  ModelWriter writer(run, *channels, nelmh);
+  writer.write();
+  ier = writer.status();
+  if (ier != 0) report_write_error(run, ier);
+}
+
 }  // namespace qx

@@ -45,10 +45,12 @@ struct ComValTp18 {
   std::vector<int4> ndpts;
   std::vector<real4> xord, zord;
 
-  // ---- boundary node lists (column 1 then column 2, each nbound rows) ----
-  std::vector<int4> lcor;   // 2 * max(nbound(1),0): BDFEML then BDFFL
-  std::vector<int4> ncor;   // 2 * max(nbound(2),0): BDFEMR then BDFFR
-  std::vector<int4> nbase;  // max(nbound(3),0): BDBASE
+  // ---- boundary node lists ----
+  // Each column holds the node numbers its list section gave, at most
+  // max(nbound(k),0) of them; entries that no list gave count as zero.
+  std::array<std::vector<int4>, 2> lcor;  // left side: column 1 BDFEML, column 2 BDFFL
+  std::array<std::vector<int4>, 2> ncor;  // right side: column 1 BDFEMR, column 2 BDFFR
+  std::vector<int4> nbase;                // base: BDBASE
 
   // ---- solid materials ----
   std::vector<int4> msolids;
