@@ -1,8 +1,176 @@
 #include "control/filnam_set.hpp"
 
+#include <sys/stat.h>
+
+#include <ostream>
+
 #include "control/run.hpp"
+#include "io/free_form.hpp"
 
 namespace qx {
-// Not yet built: the dialogue.
-void filnam_set(Run&, int& irtn) { irtn = 0; }
+
+namespace {
+
+constexpr std::size_t name_length = 256;  // inpdt_name and rslt_name
+constexpr std::size_t option_length = 5;  // opt: the part of an argument that is compared
+
+// Lines of the dialogue as the terminal shows them, without the blank that
+// every free-form line begins with.
+constexpr std::string_view banner[] = {
+    "+++++++++++++++++++++++++++++++++++++++++",
+    "+                                       +",
+    "+  Zelvorith for Quarndimex             +",
+    "+                                       +",
+    "+  Converte : *.TP18,      *.TP19       +",
+    "+       -->   *_QX2D.TP18, *_QX2D.TP19  +",
+    "+       -->   *_QXSH.TP18, *_QXSH.TP19  +",
+    "+                                       +",
+    "++++++++++++++++++++++++++++++++++++++++",
+};
+
+constexpr std::string_view stars61 = "*************************************************************";
+constexpr std::string_view stars58 = "**********************************************************";
+constexpr std::string_view stars48 = "************************************************";
+constexpr std::string_view pluses41 = "+++++++++++++++++++++++++++++++++++++++++";
+constexpr std::string_view pluses56 = "++++++++++++++++++++++++++++++++++++++++++++++++++++++++";
+
+constexpr std::string_view little_endian = "LITTLE_ENDIAN";
+constexpr std::string_view big_endian = "BIG_ENDIAN   ";
+
+// The run options: each of the twelve forms and the switch it sets.
+struct RunOption {
+  std::string_view form;
+  int4 ComValTp18::*flag;
+};
+constexpr RunOption run_options[] = {
+    {"-stru", &ComValTp18::stru}, {"-STRU", &ComValTp18::stru}, {"-spec", &ComValTp18::spec},
+    {"-SPEC", &ComValTp18::spec}, {"-ampl", &ComValTp18::ampl}, {"-AMPL", &ComValTp18::ampl},
+    {"-wave", &ComValTp18::wave}, {"-WAVE", &ComValTp18::wave}, {"-maxr", &ComValTp18::maxr},
+    {"-MAXR", &ComValTp18::maxr}, {"-four", &ComValTp18::four}, {"-FOUR", &ComValTp18::four},
+};
+
+std::string_view trim_right(std::string_view s) {
+  std::size_t n = s.find_last_not_of(' ');
+  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
+}
+
+void line(Run& run, std::initializer_list<std::string_view> items) { free_form_write(run.term.out, items); }
+void empty_line(Run& run) { free_form_write(run.term.out, {}); }
+
+// Reads one answer; the questions must be on the screen before the program waits.
+int answer(Run& run, std::string& value, std::size_t length) {
+  run.term.out.flush();
+  return free_form_read(run.term.in, value, length);
+}
+
+void ask_input_data_file(Run& run) {
+  empty_line(run);
+  line(run, {stars61});
+  line(run, {"(1) Please type the MODE1 input data file name (ex: *.qxin) :"});
+  line(run, {stars61});
+}
+
+void refuse_input_data_file(Run& run) {
+  empty_line(run);
+  line(run, {pluses41});
+  line(run, {"  ERROR...MODE1 input file is not exist !"});
+  line(run, {"  file name = ", run.val.inpdt_name});
+  line(run, {pluses41});
+}
+
+void ask_result_file(Run& run) {
+  empty_line(run);
+  line(run, {stars58});
+  line(run, {"(2) Please type the RESULT data file name ( ex. *.TP18 ) :"});
+  line(run, {stars58});
+}
+
+void refuse_result_files(Run& run) {
+  const std::string& base = run.val.rslt_name;
+  empty_line(run);
+  line(run, {pluses56});
+  line(run, {"ERROR...the file name (*.TP18 and *.TP19) is not exist !"});
+  line(run, {" file name = ", base, ".TP18 or ", base, ".TP19)"});
+  line(run, {pluses56});
+}
+
+void ask_byte_order(Run& run) {
+  empty_line(run);
+  line(run, {stars48});
+  line(run, {"(3) Big_endian for output binary file ?(Yes/No):"});
+  line(run, {"      ( Default : No - little_endian )"});
+  line(run, {stars48});
+}
+
+// Sets the switch of every option form that the argument's first five
+// characters (blank-padded) spell; anything else is passed over.
+void scan_run_options(Run& run) {
+  for (const std::string& arg : run.args) {
+    std::string opt(std::string_view(arg).substr(0, option_length));
+    opt.resize(option_length, ' ');
+    for (const RunOption& o : run_options)
+      if (opt == o.form) run.val.*o.flag = 1;
+  }
+}
+
+}  // namespace
+
+std::string result_base_name(std::string_view answer) {
+  std::size_t dot = answer.rfind('.');
+  return std::string(trim_right(dot == std::string_view::npos ? answer : answer.substr(0, dot)));
+}
+
+bool file_exists(std::string_view name) {
+  const std::string path(trim_right(name));
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+void filnam_set(Run& run, int& irtn) {
+  ComValTp18& val = run.val;
+  irtn = 0;
+
+  empty_line(run);
+  for (std::string_view text : banner) line(run, {text});
+
+  // (1) the MODE1 input data file: it must exist before anything else is asked.
+  ask_input_data_file(run);
+  std::string typed;
+  irtn = answer(run, typed, name_length);
+  val.inpdt_name = trim_right(typed);
+  if (!file_exists(val.inpdt_name)) {
+    refuse_input_data_file(run);
+    run.term.out.flush();
+    irtn = 1;
+    return;
+  }
+
+  // (2) the result data file: only its base name is kept; at least one of
+  // the two result files must exist.
+  ask_result_file(run);
+  irtn = answer(run, typed, name_length);
+  val.rslt_name = result_base_name(typed);
+  val.ltp18 = file_exists(val.rslt_name + ".TP18");
+  val.ltp19 = file_exists(val.rslt_name + ".TP19");
+  if (!val.ltp18 && !val.ltp19) {
+    refuse_result_files(run);
+    run.term.out.flush();
+    irtn = 1;
+    return;
+  }
+
+  // (3) the byte order of the converted binary files: only the first
+  // character of the answer counts.
+  ask_byte_order(run);
+  std::string endian;
+  irtn = answer(run, endian, 1);
+  val.conv = (endian == "Y" || endian == "y") ? big_endian : little_endian;
+  empty_line(run);
+  line(run, {"*** The output binary file is ", val.conv});
+  run.term.out.flush();
+
+  scan_run_options(run);
+}
+
 }  // namespace qx

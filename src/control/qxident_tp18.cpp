@@ -1,9 +1,84 @@
 #include "control/qxident_tp18.hpp"
 
+#include <string>
+
+#include "control/channel_numbers.hpp"
 #include "control/run.hpp"
+#include "io/layout.hpp"
 
 namespace qx {
-// Not yet built: the cover page.
-void qxident_tp18(Run&, int& irtn) { irtn = 0; }
-void uthead_tp18(Run&, int& irtn) { irtn = 0; }
+
+namespace {
+
+constexpr std::size_t version_tag_length = 8;  // cvrnum
+constexpr std::size_t heading_length = 44;     // hdg
+constexpr std::size_t extra_text_length = 256; // smerr
+
+constexpr int heading_error = 1000;
+constexpr int cover_error = 999;
+
+// Writes the lines of one step of the list file and hands them to the
+// system, so that a failed write shows here and not at a later step.
+int write_checked(Run& run, const Layout& layout, std::initializer_list<OutItem> items) {
+  int st = run.ch.write_text(unit::lst, layout, items);
+  return st != 0 ? st : run.ch.flush(unit::lst);
+}
+
+}  // namespace
+
+void uthead_tp18(Run& run, int& irtn) {
+  static const Layout tag_layout(R"L((" (V",F3.1,") "))L");
+  static const Layout page_break(R"L((/,/,/))L");
+  static const Layout heading(R"L((5X,A44,56X,"PAGE",I4))L");
+  static const Layout status_text(R"L((20X,A13,I5,A4))L");
+  ComValTp18& val = run.val;
+
+  irtn = 0;
+  std::string cvrnum;
+  write_internal(tag_layout, {out(val.vrnum)}, cvrnum, version_tag_length);
+  std::string hdg = "Zelvorith" + cvrnum + " for Quarndimex";
+  hdg.resize(heading_length, ' ');
+
+  ++val.nhdg;
+  // A later page is set apart from the previous one by four empty lines.
+  if (val.nhdg != 1) irtn = run.ch.write_text(unit::lst, page_break, {});
+  irtn = write_checked(run, heading, {out_text(hdg), out(val.nhdg)});
+  if (irtn != 0) {
+    std::string smerr;
+    write_internal(status_text, {out_text("*** IOSTAT = "), out(irtn), out_text(" *** ")}, smerr, extra_text_length);
+    errcmn_set(run, heading_error, smerr);
+  }
+}
+
+void qxident_tp18(Run& run, int& irtn) {
+  static const Layout frame_top(
+      R"L((4(/),2(15X,66("*"),/),2(15X,"**",62(" "),"**",/),15X,"**","  PROGRAM NAME            ","Zelvorith for Quarndimex            ","**",/,15X,"**",62(" "),"**"))L");
+  static const Layout version_line(R"L((15X,"**","  VERSION                ",F4.1,"  ",A12,"                   ","**"))L");
+  static const Layout developer_lines(
+      R"L((15X,"**",62(" "),"**",/,15X,"**","  DEVELOPED BY            ","KALVERNOST                          ","**"))L");
+  static const Layout frame_bottom(R"L((2(15X,"**",62(" "),"**",/),2(15X,66("*"),/),/))L");
+  ComValTp18& val = run.val;
+
+  irtn = 0;
+  uthead_tp18(run, irtn);
+  if (irtn != 0) return;
+
+  // A failure of the opening block meets the next write again: it is not
+  // told on its own.
+  irtn = run.ch.write_text(unit::lst, frame_top, {});
+
+  irtn = write_checked(run, version_line, {out(val.vrnum), out_text(val.mkdate)});
+  if (irtn != 0) {
+    errcmn_set(run, cover_error, "");
+    return;
+  }
+  irtn = write_checked(run, developer_lines, {});
+  if (irtn != 0) {
+    errcmn_set(run, cover_error, "");
+    return;
+  }
+  irtn = write_checked(run, frame_bottom, {});
+  if (irtn != 0) errcmn_set(run, cover_error, "");
+}
+
 }  // namespace qx

@@ -1,11 +1,17 @@
 // utlflsw_tp18: derives every file name from the base name and opens the file
-// set on its channels. utpfls: opens or closes one channel by mode number.
+// set on its channels: the list file, the MODE1 input data file, the result
+// files that exist with their converted binary files and, when any run option
+// is given, the text twins.
 #pragma once
 
-#include <string_view>
+#include "control/utpfls.hpp"
 
 namespace qx {
 struct Run;
+
+// irtn: 0 when every file is open, else the status of the failed open, which
+// has been reported (in the list file; on the terminal when the list file
+// itself cannot be opened). No later file is opened after a failure.
 void utlflsw_tp18(Run& run, int& irtn);
-void utpfls(Run& run, std::string_view name, int lclfnu, int key, int& ioop);
+
 }  // namespace qx

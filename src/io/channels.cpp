@@ -13,6 +13,7 @@ struct Channels::Channel {
   RecordWriter records_out;
   TextReader text_in;
   TextWriter text_out;
+  UpdateFile update;
 };
 
 namespace {
@@ -33,6 +34,11 @@ Channels::Channel* Channels::find(int unit, ChannelKind kind) const {
   if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return nullptr;
   Channel* c = table_[static_cast<std::size_t>(unit)].get();
   return c->kind == kind ? c : nullptr;
+}
+
+Channels::Channel* Channels::find(int unit, ChannelKind kind, ChannelKind or_kind) const {
+  if (Channel* c = find(unit, kind)) return c;
+  return find(unit, or_kind);
 }
 
 template <typename Open>
@@ -66,6 +72,28 @@ int Channels::open_text_write(int unit, std::string_view name) {
   return open_channel(unit, name, ChannelKind::text_write, [&](Channel& c) { return c.text_out.open(c.name); });
 }
 
+int Channels::open_binary_update(int unit, std::string_view name, ByteOrder order) {
+  return open_channel(unit, name, ChannelKind::binary_update,
+                      [&](Channel& c) { return c.update.open(c.name, UpdateFile::Form::binary, order); });
+}
+
+int Channels::open_text_update(int unit, std::string_view name) {
+  return open_channel(unit, name, ChannelKind::text_update, [&](Channel& c) {
+    return c.update.open(c.name, UpdateFile::Form::text, ByteOrder::little);
+  });
+}
+
+int Channels::open_binary_scratch(int unit, ByteOrder order) {
+  return open_channel(unit, {}, ChannelKind::binary_update,
+                      [&](Channel& c) { return c.update.open_scratch(UpdateFile::Form::binary, order); });
+}
+
+int Channels::open_text_scratch(int unit) {
+  return open_channel(unit, {}, ChannelKind::text_update, [&](Channel& c) {
+    return c.update.open_scratch(UpdateFile::Form::text, ByteOrder::little);
+  });
+}
+
 int Channels::close(int unit, bool keep) {
   if (!valid_unit(unit)) return iostat::ok;
   auto& slot = table_[static_cast<std::size_t>(unit)];
@@ -76,9 +104,12 @@ int Channels::close(int unit, bool keep) {
     case ChannelKind::binary_write: st = slot->records_out.close(); break;
     case ChannelKind::text_read: st = slot->text_in.close(); break;
     case ChannelKind::text_write: st = slot->text_out.close(); break;
+    case ChannelKind::binary_update:
+    case ChannelKind::text_update: st = slot->update.close(); break;
     case ChannelKind::closed: break;
   }
-  if (!keep && ::unlink(slot->name.c_str()) != 0 && st == iostat::ok) st = iostat::open_failed;
+  // A scratch file has no name left to delete.
+  if (!keep && !slot->name.empty() && ::unlink(slot->name.c_str()) != 0 && st == iostat::ok) st = iostat::open_failed;
   slot.reset();
   return st;
 }
@@ -90,6 +121,7 @@ void Channels::close_all() {
 int Channels::flush(int unit) {
   if (Channel* c = find(unit, ChannelKind::binary_write)) return c->records_out.flush();
   if (Channel* c = find(unit, ChannelKind::text_write)) return c->text_out.flush();
+  if (Channel* c = find(unit, ChannelKind::binary_update, ChannelKind::text_update)) return c->update.flush();
   return iostat::write_failed;
 }
 
@@ -105,36 +137,43 @@ const std::string& Channels::name(int unit) const {
 }
 
 int Channels::write_record(int unit, std::span<const OutItem> items) {
+  if (Channel* c = find(unit, ChannelKind::binary_update)) return c->update.write(items);
   Channel* c = find(unit, ChannelKind::binary_write);
   return c ? c->records_out.write(items) : iostat::write_failed;
 }
 
 int Channels::read_record(int unit, std::span<const InItem> items) {
+  if (Channel* c = find(unit, ChannelKind::binary_update)) return c->update.read(items);
   Channel* c = find(unit, ChannelKind::binary_read);
   return c ? c->records_in.read(items) : iostat::read_failed;
 }
 
 int Channels::skip_record(int unit) {
+  if (Channel* c = find(unit, ChannelKind::binary_update)) return c->update.read({});
   Channel* c = find(unit, ChannelKind::binary_read);
   return c ? c->records_in.skip() : iostat::read_failed;
 }
 
 int Channels::peek_record_length(int unit, std::uint32_t& payload_bytes) {
+  if (Channel* c = find(unit, ChannelKind::binary_update)) return c->update.peek_length(payload_bytes);
   Channel* c = find(unit, ChannelKind::binary_read);
   return c ? c->records_in.peek_length(payload_bytes) : iostat::read_failed;
 }
 
 int Channels::write_text(int unit, const Layout& layout, std::span<const OutItem> items) {
+  if (Channel* c = find(unit, ChannelKind::text_update)) return write_layout(layout, items, c->update);
   Channel* c = find(unit, ChannelKind::text_write);
   return c ? write_layout(layout, items, c->text_out) : iostat::write_failed;
 }
 
 int Channels::read_text(int unit, const Layout& layout, std::span<const InItem> items) {
+  if (Channel* c = find(unit, ChannelKind::text_update)) return read_layout(layout, items, c->update);
   Channel* c = find(unit, ChannelKind::text_read);
   return c ? read_layout(layout, items, c->text_in) : iostat::read_failed;
 }
 
 int Channels::read_line(int unit, std::string_view& line) {
+  if (Channel* c = find(unit, ChannelKind::text_update)) return c->update.next_line(line);
   Channel* c = find(unit, ChannelKind::text_read);
   return c ? c->text_in.next_line(line) : iostat::read_failed;
 }
@@ -142,12 +181,14 @@ int Channels::read_line(int unit, std::string_view& line) {
 int Channels::backspace(int unit) {
   if (Channel* c = find(unit, ChannelKind::binary_read)) return c->records_in.backspace();
   if (Channel* c = find(unit, ChannelKind::text_read)) return c->text_in.backspace();
+  if (Channel* c = find(unit, ChannelKind::binary_update, ChannelKind::text_update)) return c->update.backspace();
   return iostat::backspace_failed;
 }
 
 int Channels::rewind(int unit) {
   if (Channel* c = find(unit, ChannelKind::binary_read)) return c->records_in.rewind();
   if (Channel* c = find(unit, ChannelKind::text_read)) return c->text_in.rewind();
+  if (Channel* c = find(unit, ChannelKind::binary_update, ChannelKind::text_update)) return c->update.rewind();
   return iostat::rewind_failed;
 }
 

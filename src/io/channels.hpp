@@ -16,10 +16,19 @@
 #include "io/record_reader.hpp"
 #include "io/record_writer.hpp"
 #include "io/text_file.hpp"
+#include "io/update_file.hpp"
 
 namespace qx {
 
-enum class ChannelKind : std::uint8_t { closed, binary_read, binary_write, text_read, text_write };
+enum class ChannelKind : std::uint8_t {
+  closed,
+  binary_read,
+  binary_write,
+  text_read,
+  text_write,
+  binary_update,  // read and write records
+  text_update,    // read and write lines
+};
 
 class Channels {
  public:
@@ -38,6 +47,13 @@ class Channels {
   int open_text_read(int unit, std::string_view name);
   // Not emptied at open: replaced when the first line is written.
   int open_text_write(int unit, std::string_view name);
+  // Read and write on one position; created when missing, not emptied. A
+  // write cuts the file off behind the record or line written.
+  int open_binary_update(int unit, std::string_view name, ByteOrder order);
+  int open_text_update(int unit, std::string_view name);
+  // A nameless file for reading and writing that is gone when closed.
+  int open_binary_scratch(int unit, ByteOrder order);
+  int open_text_scratch(int unit);
   // Closes, keeping or deleting the file. 38 when buffered output was lost.
   int close(int unit, bool keep = true);
   void close_all();
@@ -79,6 +95,7 @@ class Channels {
  private:
   struct Channel;
   Channel* find(int unit, ChannelKind kind) const;
+  Channel* find(int unit, ChannelKind kind, ChannelKind or_kind) const;
   template <typename Open>
   int open_channel(int unit, std::string_view name, ChannelKind kind, Open open);
 

@@ -1,0 +1,288 @@
+#include "io/update_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+#include "io/text_file.hpp"
+
+namespace qx {
+
+namespace {
+
+constexpr std::size_t chunk_bytes = 4096;
+
+std::size_t element_bytes(ItemType t) {
+  switch (t) {
+    case ItemType::int4:
+    case ItemType::real4: return 4;
+    case ItemType::real8: return 8;
+    case ItemType::text: return 1;
+  }
+  return 1;
+}
+
+// Reads up to n bytes at off, retrying partial reads; -1 on an I/O error.
+long long read_at(int fd, std::uint64_t off, void* dst, std::size_t n) {
+  auto* p = static_cast<unsigned char*>(dst);
+  std::size_t got = 0;
+  while (got < n) {
+    ssize_t r = ::pread(fd, p + got, std::min<std::size_t>(n - got, std::size_t{1} << 30),
+                        static_cast<off_t>(off + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<long long>(got);
+}
+
+void swap_elements(void* data, std::size_t bytes, std::size_t esize) {
+  if (esize == 4) swap_words4(data, bytes / 4);
+  if (esize == 8) swap_words8(data, bytes / 8);
+}
+
+}  // namespace
+
+UpdateFile::~UpdateFile() { close(); }
+
+int UpdateFile::open(const std::string& path, Form form, ByteOrder order) {
+  close();
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return iostat::from_open_errno(errno);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return iostat::open_failed;
+  }
+  fd_ = fd;
+  regular_ = S_ISREG(st.st_mode);
+  form_ = form;
+  order_ = order;
+  pos_ = 0;
+  last_start_ = -1;
+  failed_ = iostat::ok;
+  return iostat::ok;
+}
+
+int UpdateFile::open_scratch(Form form, ByteOrder order) {
+  close();
+  std::error_code ec;
+  std::string dir = std::filesystem::temp_directory_path(ec).string();
+  if (ec || dir.empty()) dir = "/tmp";
+  int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // File systems without unnamed files: make one and remove its name at once.
+    std::string name = dir + "/qxscratch-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return iostat::open_failed;
+    ::unlink(name.c_str());
+  }
+  fd_ = fd;
+  regular_ = true;
+  form_ = form;
+  order_ = order;
+  pos_ = 0;
+  last_start_ = -1;
+  failed_ = iostat::ok;
+  return iostat::ok;
+}
+
+int UpdateFile::close() {
+  if (fd_ < 0) return iostat::ok;
+  if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
+  fd_ = -1;
+  line_.clear();
+  return failed_;
+}
+
+std::uint64_t UpdateFile::file_size() const {
+  struct stat st {};
+  return fstat(fd_, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::int64_t UpdateFile::decode_marker(const unsigned char* b) const {
+  std::uint32_t v;
+  std::memcpy(&v, b, 4);
+  if (order_ != host_order) v = swap4(v);
+  return static_cast<std::int32_t>(v);
+}
+
+// Writes at the position and cuts the file off behind what was written.
+int UpdateFile::write_bytes(const void* data, std::size_t n) {
+  if (fd_ < 0) return iostat::write_failed;
+  if (failed_ != iostat::ok) return failed_;
+  const auto* p = static_cast<const unsigned char*>(data);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t w = ::pwrite(fd_, p + done, std::min<std::size_t>(n - done, std::size_t{1} << 30),
+                         static_cast<off_t>(pos_ + done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return failed_ = iostat::write_failed;
+    done += static_cast<std::size_t>(w);
+  }
+  pos_ += n;
+  if (regular_ && ::ftruncate(fd_, static_cast<off_t>(pos_)) != 0) return failed_ = iostat::write_failed;
+  last_start_ = -1;
+  return iostat::ok;
+}
+
+int UpdateFile::write(std::span<const OutItem> items) {
+  std::uint64_t payload = 0;
+  for (const OutItem& item : items) payload += item_bytes(item);
+  if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return iostat::write_failed;
+  std::uint32_t marker = static_cast<std::uint32_t>(payload);
+  if (order_ != host_order) marker = swap4(marker);
+  std::vector<unsigned char> record(static_cast<std::size_t>(payload) + 8);
+  std::memcpy(record.data(), &marker, 4);
+  std::size_t at = 4;
+  for (const OutItem& item : items) {
+    const std::size_t bytes = item_bytes(item);
+    if (bytes == 0) continue;
+    std::memcpy(record.data() + at, item.data, bytes);
+    if (order_ != host_order) swap_elements(record.data() + at, bytes, element_bytes(item.type));
+    at += bytes;
+  }
+  std::memcpy(record.data() + at, &marker, 4);
+  return write_bytes(record.data(), record.size());
+}
+
+// Checks the record that begins at start: both markers present and equal,
+// the whole record inside the file.
+int UpdateFile::record_at(std::uint64_t start, std::int64_t& length) {
+  unsigned char mark[4];
+  long long got = read_at(fd_, start, mark, 4);
+  if (got == 0) return iostat::end_of_file;
+  if (got != 4) return iostat::read_failed;
+  length = decode_marker(mark);
+  if (length < 0 || start + 8 + static_cast<std::uint64_t>(length) > file_size()) return iostat::read_failed;
+  if (read_at(fd_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
+    return iostat::read_failed;
+  return iostat::ok;
+}
+
+int UpdateFile::read(std::span<const InItem> items) {
+  if (fd_ < 0) return iostat::read_failed;
+  const std::uint64_t start = pos_;
+  std::int64_t length = 0;
+  if (int st = record_at(start, length); st != iostat::ok) return st;
+  std::uint64_t remaining = static_cast<std::uint64_t>(length);
+  std::uint64_t off = start + 4;
+  int status = iostat::ok;
+  for (const InItem& item : items) {
+    const std::size_t esize = element_bytes(item.type);
+    const std::size_t want = item_bytes(item);
+    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, remaining));
+    take -= take % esize;
+    if (read_at(fd_, off, item.data, take) != static_cast<long long>(take)) return iostat::read_failed;
+    if (order_ != host_order) swap_elements(item.data, take, esize);
+    off += take;
+    remaining -= take;
+    if (take < want) {
+      status = iostat::short_record;
+      break;
+    }
+  }
+  pos_ = start + 8 + static_cast<std::uint64_t>(length);
+  last_start_ = static_cast<std::int64_t>(start);
+  return status;
+}
+
+int UpdateFile::peek_length(std::uint32_t& payload_bytes) {
+  if (fd_ < 0) return iostat::read_failed;
+  std::int64_t length = 0;
+  if (int st = record_at(pos_, length); st != iostat::ok) return st;
+  payload_bytes = static_cast<std::uint32_t>(length);
+  return iostat::ok;
+}
+
+int UpdateFile::put(std::string_view text) { return write_bytes(text.data(), text.size()); }
+
+int UpdateFile::next_line(std::string_view& line) {
+  if (fd_ < 0) return iostat::read_failed;
+  const std::uint64_t start = pos_;
+  line_.clear();
+  char chunk[chunk_bytes];
+  std::uint64_t off = start;
+  bool any = false;
+  for (;;) {
+    long long got = read_at(fd_, off, chunk, sizeof chunk);
+    if (got < 0) return iostat::read_failed;
+    if (got == 0) break;
+    any = true;
+    const auto n = static_cast<std::size_t>(got);
+    const char* nl = static_cast<const char*>(std::memchr(chunk, '\n', n));
+    const std::size_t body = nl ? static_cast<std::size_t>(nl - chunk) : n;
+    // An endless line is cut, as the read-only text files cut it.
+    if (line_.size() < TextReader::max_line) line_.append(chunk, std::min(body, TextReader::max_line - line_.size()));
+    off += body;
+    if (nl) {
+      ++off;
+      break;
+    }
+  }
+  if (!any) return iostat::end_of_file;
+  if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+  pos_ = off;
+  last_start_ = static_cast<std::int64_t>(start);
+  line = line_;
+  return iostat::ok;
+}
+
+int UpdateFile::backspace() {
+  if (fd_ < 0) return iostat::backspace_failed;
+  if (last_start_ >= 0) {
+    pos_ = static_cast<std::uint64_t>(last_start_);
+    last_start_ = -1;
+    return iostat::ok;
+  }
+  if (pos_ == 0) return iostat::ok;
+  if (form_ == Form::binary) {
+    // Back over the record that ends here, found by its trailing marker.
+    if (pos_ < 8) return iostat::backspace_failed;
+    unsigned char mark[4];
+    if (read_at(fd_, pos_ - 4, mark, 4) != 4) return iostat::backspace_failed;
+    const std::int64_t length = decode_marker(mark);
+    if (length < 0 || static_cast<std::uint64_t>(length) + 8 > pos_) return iostat::backspace_failed;
+    const std::uint64_t start = pos_ - 8 - static_cast<std::uint64_t>(length);
+    std::int64_t check = 0;
+    if (record_at(start, check) != iostat::ok || check != length) return iostat::backspace_failed;
+    pos_ = start;
+    return iostat::ok;
+  }
+  // Back over the line that ends here: to just after the line feed before it.
+  std::uint64_t end = pos_ - 1;  // the line feed that ends the line
+  char chunk[chunk_bytes];
+  while (end > 0) {
+    const std::uint64_t from = end > chunk_bytes ? end - chunk_bytes : 0;
+    const auto n = static_cast<std::size_t>(end - from);
+    if (read_at(fd_, from, chunk, n) != static_cast<long long>(n)) return iostat::backspace_failed;
+    for (std::size_t i = n; i > 0; --i) {
+      if (chunk[i - 1] == '\n') {
+        pos_ = from + i;
+        return iostat::ok;
+      }
+    }
+    end = from;
+  }
+  pos_ = 0;
+  return iostat::ok;
+}
+
+int UpdateFile::rewind() {
+  if (fd_ < 0) return iostat::rewind_failed;
+  pos_ = 0;
+  last_start_ = -1;
+  return iostat::ok;
+}
+
+}  // namespace qx
