@@ -304,6 +304,41 @@ inline std::string data_write_report(int channel, int status) {
   return report(1008, blanks20() + " *** FILENAME = TP19(SV or SH)" + ch + "  *** IOSTAT = " + i5(status) + " ***");
 }
 
+// Text fields as C's printf edits them: the same as the converter's layouts
+// for integers and for exponents of two digits.
+inline std::string i8(int v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%8d", v);
+  return b;
+}
+inline std::string e15(double v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%15.5E", v);
+  return b;
+}
+// Values six to a line through (1P,6E15.5); no values give one empty line.
+inline std::string value_lines(const std::vector<float>& v) {
+  std::string s;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    s += e15(v[i]);
+    if (i % 6 == 5 || i + 1 == v.size()) s += '\n';
+  }
+  return v.empty() ? "\n" : s;
+}
+
+// The two header lines of a block in a text twin, or in the list file.
+inline std::string header_lines(const std::string& name, const std::array<std::int32_t, 6>& nc, double real,
+                                std::int32_t lrec, std::int32_t nsize2, double step, const std::array<float, 4>& yt) {
+  std::string s = name;
+  for (auto c : nc) s += i8(c);
+  s += e15(real) + i8(lrec) + "\n" + i8(nsize2) + e15(step);
+  for (float y : yt) s += e15(y);
+  return s + "\n";
+}
+inline std::string list_lines(const InBlock& b) {
+  return header_lines(b.name, b.nc, b.dmp, b.lrec, b.nsize2, b.dt, b.yt);
+}
+
 inline bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
