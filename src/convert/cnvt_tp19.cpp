@@ -180,12 +180,11 @@ class Tp19Blocks {
     if (int st = write_rec1(ch_, to.binary, o); st != 0) return report(run_, Failure::header_write, st, to.binary);
     if (int st = write_rec2(ch_, to.binary, o); st != 0) return report(run_, Failure::header_write, st, to.binary);
 
-    if (h_.kind() == "WAVE" && nwave_ == 0)
-      if (int st = create_data_array(); st != 0) return st;
-
     // Values the file did not hold are never written: a failed read leaves
     // the block without its data record.
-    const int read_status = ch_.read_record(unit::tp19, {in(std::span<real4>(a_))});
+    int read_status = iostat::ok;
+    if (h_.kind() == "WAVE" && nwave_ == 0) read_status = create_data_array();
+    if (read_status == iostat::ok) read_status = ch_.read_record(unit::tp19, {in(std::span<real4>(a_))});
     if (read_status == iostat::ok)
       if (int st = ch_.write_record(to.binary, {out(std::span<const real4>(a_))}); st != 0)
         return report(run_, Failure::data_write, st, to.binary);
@@ -207,15 +206,14 @@ class Tp19Blocks {
 
   // The data length of the file is fixed by its first converted time
   // history. Its size record is not trusted: the data record must hold the
-  // values before room is made for them.
+  // values before room is made for them. Returns the status of the data
+  // read that this check stands for.
   int create_data_array() {
     const int4 n = h_.nsize2;
     if (n > 0) {
       std::uint32_t payload = 0;
-      if (int st = ch_.peek_record_length(unit::tp19, payload); st != iostat::ok)
-        return report(run_, Failure::data_read, st);
-      if (payload / sizeof(real4) < static_cast<std::uint32_t>(n))
-        return report(run_, Failure::data_read, iostat::short_record);
+      if (int st = ch_.peek_record_length(unit::tp19, payload); st != iostat::ok) return st;
+      if (payload / sizeof(real4) < static_cast<std::uint32_t>(n)) return iostat::short_record;
     }
     nwave_ = n;
     a_.assign(n > 0 ? static_cast<std::size_t>(n) : 0, 0.0f);

@@ -309,7 +309,7 @@ inline std::string data_write_report(int channel, int status) {
 inline std::string i8(int v) {
   char b[32];
   std::snprintf(b, sizeof b, "%8d", v);
-  return b;
+  return std::strlen(b) > 8 ? std::string(8, '*') : b;  // a value too wide fills the field with asterisks
 }
 inline std::string e15(double v) {
   char b[64];

@@ -1,0 +1,337 @@
+// The TP19 conversion on damaged inputs and failing outputs: every fault is
+// reported with its number and extra text, nothing is written that the file
+// did not hold, and every block before the fault is in the outputs.
+#include <gtest/gtest.h>
+
+#include "convert/cnvt_tp19_fixture.hpp"
+
+namespace {
+
+using namespace tp19test;
+namespace unit = qx::unit;
+
+InBlock block(const std::string& name, int nc1, int nc2, std::vector<std::vector<float>> records) {
+  InBlock b;
+  b.name = name;
+  b.nc = {nc1, nc2, 1, 2, 3, 4};
+  b.nsize2 = records.empty() ? 0 : static_cast<int>(records[0].size());
+  b.lrec = 1 + static_cast<int>(records.size());
+  b.data = std::move(records);
+  return b;
+}
+
+OutBlock converted(const InBlock& b, int code, std::optional<std::vector<float>> data) {
+  OutBlock o;
+  o.name = b.name;
+  o.nc = {41, 0, 0, b.nc[3], b.nc[4], code};
+  o.dap = static_cast<float>(b.dmp);
+  o.lrec = b.lrec;
+  o.nsize2 = b.nsize2;
+  o.dtt = b.name == "WAVE" ? static_cast<float>(b.dt) : 0.0f;
+  o.yt = b.yt;
+  o.data = std::move(data);
+  return o;
+}
+
+// A small file of every treatment, with what each block puts into the two
+// converted files (whole, and the header records alone).
+struct Sample {
+  enum Role { rec1, rec2, data };
+  struct Span {
+    std::size_t start, end, block;
+    Role role;
+  };
+
+  std::vector<InBlock> in;
+  std::vector<std::string> sv, sh;        // whole blocks
+  std::vector<std::string> sv_h, sh_h;    // header records of converted blocks
+  std::vector<Span> spans;
+  std::string bytes;
+
+  Sample() {
+    InBlock info = block("INFO", 6, 0, {});
+    info.nc = {6, 0, 3, 0, 0, 1};
+    info.dmp = 9.8;
+    add_info(info);
+    add_converted(block("WAVE", 41, 1, {{1, 2, 3}}), 'S', 1, {1, 2, 3});
+    add_passed(block("AMPL", 41, 2, {{4, 5}, {6, 7}}));
+    add_converted(block("WAVE", 41, 4, {{8, 9, 10}}), 'H', 1, {8, 9, 10});
+    add_passed(block("WAVE", 44, 1, {{11}}));
+    add_converted(block("STRS", 42, 2, {{12, 13, 14, 15}}), 'S', 13, {12, 13, 14});
+  }
+
+ private:
+  void record_spans(const InBlock& b) {
+    const std::size_t k = in.size();
+    auto push = [&](const std::string& rec, Role role) {
+      spans.push_back({bytes.size(), bytes.size() + rec.size(), k, role});
+      bytes += rec;
+    };
+    push(b.rec1(), rec1);
+    push(b.rec2(), rec2);
+    for (std::size_t i = 0; i < b.data.size(); ++i) push(b.data_record(i), data);
+    in.push_back(b);
+  }
+  void add_info(const InBlock& info) {  // the same bytes as the default one
+    record_spans(info);
+    sv.push_back(default_info().bytes(Order::little));
+    sh.push_back(default_info().bytes(Order::little));
+    sv_h.emplace_back();
+    sh_h.emplace_back();
+  }
+  void add_converted(const InBlock& b, char to, int code, std::vector<float> values) {
+    record_spans(b);
+    const OutBlock o = converted(b, code, values);
+    sv.push_back(to == 'S' ? o.bytes(Order::little) : "");
+    sh.push_back(to == 'H' ? o.bytes(Order::little) : "");
+    sv_h.push_back(to == 'S' ? o.headers(Order::little) : "");
+    sh_h.push_back(to == 'H' ? o.headers(Order::little) : "");
+  }
+  void add_passed(const InBlock& b) {
+    record_spans(b);
+    sv.emplace_back();
+    sh.emplace_back();
+    sv_h.emplace_back();
+    sh_h.emplace_back();
+  }
+};
+
+TEST(Tp19Truncation, EveryCutIsANormalEndOrAReportedReadErrorAfterTheBlocksBeforeIt) {
+  const Sample s;
+  for (std::size_t cut = 0; cut <= s.bytes.size(); ++cut) {
+    SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
+    Harness h(s.bytes.substr(0, cut), Settings{});
+    const int ier = h.convert();
+
+    std::size_t whole_blocks = s.in.size();
+    int status = 0;
+    bool header = false, default_first = false;
+    for (const auto& span : s.spans) {
+      if (cut < span.start || cut >= span.end) continue;
+      whole_blocks = span.block;
+      if (cut == span.start && span.role == Sample::rec1) break;  // a clean end between blocks
+      status = cut == span.start ? -1 : 39;
+      header = span.role != Sample::data;
+      // A first record that cannot be read does not show an information
+      // block: the default one is written before the error.
+      default_first = span.block == 0 && span.role == Sample::rec1;
+    }
+    std::string sv = h.model[unit::sv19], sh = h.model[unit::sh19];
+    if (default_first) {
+      sv += default_info().bytes(Order::little);
+      sh += default_info().bytes(Order::little);
+    }
+    for (std::size_t k = 0; k < whole_blocks; ++k) {
+      sv += s.sv[k];
+      sh += s.sh[k];
+    }
+    if (status != 0 && !header) {
+      sv += s.sv_h[whole_blocks];
+      sh += s.sh_h[whole_blocks];
+    }
+    EXPECT_EQ(ier, status);
+    EXPECT_EQ(h.sv(), sv);
+    EXPECT_EQ(h.sh(), sh);
+    const std::string lst = h.lst();
+    const std::string tail = status == 0 ? end_lines() : header ? header_read_report(status) : data_read_report(status);
+    EXPECT_TRUE(ends_with(lst, tail)) << lst;
+  }
+}
+
+TEST(Tp19HeaderRecords, ShortOrMissingHeaderRecordsAreHeaderReadErrors) {
+  const InBlock wave = block("WAVE", 41, 1, {{1, 2}});
+  std::string short_rec1 = record(Bytes().text("WAVE").i32(41).i32(1).i32(3).i32(4));
+  std::string short_rec2 = record(Bytes().i32(2).f64(0.5));
+  {
+    // REC1 short, REC2 whole: reported with REC1's status; the list lines
+    // show what was read.
+    Harness h(short_rec1 + wave.rec2() + wave.data_record(0), Settings{});
+    EXPECT_EQ(h.convert(), 67);
+    EXPECT_EQ(h.sv(), h.model[unit::sv19] + default_info().bytes(Order::little));
+    EXPECT_EQ(h.sh(), h.model[unit::sh19] + default_info().bytes(Order::little));
+    const auto lines = qxtest::split_lines(h.lst());
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[5].substr(0, 36), "WAVE      41       1       3       4");
+    EXPECT_TRUE(ends_with(h.lst(), header_read_report(67)));
+  }
+  {
+    Harness h(wave.rec1() + short_rec2 + wave.data_record(0), Settings{});
+    EXPECT_EQ(h.convert(), 67);
+    // REC2 gave its first two fields before it ran out.
+    InBlock shown = wave;
+    shown.dt = 0.5;
+    EXPECT_TRUE(ends_with(h.lst(), list_lines(shown) + header_read_report(67)));
+  }
+  {
+    // A first block that ends after its REC1: the default information block
+    // is written, then the error.
+    Harness h(wave.rec1(), Settings{});
+    EXPECT_EQ(h.convert(), -1);
+    EXPECT_EQ(h.sv(), h.model[unit::sv19] + default_info().bytes(Order::little));
+    EXPECT_TRUE(ends_with(h.lst(), header_read_report(-1)));
+  }
+  {
+    // An information block whose REC2 is missing is not copied with values
+    // it never read.
+    InBlock info = block("INFO", 6, 0, {});
+    Settings s;
+    s.maxr = 1;
+    Harness h(info.rec1(), s);
+    EXPECT_EQ(h.convert(), -1);
+    EXPECT_EQ(h.sv(), h.model[unit::sv19]);
+    EXPECT_EQ(h.sh(), h.model[unit::sh19]);
+    EXPECT_EQ(h.svt(), "");
+    EXPECT_EQ(h.lst(), start_lines() + header_read_report(-1));
+  }
+}
+
+TEST(Tp19DataRecords, SizeRecordNotBackedByItsDataRecord) {
+  // The first converted history fixes the array; a size the data record
+  // cannot back is refused before any room is made for it.
+  struct Case {
+    const char* what;
+    std::int32_t nsize2;
+    std::string data;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"two billion values claimed, three held", 2000000000, record(Bytes().f32s({1, 2, 3})), 67},
+      {"largest size, three held", 2147483647, record(Bytes().f32s({1, 2, 3})), 67},
+      {"one value more than held", 4, record(Bytes().f32s({1, 2, 3})), 67},
+      {"no data record", 2000000000, "", -1},
+      {"marker claims more than the file holds", 2000000000,
+       Bytes().i32(2147483600).str() + Bytes().f32s({1, 2, 3}).str(), 39},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    InBlock wave = block("WAVE", 41, 4, {});
+    wave.nsize2 = c.nsize2;
+    InBlock before = block("SPEC", 45, 1, {{5, 6}});
+    Harness h(before.bytes() + wave.rec1() + wave.rec2() + c.data, with_wave());
+    EXPECT_EQ(h.convert(), c.status);
+    EXPECT_EQ(h.sv(), h.model[unit::sv19] + default_info().bytes(Order::little) +
+                          converted(before, 1, {{}}).bytes(Order::little));
+    EXPECT_EQ(h.sh(), h.model[unit::sh19] + default_info().bytes(Order::little) +
+                          converted(wave, 1, std::nullopt).bytes(Order::little));
+    EXPECT_TRUE(ends_with(h.sht(), "\n" + i8(c.nsize2) + "    1.00000E-02    0.00000E+00    0.00000E+00    "
+                                                           "0.00000E+00    0.00000E+00\n"))
+        << h.sht();
+    EXPECT_TRUE(ends_with(h.lst(), data_read_report(c.status)));
+  }
+}
+
+TEST(Tp19DataRecords, LaterRecordShorterThanTheArrayWritesNoValues) {
+  const InBlock first = block("WAVE", 41, 1, {{1, 2, 3, 4}});
+  const InBlock second = block("WAVE", 41, 4, {{5, 6}});
+  const InBlock after = block("WAVE", 41, 1, {{7, 8, 9, 10}});
+  for (Order o : {Order::little, Order::big}) {
+    SCOPED_TRACE(order_name(o));
+    Harness h(tp19_file({first, second, after}), with_wave(o));
+    EXPECT_EQ(h.convert(), 67);
+    EXPECT_EQ(h.sv(), h.model[unit::sv19] + default_info().bytes(o) + converted(first, 1, {{1, 2, 3, 4}}).bytes(o));
+    EXPECT_EQ(h.sh(), h.model[unit::sh19] + default_info().bytes(o) + converted(second, 1, std::nullopt).bytes(o));
+    // The text twin gets the header lines but no values.
+    EXPECT_TRUE(ends_with(h.sht(), header_lines("WAVE", {41, 0, 0, 2, 3, 1}, second.dmp, second.lrec, 2, second.dt,
+                                                second.yt)));
+    EXPECT_TRUE(ends_with(h.lst(), list_lines(second) + data_read_report(67)));
+  }
+}
+
+TEST(Tp19DataRecords, PassingOverARecordThatIsNotThereIsAReadError) {
+  InBlock ampl = block("AMPL", 41, 1, {{1, 2}, {3, 4}});
+  const std::string whole = ampl.bytes();
+  Harness h(whole.substr(0, whole.size() - ampl.data_record(1).size()), Settings{});
+  EXPECT_EQ(h.convert(), -1);
+  EXPECT_TRUE(ends_with(h.lst(), list_lines(ampl) + data_read_report(-1)));
+}
+
+// A small file whose outputs all carry something.
+std::string small_file() {
+  return tp19_file({block("WAVE", 41, 1, {{1, 2}}), block("WAVE", 41, 4, {{3, 4}})});
+}
+
+TEST(Tp19WriteFailures, LostWritesShowAtTheCloseAndNameTheFirstChannelClosed) {
+  struct Case {
+    const char* what;
+    std::vector<int> full;  // channels written to /dev/full
+    int named;
+  };
+  const std::vector<Case> cases = {
+      {"SV binary", {unit::sv19}, unit::sv19},
+      {"SH binary", {unit::sh19}, unit::sh19},
+      {"both binaries: SH is closed first", {unit::sv19, unit::sh19}, unit::sh19},
+      {"SV text", {unit::svt19}, unit::svt19},
+      {"both texts: SH is closed first", {unit::svt19, unit::sht19}, unit::sht19},
+      {"SH text before SV binary", {unit::sv19, unit::sht19}, unit::sht19},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Settings s = with_wave();
+    for (int u : c.full) s.file_of[u] = "/dev/full";
+    Harness h(small_file(), s);
+    EXPECT_EQ(h.convert(), 38);
+    EXPECT_TRUE(ends_with(h.lst(), data_write_report(c.named, 38))) << h.lst();
+    // Every channel was still closed: the files that could be written are whole.
+    if (c.full == std::vector<int>{unit::sv19}) {
+      EXPECT_EQ(h.sh(), h.model[unit::sh19] + default_info().bytes(Order::little) +
+                            converted(block("WAVE", 41, 4, {{3, 4}}), 1, {{3, 4}}).bytes(Order::little));
+    }
+  }
+  {
+    // Nothing is written to the text result file: it cannot fail.
+    Settings s = with_wave();
+    s.file_of[unit::txt19] = "/dev/full";
+    Harness h(small_file(), s);
+    EXPECT_EQ(h.convert(), 0);
+  }
+}
+
+TEST(Tp19WriteFailures, FailedWritesStopTheConversionWhereTheyShow) {
+  // More than the output buffers hold, so that the failure shows at a write.
+  std::vector<InBlock> many;
+  for (int i = 0; i < 600; ++i) many.push_back(block("WAVE", 41, 1, {std::vector<float>(500, 0.5f * i)}));
+  const std::string file = tp19_file(many);
+  {
+    Settings s;
+    s.file_of[unit::sv19] = "/dev/full";
+    Harness h(file, s);
+    h.open();
+    int ier = 0;
+    qx::cnvt_tp19(h.run, ier);
+    EXPECT_EQ(ier, 38);
+    EXPECT_TRUE(h.run.ch.is_open(unit::tp19)) << "stopped before the end of the file";
+    h.run.ch.close_all();
+    const std::string lst = h.lst();
+    EXPECT_TRUE(ends_with(lst, header_write_report(unit::sv19, 38)) || ends_with(lst, data_write_report(unit::sv19, 38)))
+        << lst.substr(lst.size() - 300);
+  }
+  {
+    Settings s = with_wave();
+    s.file_of[unit::sht19] = "/dev/full";
+    std::vector<InBlock> sh = many;
+    for (auto& b : sh) b.nc[1] = 4;
+    Harness h(tp19_file(sh), s);
+    h.open();
+    int ier = 0;
+    qx::cnvt_tp19(h.run, ier);
+    EXPECT_EQ(ier, 38);
+    EXPECT_TRUE(h.run.ch.is_open(unit::tp19));
+    h.run.ch.close_all();
+    EXPECT_TRUE(ends_with(h.lst(), data_write_report(unit::sht19, 38)));
+  }
+  {
+    // The list file: its own report is lost with it, but the status stops the run.
+    std::vector<InBlock> passed(8000, block("WAVE", 44, 1, {{1}}));
+    Settings s;
+    s.file_of[unit::lst] = "/dev/full";
+    Harness h(tp19_file(passed), s);
+    h.open();
+    int ier = 0;
+    qx::cnvt_tp19(h.run, ier);
+    EXPECT_EQ(ier, 38);
+    EXPECT_TRUE(h.run.ch.is_open(unit::tp19));
+    h.run.ch.close_all();
+  }
+}
+
+}  // namespace
