@@ -3,6 +3,13 @@
 // did not hold, and every block before the fault is in the outputs.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <set>
+
 #include "convert/cnvt_tp19_fixture.hpp"
 
 namespace {
@@ -96,9 +103,16 @@ struct Sample {
   }
 };
 
-TEST(Tp19Truncation, EveryCutIsANormalEndOrAReportedReadErrorAfterTheBlocksBeforeIt) {
+TEST(Tp19Truncation, CutsAtAndInsideEveryRecordEndNormallyOrReportAReadErrorAfterTheBlocksBefore) {
   const Sample s;
-  for (std::size_t cut = 0; cut <= s.bytes.size(); ++cut) {
+  // At and just after every record boundary, inside the leading marker, the
+  // payload and the trailing marker, and the whole file.
+  std::set<std::size_t> cuts{s.bytes.size()};
+  for (const auto& span : s.spans)
+    for (std::size_t at : {span.start, span.start + 1, span.start + 3, span.start + 4, span.start + 5,
+                           (span.start + span.end) / 2, span.end - 4, span.end - 1})
+      cuts.insert(at);
+  for (std::size_t cut : cuts) {
     SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
     Harness h(s.bytes.substr(0, cut), Settings{});
     const int ier = h.convert();
@@ -286,15 +300,53 @@ TEST(Tp19WriteFailures, LostWritesShowAtTheCloseAndNameTheFirstChannelClosed) {
   }
 }
 
+// A TP19 file whose SV output crosses every 64 KiB boundary `into` bytes
+// after the start of a converted time history block (76 header bytes, then
+// its data record). The writers hand their output over in buffers of a power
+// of two bytes, at least 64 KiB, so on a full device the write that crosses
+// such a boundary is the one that fails. Information blocks (76 bytes) and
+// empty converted blocks (84 bytes) move the first history into place.
+std::string failing_at(std::size_t model_bytes, std::size_t into) {
+  constexpr std::size_t boundary = 65536;
+  constexpr std::int32_t values = (boundary - 84) / 4;  // each history block is 64 KiB
+  const std::size_t first_history = boundary - into;   // where the histories begin, modulo the boundary
+  std::size_t room = (first_history + 2 * boundary - model_bytes - 76) % boundary;
+  if (room < 1440) room += boundary;
+  std::size_t infos = 0, empties = 0;
+  while ((room - 84 * empties) % 76 != 0) ++empties;
+  infos = (room - 84 * empties) / 76;
+
+  InBlock info = block("INFO", 6, 0, {});
+  std::vector<InBlock> in(1 + infos, info);
+  for (std::size_t i = 0; i < empties; ++i) in.push_back(block("SPEC", 45, 1, {{1}}));
+  for (int i = 0; i < 20; ++i) in.push_back(block("WAVE", 41, 1, {std::vector<float>(values, 0.5f * i)}));
+  return tp19_file(in);
+}
+
 TEST(Tp19WriteFailures, FailedWritesStopTheConversionWhereTheyShow) {
-  // More than the output buffers hold, so that the failure shows at a write.
-  std::vector<InBlock> many;
-  for (int i = 0; i < 600; ++i) many.push_back(block("WAVE", 41, 1, {std::vector<float>(500, 0.5f * i)}));
-  const std::string file = tp19_file(many);
+  std::size_t model_bytes = 0;
   {
+    Harness probe("", Settings{});
+    probe.open();
+    model_bytes = probe.model[unit::sv19].size();
+    ASSERT_EQ(model_bytes % 4, 0u);
+  }
+  struct Case {
+    const char* what;
+    std::size_t into;
+    std::string report;
+  };
+  const std::vector<Case> cases = {
+      {"at REC1", 0, header_write_report(unit::sv19, 38)},
+      {"inside REC1", 20, header_write_report(unit::sv19, 38)},
+      {"inside REC2", 60, header_write_report(unit::sv19, 38)},
+      {"inside the data record", 176, data_write_report(unit::sv19, 38)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     Settings s;
     s.file_of[unit::sv19] = "/dev/full";
-    Harness h(file, s);
+    Harness h(failing_at(model_bytes, c.into), s);
     h.open();
     int ier = 0;
     qx::cnvt_tp19(h.run, ier);
@@ -302,9 +354,10 @@ TEST(Tp19WriteFailures, FailedWritesStopTheConversionWhereTheyShow) {
     EXPECT_TRUE(h.run.ch.is_open(unit::tp19)) << "stopped before the end of the file";
     h.run.ch.close_all();
     const std::string lst = h.lst();
-    EXPECT_TRUE(ends_with(lst, header_write_report(unit::sv19, 38)) || ends_with(lst, data_write_report(unit::sv19, 38)))
-        << lst.substr(lst.size() - 300);
+    EXPECT_TRUE(ends_with(lst, c.report)) << lst.substr(lst.size() > 300 ? lst.size() - 300 : 0);
   }
+  std::vector<InBlock> many;
+  for (int i = 0; i < 600; ++i) many.push_back(block("WAVE", 41, 1, {std::vector<float>(500, 0.5f * i)}));
   {
     Settings s = with_wave();
     s.file_of[unit::sht19] = "/dev/full";
@@ -332,6 +385,57 @@ TEST(Tp19WriteFailures, FailedWritesStopTheConversionWhereTheyShow) {
     EXPECT_TRUE(h.run.ch.is_open(unit::tp19));
     h.run.ch.close_all();
   }
+  {
+    // The text lines of information blocks.
+    InBlock info = block("INFO", 6, 0, {});
+    std::vector<InBlock> infos(8000, info);
+    Settings s;
+    s.maxr = 1;
+    s.file_of[unit::svt19] = "/dev/full";
+    Harness h(tp19_file(infos), s);
+    h.open();
+    int ier = 0;
+    qx::cnvt_tp19(h.run, ier);
+    EXPECT_EQ(ier, 38);
+    EXPECT_TRUE(h.run.ch.is_open(unit::tp19));
+    h.run.ch.close_all();
+    EXPECT_TRUE(ends_with(h.lst(), data_write_report(unit::svt19, 38)));
+  }
 }
+
+#ifndef __SANITIZE_ADDRESS__
+// Current size of the address space of this process, in bytes.
+std::size_t address_space_bytes() {
+  std::size_t pages = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%zu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST(Tp19DataRecords, UnbackedSizesNeverReachTheAllocator) {
+  // The conversion runs in a child whose address space may grow by 256 MiB
+  // only: making room for the two billion values claimed would end it.
+  InBlock wave = block("WAVE", 41, 1, {});
+  wave.nsize2 = 2000000000;
+  Harness h(wave.rec1() + wave.rec2() + record(Bytes().f32s({1, 2, 3})), with_wave());
+  h.open();
+  const std::size_t limit = address_space_bytes() + (std::size_t{256} << 20);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    rlimit as{limit, limit};
+    setrlimit(RLIMIT_AS, &as);
+    int ier = 0;
+    qx::cnvt_tp19(h.run, ier);
+    _exit(ier == 67 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  h.run.ch.close_all();
+}
+#endif
 
 }  // namespace
