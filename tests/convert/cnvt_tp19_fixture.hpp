@@ -104,6 +104,18 @@ inline std::string tp19_file(const std::vector<InBlock>& blocks) {
   return s;
 }
 
+// A block with codes (nc1, nc2, 1, 2, 3, 4) and the given data records, its
+// size that of the first record.
+inline InBlock records_block(const std::string& name, int nc1, int nc2, std::vector<std::vector<float>> records) {
+  InBlock b;
+  b.name = name;
+  b.nc = {nc1, nc2, 1, 2, 3, 4};
+  b.nsize2 = records.empty() ? 0 : static_cast<int>(records[0].size());
+  b.lrec = 1 + static_cast<int>(records.size());
+  b.data = std::move(records);
+  return b;
+}
+
 // A block of a converted file: its two header records in output form and,
 // when present, its data record.
 struct OutBlock {
@@ -143,6 +155,21 @@ inline OutBlock default_info() {
   b.dap = 9.8f;
   b.lrec = 1;
   return b;
+}
+
+// The converted form of a block: codes 41, 0, 0, nc4, nc5 and the table
+// code; only a time history keeps its step.
+inline OutBlock converted(const InBlock& b, int code, std::optional<std::vector<float>> data) {
+  OutBlock o;
+  o.name = b.name;
+  o.nc = {41, 0, 0, b.nc[3], b.nc[4], code};
+  o.dap = static_cast<float>(b.dmp);
+  o.lrec = b.lrec;
+  o.nsize2 = b.nsize2;
+  o.dtt = b.name == "WAVE" ? static_cast<float>(b.dt) : 0.0f;
+  o.yt = b.yt;
+  o.data = std::move(data);
+  return o;
 }
 
 // Run settings of a conversion and the files that replace the usual ones

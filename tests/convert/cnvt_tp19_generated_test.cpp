@@ -37,7 +37,7 @@ std::string generate(const TempDir& dir, std::vector<std::string> args) {
 }
 
 struct GeneratedCase {
-  std::vector<std::string> qxgen;
+  std::vector<std::string> qxgen;  // none: the bundled example
   Settings settings;
   const char* what;
 };
@@ -58,11 +58,13 @@ TEST(Tp19Generated, ConvertedFilesAgreeWithTheReference) {
       {{"--seed", "3", "--size", "300k"}, options(Order::little, 0, 1, 0), "-spec only"},
       {{"--seed", "4"}, options(Order::big, 0, 0, 0), "no options, big-endian"},
       {{"--seed", "5", "--no-info", "--size", "1M"}, options(Order::little, 1, 1, 1), "larger case, three options"},
+      {{}, options(Order::big, 1, 1, 1), "bundled example, big-endian"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    const std::string tp19 = generate(dir, c.qxgen);
+    const std::string tp19 =
+        c.qxgen.empty() ? qxtest::read_file(source_dir + "/example/case1.TP19") : generate(dir, c.qxgen);
     ASSERT_FALSE(tp19.empty());
     Harness h(tp19, c.settings);
     ASSERT_EQ(h.convert(), 0) << h.lst();

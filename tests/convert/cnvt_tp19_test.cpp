@@ -23,21 +23,7 @@ InBlock block(const std::string& name, int nc1, int nc2, std::vector<float> valu
   return block(name, nc1, nc2, std::move(values), n);
 }
 
-// The converted form of a block: codes 41, 0, 0, nc4, nc5 and the table code.
-OutBlock converted(const InBlock& b, int code, std::optional<std::vector<float>> data) {
-  OutBlock o;
-  o.name = b.name;
-  o.nc = {41, 0, 0, b.nc[3], b.nc[4], code};
-  o.dap = static_cast<float>(b.dmp);
-  o.lrec = b.lrec;
-  o.nsize2 = b.nsize2;
-  o.dtt = b.name == "WAVE" ? static_cast<float>(b.dt) : 0.0f;
-  o.yt = b.yt;
-  o.data = std::move(data);
-  return o;
-}
-
-// Its lines in a text twin under -wave: the reals as read.
+// The lines of a converted block in a text twin under -wave: the reals as read.
 std::string converted_text(const InBlock& b, int code, const std::vector<float>& values) {
   return header_lines(b.name, {41, 0, 0, b.nc[3], b.nc[4], code}, b.dmp, b.lrec, b.nsize2, b.dt, b.yt) +
          value_lines(values);
