@@ -147,8 +147,8 @@ std::vector<std::string> dump_blocks(const std::string& listing) {
 
 TEST(QxdumpResultFiles, BlockListsAgreeWithAFortranReader) {
   ASSERT_TRUE(fortran_reader().ok) << fortran_reader().log;
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--seed", "5", "--size", "40k"},
-                                               {"--seed", "912", "--size", "300k", "--no-info"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--seed", "5", "--size", "40k"}, {"--seed", "912", "--size", "300k", "--no-info"}}) {
     SCOPED_TRACE(args[1]);
     TempDir dir;
     const std::string base = generate(dir, args);
@@ -404,11 +404,11 @@ TEST(QxdumpConvertedFiles, ShModelToldByNameOrByItsCounts) {
       expected.insert(expected.end(), l.v.begin(), l.v.end());
       expected.push_back(end_line(f, l.blocks));
     }
-    expected.insert(expected.begin(),
-                    file_line(path,
-                              named ? "converted file, TP18"
-                                    : "converted file, TP18 rules (the name does not say TP18 or TP19)",
-                              qx::ByteOrder::big));
+    expected.insert(
+        expected.begin(),
+        file_line(path,
+                  named ? "converted file, TP18" : "converted file, TP18 rules (the name does not say TP18 or TP19)",
+                  qx::ByteOrder::big));
     const CommandResult r = qxdump({path});
     ASSERT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(qxtest::split_lines(r.out), expected);
@@ -448,13 +448,14 @@ TEST(QxdumpConvertedFiles, Tp19RulesByNameAndLrecWhereTheRulesDisagree) {
   ASSERT_EQ(r.exit_status, 0) << r.err;
   lines = qxtest::split_lines(r.out);
   ASSERT_GE(lines.size(), 6u);
-  EXPECT_EQ(std::vector<std::string>(lines.end() - 6, lines.end()),
-            (std::vector<std::string>{
-                l.v[0], l.v[1],
-                "  note: lrec 2 announces 1 data records, the rules of the kind give 3; the records hold 1, as lrec says",
-                l.v[2],
-                "  note: lrec 2 announces 1 data records, the rules of the kind give 2; the records hold 1, as lrec says",
-                end_noted}));
+  EXPECT_EQ(
+      std::vector<std::string>(lines.end() - 6, lines.end()),
+      (std::vector<std::string>{
+          l.v[0], l.v[1],
+          "  note: lrec 2 announces 1 data records, the rules of the kind give 3; the records hold 1, as lrec says",
+          l.v[2],
+          "  note: lrec 2 announces 1 data records, the rules of the kind give 2; the records hold 1, as lrec says",
+          end_noted}));
 }
 
 TEST(QxdumpConvertedFiles, ValuesShowIdentifiersAsIntegersAndResultsAsReals) {
@@ -472,15 +473,16 @@ TEST(QxdumpConvertedFiles, ValuesShowIdentifiersAsIntegersAndResultsAsReals) {
   auto after = [&](const std::string& start, std::size_t count) {
     for (std::size_t i = 0; i < lines.size(); ++i)
       if (lines[i].rfind(start, 0) == 0)
-        return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                                        lines.begin() + static_cast<std::ptrdiff_t>(std::min(lines.size(), i + 1 + count)));
+        return std::vector<std::string>(
+            lines.begin() + static_cast<std::ptrdiff_t>(i + 1),
+            lines.begin() + static_cast<std::ptrdiff_t>(std::min(lines.size(), i + 1 + count)));
     return std::vector<std::string>{"(no line " + start + ")"};
   };
   // Node numbers through I12, then the first x through 1PE15.5.
   EXPECT_EQ(after("  nodes @", 2),
-            (std::vector<std::string>{"    " + std::string(11, ' ') + "1" + std::string(11, ' ') + "2" +
-                                          std::string(11, ' ') + "3",
-                                      "        0.00000E+00"}));
+            (std::vector<std::string>{
+                "    " + std::string(11, ' ') + "1" + std::string(11, ' ') + "2" + std::string(11, ' ') + "3",
+                "        0.00000E+00"}));
   // The maxima record of code 101: na = 2 and the two identifiers, then 1.0.
   const std::vector<std::string> maxima = after("block 6 ", 3);
   ASSERT_EQ(maxima.size(), 3u);
@@ -641,7 +643,8 @@ TEST(QxdumpFaults, CorruptMarkersTellTheOffsetInEitherByteOrder) {
   // A first record that neither byte order can place.
   const std::string first = dir.file("first.TP18");
   qxtest::write_file(first, std::string("\x28\0\0\0", 4) + std::string(20, 'x'));
-  expect_fault(first, "truncated record at offset 0: its marker announces 40 bytes, the file holds 20 after the marker");
+  expect_fault(first,
+               "truncated record at offset 0: its marker announces 40 bytes, the file holds 20 after the marker");
 }
 
 TEST(QxdumpFaults, EmptyMissingAndSeveralFiles) {
@@ -661,8 +664,8 @@ TEST(QxdumpFaults, EmptyMissingAndSeveralFiles) {
 }
 
 TEST(QxdumpCommandLine, UsageErrorsAndHelp) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"--values"}, {"--values", "x", "f"},
-                                               {"--values=-1", "f"}, {"--bogus", "f"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"--values"}, {"--values", "x", "f"}, {"--values=-1", "f"}, {"--bogus", "f"}}) {
     const CommandResult r = qxdump(args);
     EXPECT_EQ(r.exit_status, 2) << (args.empty() ? "" : args[0]);
     EXPECT_NE(r.err.find("see qxdump --help"), std::string::npos);
@@ -695,12 +698,18 @@ TEST(QxdumpFaults, DamagedFilesNeverCrashIt) {
       std::string bytes = original;
       switch (rng() % 3) {
         case 0:
-          for (int k = 0; k < 1 + static_cast<int>(rng() % 4); ++k) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+          for (int k = 0; k < 1 + static_cast<int>(rng() % 4); ++k)
+            bytes[rng() % bytes.size()] = static_cast<char>(rng());
           break;
-        case 1: bytes.resize(rng() % bytes.size()); break;
-        default: bytes.insert(rng() % bytes.size(), std::string(1 + rng() % 8, static_cast<char>(rng()))); break;
+        case 1:
+          bytes.resize(rng() % bytes.size());
+          break;
+        default:
+          bytes.insert(rng() % bytes.size(), std::string(1 + rng() % 8, static_cast<char>(rng())));
+          break;
       }
-      const std::string path = dir.file("damaged" + std::to_string(i) + std::filesystem::path(source).filename().string());
+      const std::string path =
+          dir.file("damaged" + std::to_string(i) + std::filesystem::path(source).filename().string());
       qxtest::write_file(path, bytes);
       const CommandResult r = qxdump({"--records", "--values", "3", path});
       if (r.exit_status == 1) {

@@ -40,7 +40,8 @@ std::string real_text(double v) {
 
 std::string printable_text(std::string_view s) {
   std::string t(s);
-  std::replace_if(t.begin(), t.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }, '.');
+  std::replace_if(
+      t.begin(), t.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }, '.');
   t.erase(t.find_last_not_of(' ') + 1);
   return t;
 }
@@ -56,8 +57,7 @@ void Printer::file_line(const FileInfo& info) {
     s += ", " + std::string(family_text(info.family));
     if (!info.family_from_name) s += " rules (the name does not say TP18 or TP19)";
   }
-  if (info.kind != FileKind::empty)
-    s += info.order == qx::ByteOrder::big ? ", big-endian" : ", little-endian";
+  if (info.kind != FileKind::empty) s += info.order == qx::ByteOrder::big ? ", big-endian" : ", little-endian";
   s += ", " + std::to_string(info.size) + " bytes";
   line(s);
 }
@@ -67,13 +67,20 @@ void Printer::model_line(Side side, std::string_view how) {
 }
 
 void Printer::model_record(const ModelRecordReport& m) {
-  line("  " + m.name + " " + at(m.record.offset) + " length=" + std::to_string(m.record.length) + " " + m.fields);
+  std::string s =
+      "  " + m.name + " " + at(m.record.offset) + " length=" + std::to_string(m.record.length) + " " + m.fields;
+  if (m.record.has_values)
+    s +=
+        " (first " + std::to_string(m.record.values.size()) + " of " + std::to_string(m.record.length / 4) + " values)";
+  line(s);
   for (const std::string& n : m.notes) line("    note: " + n);
   if (m.record.has_values) values(m.record);
 }
 
 void Printer::block(const BlockReport& b) {
-  std::string s = "block " + std::to_string(b.number) + " " + at(b.offset) + " " + printable_text(b.kind);
+  std::string s;
+  s.reserve(160);
+  s += "block " + std::to_string(b.number) + " " + at(b.offset) + " " + printable_text(b.kind);
   if (b.maxima) {
     s += " code=" + std::to_string(b.nc[0]) + " nc2=" + std::to_string(b.nc[1]) + " lrec=" + std::to_string(b.lrec);
     if (b.has_na) s += " na=" + std::to_string(b.na);
@@ -114,7 +121,8 @@ void Printer::end_line(std::uint64_t offset, std::uint64_t records, const DumpTo
 
 void Printer::record_line(const RecordEntry& r) {
   std::string s = "  record " + at(r.offset) + " length=" + std::to_string(r.length) + " " + std::string(r.role);
-  if (r.has_values) s += " (first " + std::to_string(r.values.size()) + " of " + std::to_string(r.length / 4) + " values)";
+  if (r.has_values)
+    s += " (first " + std::to_string(r.values.size()) + " of " + std::to_string(r.length / 4) + " values)";
   line(s);
 }
 

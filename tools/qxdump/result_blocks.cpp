@@ -13,7 +13,9 @@ using IntWords = std::function<std::uint64_t(const Record&)>;
 
 std::uint64_t positive(std::int64_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
 
-std::string where(const BlockReport& b) { return "block " + std::to_string(b.number) + " at @" + std::to_string(b.offset); }
+std::string where(const BlockReport& b) {
+  return "block " + std::to_string(b.number) + " at @" + std::to_string(b.offset);
+}
 
 // How many data records to take: `certain` of them whatever they hold, then up
 // to `optional` more while they do not look like the next block's header.
@@ -71,6 +73,7 @@ WalkStatus BlockWalker::run() {
       continue;
     }
     BlockReport b;
+    b.records.reserve(4);  // headers and data records of the common kinds
     b.number = ++ctx_.totals.blocks;
     b.offset = r.offset;
     b.kind = r.word(0);
