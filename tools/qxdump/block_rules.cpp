@@ -1,0 +1,83 @@
+#include "block_rules.hpp"
+
+#include <algorithm>
+
+namespace qxdump {
+
+namespace {
+
+// Data records of an ordinary block by kind word: in a TP18 and a TP19 result
+// file, and in the files converted from them (spectra gain their frequency
+// axis in converted TP18 files; converted TP19 blocks carry one record).
+struct KindRecords {
+  std::string_view kind;
+  int tp18, tp19, converted_tp18, converted_tp19;
+};
+
+constexpr KindRecords kind_records[] = {
+    {"INFO", 0, 0, 0, 0},
+    {"WAVE", 1, 1, 1, 1},
+    {"FOUR", 2, 1, 3, 1},
+    {"AMPL", 2, 2, 3, 1},
+    {"SPEC", 2, 1, 2, 1},
+};
+// Any other kind word.
+constexpr KindRecords other_kind = {"", 0, 1, 0, 1};
+
+struct MaximaComponents {
+  std::int32_t first, last;  // code range
+  int nd;
+};
+
+constexpr MaximaComponents maxima_component_table[] = {
+    {INT32_MIN, 103, 6}, {104, 104, 3}, {105, 105, 9}, {106, 106, 5}, {107, 107, 4},
+    {109, 109, 1},       {110, 110, 3}, {111, 112, 4},
+};
+
+constexpr MaximaShape converted_maxima_shapes[] = {
+    {101, 1, 4, false}, {102, 1, 4, false}, {103, 2, 4, false}, {104, 1, 4, false},
+    {105, 1, 3, false}, {106, 1, 4, false}, {107, 1, 2, false}, {108, 1, 1, true},
+    {109, 1, 1, false}, {110, 1, 3, false}, {111, 1, 3, false}, {112, 1, 3, false},
+};
+
+}  // namespace
+
+int ordinary_data_records(std::string_view kind, Family family, bool converted) {
+  const auto* row = std::find_if(std::begin(kind_records), std::end(kind_records),
+                                 [&](const KindRecords& k) { return k.kind == kind; });
+  const KindRecords& k = row == std::end(kind_records) ? other_kind : *row;
+  if (family == Family::tp19) return converted ? k.converted_tp19 : k.tp19;
+  return converted ? k.converted_tp18 : k.tp18;
+}
+
+std::optional<int> tp18_dropped_records(std::string_view kind, const Codes& nc) {
+  const std::int32_t nc1 = nc[0], nc2 = nc[1], nc3 = nc[2];
+  if (nc1 == 13 || nc1 > 33) return 2;
+  if (nc2 == 5) return nc1 > 10 ? 2 : 1;
+  // Amplification functions that pair the out-of-plane component with an
+  // in-plane one.
+  const bool in_plane2 = nc2 == 1 || nc2 == 3;
+  if (kind == "AMPL" && ((nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (in_plane2 && nc3 == 2))) return 2;
+  return std::nullopt;
+}
+
+std::optional<int> maxima_components(std::int32_t code) {
+  for (const auto& m : maxima_component_table)
+    if (code >= m.first && code <= m.last) return m.nd;
+  return std::nullopt;
+}
+
+const MaximaShape* converted_maxima_shape(std::int32_t code) {
+  for (const auto& s : converted_maxima_shapes)
+    if (s.code == code) return &s;
+  return nullptr;
+}
+
+bool is_block_header(const Record& r, FileKind kind, Family family) {
+  if (kind == FileKind::empty || kind == FileKind::unknown || !r.printable_word(0)) return false;
+  if (kind == FileKind::converted || kind == FileKind::blocks) return r.length == converted_rec1_bytes;
+  if (family == Family::tp18 && r.word(0) == "MAXR") return r.length >= result_maxima_header_bytes;
+  return r.length >= result_rec1_bytes;
+}
+
+}  // namespace qxdump
