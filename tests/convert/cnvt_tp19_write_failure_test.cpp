@@ -3,7 +3,10 @@
 // the close, and the conversion stops there.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "convert/cnvt_tp19_fixture.hpp"
+#include "support/write_faults.hpp"
 
 namespace {
 
@@ -18,7 +21,7 @@ std::string small_file() {
 TEST(Tp19WriteFailures, LostWritesShowAtTheCloseAndNameTheFirstChannelClosed) {
   struct Case {
     const char* what;
-    std::vector<int> full;  // channels written to /dev/full
+    std::vector<int> full;  // channels whose disk fills up right after the model section
     int named;
   };
   const std::vector<Case> cases = {
@@ -31,10 +34,15 @@ TEST(Tp19WriteFailures, LostWritesShowAtTheCloseAndNameTheFirstChannelClosed) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Settings s = with_wave();
-    for (int u : c.full) s.file_of[u] = "/dev/full";
-    Harness h(small_file(), s);
-    EXPECT_EQ(h.convert(), 38);
+    Harness h(small_file(), with_wave());
+    h.open();
+    std::vector<std::unique_ptr<qxtest::WriteBudget>> full;
+    for (int u : c.full) full.push_back(std::make_unique<qxtest::WriteBudget>(h.path(u), h.model[u].size()));
+    int ier = 0;
+    qx::cnvt_tp19(h.run, ier);
+    h.run.ch.close_all();
+    full.clear();
+    EXPECT_EQ(ier, 38);
     EXPECT_TRUE(ends_with(h.lst(), data_write_report(c.named, 38))) << h.lst();
     // Every channel was still closed: the files that could be written are whole.
     if (c.full == std::vector<int>{unit::sv19}) {
@@ -95,10 +103,11 @@ TEST(Tp19WriteFailures, FailedWritesStopTheConversionWhereTheyShow) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Settings s;
-    s.file_of[unit::sv19] = "/dev/full";
-    Harness h(failing_at(model_bytes, c.into), s);
+    // The model section is handed to the file on its own, so the output
+    // buffer starts empty behind it; the disk is full from there on.
+    Harness h(failing_at(0, c.into), Settings{});
     h.open();
+    qxtest::WriteBudget full(h.path(unit::sv19), model_bytes);
     int ier = 0;
     qx::cnvt_tp19(h.run, ier);
     EXPECT_EQ(ier, 38);
