@@ -15,6 +15,7 @@ using tp18model::ft;
 using tp18model::Record;
 
 const Options maxr_only{0, 0, 0, 0, 0, 1};
+Options qx_all() { return Options{1, 1, 1, 1, 1, 1}; }
 
 // The values Tp18File::maxr writes: acl(j, d, a) and the identifiers.
 float acl(int j, int d, int a) {
@@ -270,6 +271,24 @@ TEST(CnvtTp18Maxima, CountsTheRecordCannotBackAreReadErrorsWithoutAllocation) {
   ASSERT_EQ(recs.size(), 4u);
   EXPECT_EQ(recs[3], std::string("\xfd\xff\xff\xff", 4));
   EXPECT_EQ(body(n.sht, n.sht_prefix).substr(n.sht.size() - n.sht_prefix.size() - 10), "      -3\n\n");
+}
+
+TEST(CnvtTp18Maxima, GeneratedCaseWithAHostileItemCount) {
+  TempDir dir;
+  const std::string input = generate(dir, {"--hostile-na", "--size", "30k"});
+  const std::string bytes = qxtest::read_file(input);
+  const Conversion c = convert(dir, input, qx_all(), false);
+  EXPECT_EQ(c.ier, 67);
+  EXPECT_NE(c.list.find("MAXR     101"), std::string::npos);
+  EXPECT_EQ(qxtest::split_lines(c.list).back(), "                    *** FILE NAME = TP18  IOSTAT =    67 ***");
+  expect_model(c, bytes, qx_all(), false, "hostile na");
+#if !defined(__SANITIZE_ADDRESS__)
+  const int status = run_with_memory_limit(64 << 20, [&] {
+    qx::Run run;
+    return convert_in(run, input, output_paths(dir), qx_all(), false);
+  });
+  EXPECT_EQ(status, 67);
+#endif
 }
 
 TEST(CnvtTp18Maxima, WriteFailureNamesTheChannelThatFailed) {
