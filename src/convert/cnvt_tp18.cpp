@@ -63,17 +63,17 @@ constexpr DropRule drop_rules[] = {
     {[](const BlockHeader& h) { return h.nc2 == 5; }, [](const BlockHeader& h) { return h.nc1 > 10 ? 2 : 1; }},
     // amplification between an out-of-plane and an in-plane component
     {[](const BlockHeader& h) {
-       return h.kind() == "AMPL" && ((h.nc2 == 2 && (h.nc3 == 1 || h.nc3 == 3)) ||
-                                     (h.nc2 != 2 && h.nc3 == 2 && (h.nc2 == 1 || h.nc2 == 3)));
+       return h.kind() == "AMPL" &&
+              ((h.nc2 == 2 && (h.nc3 == 1 || h.nc3 == 3)) || (h.nc2 != 2 && h.nc3 == 2 && (h.nc2 == 1 || h.nc2 == 3)));
      },
      [](const BlockHeader&) { return 2; }},
 };
 
 // Where a block goes and how its component codes are renumbered there.
 struct Route {
-  int out, outt;         // binary and text channel
-  int4 component_from;   // nc2 and nc3 equal to this ...
-  int4 component_to;     // ... become this
+  int out, outt;        // binary and text channel
+  int4 component_from;  // nc2 and nc3 equal to this ...
+  int4 component_to;    // ... become this
 };
 constexpr Route sh_route{unit::sh18, unit::sht18, 2, 1};  // the out-of-plane component, nc2 = 2
 constexpr Route sv_route{unit::sv18, unit::svt18, 3, 2};  // the in-plane components
@@ -303,7 +303,8 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       return iostat::ok;
     }
     case Data::none:
-    case Data::info_copies: return iostat::ok;
+    case Data::info_copies:
+      return iostat::ok;
   }
   return iostat::ok;
 }

@@ -111,8 +111,7 @@ using enum TextLayout;
 constexpr MaximaCodeRule maxima_codes[] = {
     code_rule(101, 6, {record(sv, ia1, id_4e, {p(1), p(3)}), record(sh, ia1, id_4e, {p(2), zero, zero})}),
     code_rule(102, 6, {record(sv, ia1, id_4e, {p(1), p(3)}), record(sh, ia1, id_4e, {p(2), zero, zero})}),
-    code_rule(103, 6,
-              {record(sv, ia1_ia2, ids_4e, {p(1), p(3)}), record(sh, ia1_ia2, ids_4e, {p(2), zero, zero})}),
+    code_rule(103, 6, {record(sv, ia1_ia2, ids_4e, {p(1), p(3)}), record(sh, ia1_ia2, ids_4e, {p(2), zero, zero})}),
     code_rule(104, 3, {record(sv, ia1, id_4e, {p(1), p(3)}), record(sh, ia1, id_4e, {p(2), zero, zero})}),
     code_rule(105, 9, {record(sv, ia1, id_3e, {v(1), v(3), v(6)}), record(sh, ia1, id_3e, {v(4), v(5), zero})}),
     code_rule(106, 5, {record(sv, ia1, id_4e, {v(1), v(2), v(3), v(4)})}),

@@ -50,7 +50,7 @@ class MaximaBlocks {
   std::size_t items_ = 0;  // na, or 0 when na is negative
   int4 nd_ = 0;            // components per item of the block being converted
   std::vector<int4> ia1_, ia2_;
-  std::vector<real4> acl_;     // acl(1..2, 1..nd, 1..na), first index fastest
+  std::vector<real4> acl_;      // acl(1..2, 1..nd, 1..na), first index fastest
   std::vector<int4> id_pairs_;  // ia1(a), ia2(a) item by item
   std::vector<real4> picked_;   // the values of one converted record, item by item
   std::array<OutItem, 3 * text_chunk_items> line_items_{};

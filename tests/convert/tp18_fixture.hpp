@@ -25,8 +25,8 @@
 
 namespace tp18test {
 
-using tp18model::Options;
 using tp18model::i4;
+using tp18model::Options;
 
 // A scratch directory in memory when the system has one: the sweeps convert
 // hundreds of files, and creating and removing them on a busy disk costs
@@ -35,9 +35,9 @@ class ScratchDir {
  public:
   ScratchDir() {
     std::error_code ec;
-    const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                       : std::filesystem::temp_directory_path();
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
     std::string tmpl = (base / "qxtest-tp18-XXXXXX").string();
     if (mkdtemp(tmpl.data())) path_ = tmpl;
   }
@@ -96,8 +96,8 @@ class Tp18File {
   }
   Tp18File& values(const std::vector<float>& v) { return record(Payload().reals(v)); }
   // An ordinary block with `records` data records of the given values.
-  Tp18File& block(std::string_view name, i4 nc1, i4 nc2, i4 nc3, double dt, const std::vector<float>& v,
-                  int records, double dmp = 0.05) {
+  Tp18File& block(std::string_view name, i4 nc1, i4 nc2, i4 nc3, double dt, const std::vector<float>& v, int records,
+                  double dmp = 0.05) {
     rec1(name, nc1, nc2, nc3, dmp, 1 + records);
     rec2(static_cast<i4>(v.size()), dt);
     for (int k = 0; k < records; ++k) {
@@ -118,7 +118,8 @@ class Tp18File {
     for (i4 a = 1; a <= na; ++a) p.i(500 + a);
     for (i4 a = 1; a <= na; ++a)
       for (int d = 1; d <= nd; ++d)
-        for (int j = 1; j <= 2; ++j) p.r(static_cast<float>(a) + static_cast<float>(d) / 10 + static_cast<float>(j) / 100);
+        for (int j = 1; j <= 2; ++j)
+          p.r(static_cast<float>(a) + static_cast<float>(d) / 10 + static_cast<float>(j) / 100);
     return record(p);
   }
   Tp18File& raw(const std::string& b) {
@@ -249,10 +250,9 @@ inline void expect_same_records(const std::string& actual, const std::string& ex
   ADD_FAILURE() << what << ": files differ (" << actual.size() << " bytes, expected " << expected.size()
                 << "); first different record " << i + 1 << " of " << a.records.size() << " (expected "
                 << e.records.size() << ")"
-                << (i < a.records.size() && i < e.records.size()
-                        ? ", lengths " + std::to_string(a.records[i].size()) + " and " +
-                              std::to_string(e.records[i].size())
-                        : std::string());
+                << (i < a.records.size() && i < e.records.size() ? ", lengths " + std::to_string(a.records[i].size()) +
+                                                                       " and " + std::to_string(e.records[i].size())
+                                                                 : std::string());
 }
 
 inline void expect_same_lines(const std::string& actual, const std::string& expected, const std::string& what) {
@@ -263,6 +263,19 @@ inline void expect_same_lines(const std::string& actual, const std::string& expe
   ADD_FAILURE() << what << ": first different line " << i + 1 << " of " << a.size() << " (expected " << e.size()
                 << ")\n  got:      [" << (i < a.size() ? a[i] : "<none>") << "]\n  expected: ["
                 << (i < e.size() ? e[i] : "<none>") << "]";
+}
+
+// The records a conversion appended behind the model section.
+inline std::vector<std::string> converted_records(const std::string& file, const std::string& prefix) {
+  EXPECT_EQ(file.substr(0, prefix.size()), prefix);
+  return tp18model::parse_records(file.substr(prefix.size())).records;
+}
+
+inline std::string last_lines(const std::string& text, std::size_t n) {
+  const auto lines = qxtest::split_lines(text);
+  std::string s;
+  for (std::size_t i = lines.size() >= n ? lines.size() - n : 0; i < lines.size(); ++i) s += lines[i] + "\n";
+  return s;
 }
 
 // Checks every output of a conversion against the model of the input.

@@ -127,7 +127,8 @@ inline std::string I_lines(const std::vector<i4>& v, std::size_t per_line, int w
 // ---- reports ----
 
 inline std::string report(int number, const std::string& extra) {
-  const char* msg = number == 1007 ? " **** TP1819 FILE READ ERROR ****" : " **** _QX2D._QX2H.TP1819 FILE WRITE ERROR ****";
+  const char* msg =
+      number == 1007 ? " **** TP1819 FILE READ ERROR ****" : " **** _QX2D._QX2H.TP1819 FILE WRITE ERROR ****";
   return "  **** ERROR NO." + I(number, 5) + msg + "\n" + std::string(20, ' ') + extra + "\n";
 }
 inline std::string header_read_report(int st) {
@@ -176,8 +177,8 @@ class Model {
         }
         if (o_.sum() > 0)
           for (auto* t : {&e_.svt, &e_.sht})
-            *t += "INFO" + I(6, 8) + I(0, 8) + I(3, 8) + I(0, 8) + I(0, 8) + I(1, 8) + E(9.8f, 15, 5) + I(1, 8) +
-                  "\n" + I(0, 8) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + "\n";
+            *t += "INFO" + I(6, 8) + I(0, 8) + I(3, 8) + I(0, 8) + I(0, 8) + I(1, 8) + E(9.8f, 15, 5) + I(1, 8) + "\n" +
+                  I(0, 8) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + "\n";
       }
       bool ok = kind() == "MAXR" ? maxima(st) : ordinary(st);
       if (!ok) return e_;
@@ -262,10 +263,11 @@ class Model {
         for (i4& v : nc_) f.num(v);
         f.num(dmp_), f.num(lrec_);
       });
-      if (st1 == 0 || st1 == 67) st2 = read([&](Filler& f) {
-        f.num(nsize2_), f.num(dt_);
-        for (float& v : yt_) f.num(v);
-      });
+      if (st1 == 0 || st1 == 67)
+        st2 = read([&](Filler& f) {
+          f.num(nsize2_), f.num(dt_);
+          for (float& v : yt_) f.num(v);
+        });
     }
     e_.list += header_line(kind(), nc_, dmp_, lrec_);
     e_.list += I(nsize2_, 8) + E(dt_, 15, 5);
@@ -280,7 +282,8 @@ class Model {
       passed_over = 2;
     else if (nc2 == 5)
       passed_over = nc1 > 10 ? 2 : 1;
-    else if (kind() == "AMPL" && ((nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (nc2 != 2 && nc3 == 2 && (nc2 == 1 || nc2 == 3))))
+    else if (kind() == "AMPL" &&
+             ((nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (nc2 != 2 && nc3 == 2 && (nc2 == 1 || nc2 == 3))))
       passed_over = 2;
     if (passed_over > 0) {
       for (int r = 0; r < passed_over; ++r)
@@ -291,14 +294,19 @@ class Model {
     const bool sh = nc2 == 2;
     std::vector<Record>& bin = sh ? e_.sh : e_.sv;
     std::string& txt = sh ? e_.sht : e_.svt;
-    i4 out[6] = {nc1 == 9 ? 10 : nc1, sh ? 1 : (nc2 == 3 ? 2 : nc2), sh ? (nc3 == 2 ? 1 : nc3) : (nc3 == 3 ? 2 : nc3),
-                 nc_[3], nc_[4], nc_[5]};
+    i4 out[6] = {nc1 == 9 ? 10 : nc1,
+                 sh ? 1 : (nc2 == 3 ? 2 : nc2),
+                 sh ? (nc3 == 2 ? 1 : nc3) : (nc3 == 3 ? 2 : nc3),
+                 nc_[3],
+                 nc_[4],
+                 nc_[5]};
     const std::string k = kind();
     const bool spectrum = k == "FOUR" || k == "AMPL";
     const i4 lrec = spectrum ? 4 : lrec_;
     const float dap = narrow(dmp_);
     const float dtt = k == "WAVE" ? narrow(dt_) : 0.0f;
-    const Record rec1 = {ft(k), fi(out[0]), fi(out[1]), fi(out[2]), fi(out[3]), fi(out[4]), fi(out[5]), fr(dap), fi(lrec)};
+    const Record rec1 = {ft(k),      fi(out[0]), fi(out[1]), fi(out[2]), fi(out[3]),
+                         fi(out[4]), fi(out[5]), fr(dap),    fi(lrec)};
     const Record rec2 = {fi(nsize2_), fr(dtt), fr(yt_[0]), fr(yt_[1]), fr(yt_[2]), fr(yt_[3])};
     const std::string text1 = header_line(k, out, dap, lrec), text2 = size_line(nsize2_, dtt);
     bin.push_back(rec1);
@@ -405,29 +413,53 @@ class Model {
     const std::uint64_t items = na > 0 ? static_cast<std::uint64_t>(na) : 0;
     std::uint64_t nd = 0;
     switch (code) {
-      case 104: nd = 3; break;
-      case 105: nd = 9; break;
-      case 106: nd = 5; break;
-      case 107: nd = 4; break;
-      case 109: nd = 1; break;
-      case 110: nd = 3; break;
-      case 111: case 112: nd = 4; break;
-      case 108: nd = items && rec.size() >= 4 + 8 * items ? std::min<std::uint64_t>(9, (rec.size() - 4 - 8 * items) / (8 * items)) : 0; break;
-      default: nd = 6;  // every other code below 104
+      case 104:
+        nd = 3;
+        break;
+      case 105:
+        nd = 9;
+        break;
+      case 106:
+        nd = 5;
+        break;
+      case 107:
+        nd = 4;
+        break;
+      case 109:
+        nd = 1;
+        break;
+      case 110:
+        nd = 3;
+        break;
+      case 111:
+      case 112:
+        nd = 4;
+        break;
+      case 108:
+        nd = items && rec.size() >= 4 + 8 * items
+                 ? std::min<std::uint64_t>(9, (rec.size() - 4 - 8 * items) / (8 * items))
+                 : 0;
+        break;
+      default:
+        nd = 6;  // every other code below 104
     }
     if (4 + 8 * items + 8 * nd * items > rec.size()) return fail(data_read_report(67), 67);
     ++next_;
     std::vector<i4> ia1(items), ia2(items);
     std::vector<float> acl(2 * nd * items);
-    std::memcpy(ia1.data(), rec.data() + 4, 4 * items);
-    std::memcpy(ia2.data(), rec.data() + 4 + 4 * items, 4 * items);
-    std::memcpy(acl.data(), rec.data() + 4 + 8 * items, 4 * acl.size());
+    for (std::uint64_t a = 0; a < items; ++a) {
+      std::memcpy(&ia1[a], rec.data() + 4 + 4 * a, 4);
+      std::memcpy(&ia2[a], rec.data() + 4 + 4 * (items + a), 4);
+    }
+    for (std::size_t k = 0; k < acl.size(); ++k) std::memcpy(&acl[k], rec.data() + 4 + 8 * items + 4 * k, 4);
 
     if (o_.maxr == 1) {
       e_.dump += "na=" + I(na, 7) + ", ia1(1:na),ia2(1:na),acl(1:2,1:nd,1:na)\n";
       e_.dump += I_lines(ia1, 15, 7) + I_lines(ia2, 15, 7);
       for (std::uint64_t a = 0; a < items; ++a)
-        e_.dump += E_lines(std::vector<float>(acl.begin() + static_cast<long>(2 * nd * a), acl.begin() + static_cast<long>(2 * nd * (a + 1))), 18, 12, 4);
+        e_.dump += E_lines(std::vector<float>(acl.begin() + static_cast<long>(2 * nd * a),
+                                              acl.begin() + static_cast<long>(2 * nd * (a + 1))),
+                           18, 12, 4);
     }
 
     // value d (1-based) of item a: first of the pair, or the pair
@@ -460,25 +492,38 @@ class Model {
           o.text += "\n";
         }
       }
-      if (!text_ids) o.text += E_lines(all, 8, 12, 4);
-      else if (items == 0) o.text += "\n";
+      if (!text_ids)
+        o.text += E_lines(all, 8, 12, 4);
+      else if (items == 0)
+        o.text += "\n";
       return o;
     };
     std::vector<Out> sv, sh;
     std::vector<std::size_t> split_after;  // the 108 header of a 107 block comes after this SV record
     switch (code) {
-      case 101: case 102: case 103: case 104: {
+      case 101:
+      case 102:
+      case 103:
+      case 104: {
         const bool pairs = code == 103;
-        sv.push_back(make(pairs, true, [&](auto a) { return std::vector<float>{first(a, 1), second(a, 1), first(a, 3), second(a, 3)}; }));
-        sh.push_back(make(pairs, true, [&](auto a) { return std::vector<float>{first(a, 2), second(a, 2), 0.0f, 0.0f}; }));
+        sv.push_back(make(pairs, true, [&](auto a) {
+          return std::vector<float>{first(a, 1), second(a, 1), first(a, 3), second(a, 3)};
+        }));
+        sh.push_back(make(pairs, true, [&](auto a) {
+          return std::vector<float>{first(a, 2), second(a, 2), 0.0f, 0.0f};
+        }));
         break;
       }
       case 105:
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1), first(a, 3), first(a, 6)}; }));
+        sv.push_back(make(false, true, [&](auto a) {
+          return std::vector<float>{first(a, 1), first(a, 3), first(a, 6)};
+        }));
         sh.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 4), first(a, 5), 0.0f}; }));
         break;
       case 106:
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1), first(a, 2), first(a, 3), first(a, 4)}; }));
+        sv.push_back(make(false, true, [&](auto a) {
+          return std::vector<float>{first(a, 1), first(a, 2), first(a, 3), first(a, 4)};
+        }));
         break;
       case 107:
         sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1), first(a, 2)}; }));
@@ -489,12 +534,16 @@ class Model {
         sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1)}; }));
         break;
       case 110:
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1), first(a, 2), first(a, 3)}; }));
+        sv.push_back(make(false, true, [&](auto a) {
+          return std::vector<float>{first(a, 1), first(a, 2), first(a, 3)};
+        }));
         break;
-      case 111: case 112:
+      case 111:
+      case 112:
         sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{0.0f, first(a, 1), first(a, 3)}; }));
         break;
-      default: break;
+      default:
+        break;
     }
     for (std::size_t i = 0; i < sv.size(); ++i) {
       if (code == 107 && i == 1) e_.sv.push_back(header(108, lrec_read));
