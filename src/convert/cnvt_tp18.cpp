@@ -96,7 +96,9 @@ const Layout& values_layout() {
 // which live for the call and grow only when a block needs more.
 class Tp18Conversion {
  public:
-  explicit Tp18Conversion(Run& run) : run_(run), ch_(run.ch) {}
+  // Before anything is read the kind word is blank (a file cut inside its
+  // first record shows a blank kind in the list).
+  explicit Tp18Conversion(Run& run) : run_(run), ch_(run.ch) { h_.name = {' ', ' ', ' ', ' '}; }
   int convert_blocks();
 
  private:

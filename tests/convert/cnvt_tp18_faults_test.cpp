@@ -47,6 +47,20 @@ TEST(CnvtTp18, HeaderReadErrors) {
     expect_model(c, f.bytes(), all_options, false, "short REC1");
   }
   {
+    // A file cut inside its first record: nothing was read, the kind is blank.
+    Tp18File f;
+    f.rec1("INFO", 6, 0, 3);
+    const Conversion c = convert(dir, write_input(dir, f.bytes().substr(0, 30)), no_options, false);
+    EXPECT_EQ(c.ier, 39);
+    EXPECT_EQ(c.list,
+              "\n\n\nSTART (CONVERT TP18)\n\n"
+              "           0       0       0       0       0       0    0.00000E+00       0\n"
+              "       0    0.00000E+00    0.00000E+00    0.00000E+00    0.00000E+00    0.00000E+00\n"
+              "  **** ERROR NO. 1007 **** TP1819 FILE READ ERROR ****\n"
+              "                    *** FILE NAME = TP18 REC1,2:  IOSTAT =    39 ***\n");
+    EXPECT_EQ(converted_records(c.sh, c.sh_prefix).size(), 2u);  // the default information block
+  }
+  {
     // A REC2 of 20 bytes; a maxima header of 8 bytes.
     Tp18File f;
     f.rec1("SPEC", 1, 1, 1).record(Payload().i(3).d(0.1).r(1).r(2));

@@ -565,7 +565,7 @@ class Model {
   Expected e_;
   std::size_t next_ = 0;
   // header fields as last read (a failed read leaves what it did not reach)
-  char name_[4] = {};
+  char name_[4] = {' ', ' ', ' ', ' '};
   i4 nc_[6] = {};
   double dmp_ = 0;
   i4 lrec_ = 0;
