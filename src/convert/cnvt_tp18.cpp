@@ -1,8 +1,358 @@
 #include "convert/cnvt_tp18.hpp"
 
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "control/channel_numbers.hpp"
 #include "control/run.hpp"
+#include "convert/block_header.hpp"
+#include "convert/maxima_block.hpp"
+#include "convert/tp18_reports.hpp"
+#include "convert/w_qxin.hpp"
+#include "io/status.hpp"
 
 namespace qx {
-// Not yet built: the TP18 conversion.
-void cnvt_tp18(Run&, int& ier) { ier = 0; }
+
+namespace {
+
+// What follows the header records of an ordinary block.
+enum class Data : std::uint8_t {
+  none,                // unknown kind words: the two header records only
+  history,             // one record of nsize2 values
+  spectrum_with_axis,  // the frequency axis is written, then two records of N values
+  spectrum,            // two records of M values
+  info_copies,         // no data; the headers are written once more to both files
+};
+
+struct OrdinaryKind {
+  std::string_view name;
+  Data data;
+  int4 ComValTp18::*text_option;  // the run option that writes the data as text
+  bool keeps_step;                // REC2 carries dt narrowed; 0.0 otherwise
+  int4 lrec;                      // lrec written; 0 keeps the one read
+};
+
+constexpr OrdinaryKind ordinary_kinds[] = {
+    {"WAVE", Data::history, &ComValTp18::wave, true, 0},
+    {"FOUR", Data::spectrum_with_axis, &ComValTp18::four, false, 4},
+    {"AMPL", Data::spectrum_with_axis, &ComValTp18::ampl, false, 4},
+    {"SPEC", Data::spectrum, &ComValTp18::spec, false, 0},
+    {"INFO", Data::info_copies, nullptr, false, 0},
+};
+constexpr OrdinaryKind unknown_kind{"", Data::none, nullptr, false, 0};
+
+const OrdinaryKind& kind_of(std::string_view name) {
+  for (const OrdinaryKind& k : ordinary_kinds)
+    if (k.name == name) return k;
+  return unknown_kind;
+}
+
+// Blocks that are not converted, tested in this order on the codes as read,
+// with the number of data records passed over for each.
+struct DropRule {
+  bool (*applies)(const BlockHeader& h);
+  int (*records)(const BlockHeader& h);
+};
+
+constexpr DropRule drop_rules[] = {
+    // quantities that neither variant knows
+    {[](const BlockHeader& h) { return h.nc1 == 13 || h.nc1 > 33; }, [](const BlockHeader&) { return 2; }},
+    // component 5
+    {[](const BlockHeader& h) { return h.nc2 == 5; }, [](const BlockHeader& h) { return h.nc1 > 10 ? 2 : 1; }},
+    // amplification between an out-of-plane and an in-plane component
+    {[](const BlockHeader& h) {
+       return h.kind() == "AMPL" &&
+              ((h.nc2 == 2 && (h.nc3 == 1 || h.nc3 == 3)) || (h.nc2 != 2 && h.nc3 == 2 && (h.nc2 == 1 || h.nc2 == 3)));
+     },
+     [](const BlockHeader&) { return 2; }},
+};
+
+// Where a block goes and how its component codes are renumbered there.
+struct Route {
+  int out, outt;        // binary and text channel
+  int4 component_from;  // nc2 and nc3 equal to this ...
+  int4 component_to;    // ... become this
+};
+constexpr Route sh_route{unit::sh18, unit::sht18, 2, 1};  // the out-of-plane component, nc2 = 2
+constexpr Route sv_route{unit::sv18, unit::svt18, 3, 2};  // the in-plane components
+
+constexpr int4 renumbered_quantity_from = 9, renumbered_quantity_to = 10;
+
+int4 renumber(int4 code, int4 from, int4 to) { return code == from ? to : code; }
+
+int write_maxima_list_line(Channels& ch, const BlockHeader& h) {
+  static const Layout line("(A4,6I8,1P,E15.5,I8)");
+  return ch.write_text(unit::lst, line, {out_text(h.kind()), out(h.nc1), out(h.nc2), out(h.lrec)});
+}
+
+const Layout& values_layout() {
+  static const Layout l("(1P,6E15.5)");
+  return l;
+}
+
+// One conversion of the TP18 file: the reading state and the work arrays,
+// which live for the call and grow only when a block needs more.
+class Tp18Conversion {
+ public:
+  // Before anything is read the kind word is blank (a file cut inside its
+  // first record shows a blank kind in the list).
+  explicit Tp18Conversion(Run& run) : run_(run), ch_(run.ch) { h_.name = {' ', ' ', ' ', ' '}; }
+  int convert_blocks();
+
+ private:
+  int write_default_info();
+  int maxima_block(int look_ahead);
+  int ordinary_block(int look_ahead);
+  int pass_over(int records);
+  int write_headers(const Route& route, const OutHeader& oh);
+  int write_info_copies(const OutHeader& oh);
+  int check_record_holds(std::size_t values);
+  int read_values(std::span<real4> values);
+  int write_values(const Route& route, std::span<const real4> values, bool text);
+  int convert_data(const OrdinaryKind& kind, const Route& route);
+
+  Run& run_;
+  Channels& ch_;
+  BlockHeader h_;  // as read; a failed read leaves the fields it did not reach
+  MaximaHeader maxima_header_;
+  MaximaBlocks maxima_;
+  std::vector<real4> a_;       // values of a time history
+  std::vector<real4> b0_, b_;  // frequency axis and values of Fourier and amplification spectra
+  std::vector<real4> c_;       // values of response spectra
+  bool n_fixed_ = false, m_fixed_ = false;
+};
+
+int Tp18Conversion::convert_blocks() {
+  int st = ch_.rewind(unit::tp18);
+  if (st != iostat::ok) return tp18_header_read_error(run_, st);
+  for (bool first = true;; first = false) {
+    // Look-ahead: the kind word and, for a maxima block, its whole header.
+    const int look = ch_.read_record(unit::tp18, {in_text(h_.name), in(h_.nc1), in(h_.nc2), in(h_.lrec)});
+    if (look == iostat::end_of_file) return iostat::ok;
+    if (first && h_.kind() != "INFO" && (st = write_default_info()) != iostat::ok) return st;
+    st = h_.kind() == "MAXR" ? maxima_block(look) : ordinary_block(look);
+    if (st != iostat::ok) return st;
+  }
+}
+
+// Written to both files when the TP18 file does not begin with an information
+// block.
+int Tp18Conversion::write_default_info() {
+  const OutHeader d = default_info_header();
+  for (int u : {unit::sv18, unit::sh18}) {
+    int st = write_rec1(ch_, u, d);
+    if (st == iostat::ok) st = write_rec2(ch_, u, d);
+    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
+  }
+  if (run_.val.option_sum() <= 0) return iostat::ok;
+  for (int u : {unit::svt18, unit::sht18}) {
+    int st = write_rec1_text(ch_, u, d, d.dap);
+    if (st == iostat::ok) st = write_rec2_text(ch_, u, d, d.dtt);
+    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
+  }
+  return iostat::ok;
+}
+
+int Tp18Conversion::maxima_block(int look_ahead) {
+  int st = write_maxima_list_line(ch_, h_);
+  if (st != iostat::ok) return st;
+  if (look_ahead != iostat::ok) return tp18_header_read_error(run_, look_ahead);
+  maxima_header_ = {h_.name, h_.nc1, h_.nc2, h_.lrec};
+  return maxima_.convert(run_, maxima_header_);
+}
+
+int Tp18Conversion::ordinary_block(int look_ahead) {
+  // Re-read the header in full. After a look-ahead that found no whole record
+  // there is nothing to go back to; after a REC1 that is not whole there is
+  // no telling where REC2 begins.
+  int st1 = look_ahead, st2 = iostat::ok;
+  if (look_ahead == iostat::ok || look_ahead == iostat::short_record) {
+    st1 = ch_.backspace(unit::tp18);
+    if (st1 == iostat::ok) st1 = read_rec1(ch_, unit::tp18, h_);
+    if (st1 == iostat::ok || st1 == iostat::short_record) st2 = read_rec2(ch_, unit::tp18, h_);
+  }
+  int st = write_block_list_lines(ch_, unit::lst, h_);
+  if (st != iostat::ok) return st;
+  if (st1 != iostat::ok) return tp18_header_read_error(run_, st1);
+  if (st2 != iostat::ok) return tp18_header_read_error(run_, st2);
+
+  for (const DropRule& rule : drop_rules)
+    if (rule.applies(h_)) return pass_over(rule.records(h_));
+
+  const OrdinaryKind& kind = kind_of(h_.kind());
+  const Route& route = h_.nc2 == 2 ? sh_route : sv_route;
+  OutHeader oh;
+  oh.name = h_.name;
+  oh.nc1 = renumber(h_.nc1, renumbered_quantity_from, renumbered_quantity_to);
+  oh.nc2 = renumber(h_.nc2, route.component_from, route.component_to);
+  oh.nc3 = renumber(h_.nc3, route.component_from, route.component_to);
+  oh.nc4 = h_.nc4;
+  oh.nc5 = h_.nc5;
+  oh.nc6 = h_.nc6;
+  oh.dap = narrow(h_.dmp);
+  oh.lrec = kind.lrec != 0 ? kind.lrec : h_.lrec;
+  oh.nsize2 = h_.nsize2;
+  oh.dtt = kind.keeps_step ? narrow(h_.dt) : 0.0f;
+  oh.yt = h_.yt;
+
+  if ((st = write_headers(route, oh)) != iostat::ok) return st;
+  if (kind.data == Data::info_copies) return write_info_copies(oh);
+  return convert_data(kind, route);
+}
+
+int Tp18Conversion::pass_over(int records) {
+  for (int r = 0; r < records; ++r) {
+    const int st = ch_.skip_record(unit::tp18);
+    if (st != iostat::ok) return tp18_data_read_error(run_, st);
+  }
+  return iostat::ok;
+}
+
+int Tp18Conversion::write_headers(const Route& route, const OutHeader& oh) {
+  int st = write_rec1(ch_, route.out, oh);
+  if (st == iostat::ok) st = write_rec2(ch_, route.out, oh);
+  if (st != iostat::ok) return tp18_header_write_error(run_, route.out, st);
+  const ComValTp18& v = run_.val;
+  if (v.four + v.wave + v.spec + v.ampl > 0) {
+    st = write_rec1_text(ch_, route.outt, oh, oh.dap);
+    if (st == iostat::ok) st = write_rec2_text(ch_, route.outt, oh, oh.dtt);
+    if (st != iostat::ok) return tp18_header_write_error(run_, route.outt, st);
+  }
+  return iostat::ok;
+}
+
+// An information block is present twice in the file it is routed to and once
+// in the other.
+int Tp18Conversion::write_info_copies(const OutHeader& oh) {
+  for (int u : {unit::sv18, unit::sh18}) {
+    int st = write_rec1(ch_, u, oh);
+    if (st == iostat::ok) st = write_rec2(ch_, u, oh);
+    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
+  }
+  if (run_.val.option_sum() <= 0) return iostat::ok;
+  for (int u : {unit::svt18, unit::sht18}) {
+    int st = write_rec1_text(ch_, u, oh, oh.dap);
+    if (st == iostat::ok) st = write_rec2_text(ch_, u, oh, oh.dtt);
+    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
+  }
+  return iostat::ok;
+}
+
+// Sizes come from the file: before an array is sized from one, the data
+// record that must hold its values is checked to be whole and long enough.
+int Tp18Conversion::check_record_holds(std::size_t values) {
+  std::uint32_t length = 0;
+  int st = ch_.peek_record_length(unit::tp18, length);
+  if (st == iostat::ok && length / 4 < values) st = iostat::short_record;
+  return st != iostat::ok ? tp18_data_read_error(run_, st) : iostat::ok;
+}
+
+int Tp18Conversion::read_values(std::span<real4> values) {
+  const int st = ch_.read_record(unit::tp18, {in(values)});
+  return st != iostat::ok ? tp18_data_read_error(run_, st) : iostat::ok;
+}
+
+int Tp18Conversion::write_values(const Route& route, std::span<const real4> values, bool text) {
+  int st = ch_.write_record(route.out, {out(values)});
+  if (st != iostat::ok) return tp18_data_write_error(run_, route.out, st);
+  if (text && (st = ch_.write_text(route.outt, values_layout(), {out(values)})) != iostat::ok)
+    return tp18_data_write_error(run_, route.outt, st);
+  return iostat::ok;
+}
+
+int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
+  const bool text = kind.text_option != nullptr && run_.val.*kind.text_option == 1;
+  const std::size_t nsize2 = h_.nsize2 > 0 ? static_cast<std::size_t>(h_.nsize2) : 0;
+  int st = iostat::ok;
+  switch (kind.data) {
+    case Data::history: {
+      if ((st = check_record_holds(nsize2)) != iostat::ok) return st;
+      if (a_.size() < nsize2) a_.resize(nsize2);
+      const std::span<real4> a(a_.data(), nsize2);
+      if ((st = read_values(a)) != iostat::ok) return st;
+      return write_values(route, a, text);
+    }
+    case Data::spectrum_with_axis: {
+      // The first such block converted fixes N and the axis, in single
+      // precision from its step narrowed: b0(i) = (i - 1) * dt.
+      if (!n_fixed_) {
+        if ((st = check_record_holds(nsize2)) != iostat::ok) return st;
+        b0_.resize(nsize2);
+        b_.resize(nsize2);
+        const real4 df = narrow(h_.dt);
+        for (std::size_t i = 0; i < nsize2; ++i) b0_[i] = static_cast<real4>(i) * df;
+        n_fixed_ = true;
+      }
+      if ((st = write_values(route, b0_, text)) != iostat::ok) return st;
+      for (int r = 0; r < 2; ++r) {
+        if ((st = read_values(b_)) != iostat::ok) return st;
+        if ((st = write_values(route, b_, text)) != iostat::ok) return st;
+      }
+      return iostat::ok;
+    }
+    case Data::spectrum: {
+      if (!m_fixed_) {
+        if ((st = check_record_holds(nsize2)) != iostat::ok) return st;
+        c_.resize(nsize2);
+        m_fixed_ = true;
+      }
+      for (int r = 0; r < 2; ++r) {
+        if ((st = read_values(c_)) != iostat::ok) return st;
+        if ((st = write_values(route, c_, text)) != iostat::ok) return st;
+      }
+      return iostat::ok;
+    }
+    case Data::none:
+    case Data::info_copies:
+      return iostat::ok;
+  }
+  return iostat::ok;
+}
+
+// Closes the files of the conversion in their order; buffered output is only
+// safe once its file is closed, so a failed close of an output is a write
+// error of that channel. The first failure is reported.
+int close_files(Run& run) {
+  constexpr int order[] = {unit::tp18, unit::txt18, unit::sh18, unit::sht18, unit::sv18, unit::svt18};
+  int failed_unit = 0, failed = iostat::ok;
+  for (int u : order) {
+    const int st = run.ch.close(u);
+    if (st != iostat::ok && failed == iostat::ok) {
+      failed = st;
+      failed_unit = u;
+    }
+  }
+  return failed != iostat::ok ? tp18_data_write_error(run, failed_unit, failed) : iostat::ok;
+}
+
+}  // namespace
+
+void cnvt_tp18(Run& run, int& ier) {
+  if (!run.val.ltp18) return;
+  static const Layout start("(/,/,/,A,/)");
+  static const Layout end("(/,A)");
+  int st = run.ch.write_text(unit::lst, start, {out_text("START (CONVERT TP18)")});
+  if (st != iostat::ok) {
+    ier = st;
+    return;
+  }
+  w_qxin(run, "TP18", ier);
+  if (ier != 0) return;
+
+  {
+    Tp18Conversion conversion(run);
+    if ((st = conversion.convert_blocks()) != iostat::ok) {
+      ier = st;
+      return;
+    }
+  }
+  if ((st = close_files(run)) != iostat::ok) {
+    ier = st;
+    return;
+  }
+  ier = run.ch.write_text(unit::lst, end, {out_text("END (CONVERT TP18)")});
+}
+
 }  // namespace qx

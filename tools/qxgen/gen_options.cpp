@@ -139,6 +139,14 @@ constexpr OptionSpec option_table[] = {
          return false;
        });
      }},
+    {"--hostile-na", "",
+     "fault: the TP18 file's maxima block of code 101\n"
+     "claims 2000000000 items while its data record\n"
+     "keeps its real length",
+     [](GenOptions& o, std::string_view, std::string&) {
+       o.hostile_na = true;
+       return true;
+     }},
 };
 
 constexpr std::string_view help_head =

@@ -13,6 +13,8 @@ namespace qxgen {
 
 // The nsize2 that --hostile-nsize2 writes into a WAVE block's size record.
 inline constexpr std::int32_t hostile_nsize2 = 2000000000;
+// The item count that --hostile-na writes into a maxima block's data record.
+inline constexpr std::int32_t hostile_na = 2000000000;
 
 struct GenOptions {
   std::string base;                     // --out
@@ -25,6 +27,7 @@ struct GenOptions {
   std::uint64_t truncate_tp18 = RecordFile::no_limit;
   std::uint64_t truncate_tp19 = RecordFile::no_limit;
   bool hostile_tp18 = false, hostile_tp19 = false;
+  bool hostile_na = false;              // --hostile-na (TP18 only: TP19 has no maxima)
 };
 
 enum class ParseOutcome { run, help, error };

@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
   if (o.tp18) {
     auto all = tp18_blocks(plan);
     const std::size_t hostile = tp18_hostile_block(all);
+    if (const std::size_t m = tp18_hostile_maxima_block(all); o.hostile_na && m < all.size())
+      all[m].na_field = hostile_na;
     if (!write_results(o.base + ".TP18", shape_blocks(std::move(all), hostile, o.hostile_tp18, o), plan,
                        o.truncate_tp18))
       return 1;

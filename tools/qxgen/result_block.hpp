@@ -59,6 +59,7 @@ struct BlockSpec {
   std::int32_t na = 0;
   std::int32_t nd = 0;
   MaximaItems items = MaximaItems::nodes;
+  std::int32_t na_field = 0;  // the count written when it is not na (0: na itself)
 
   std::uint64_t seed = 0;  // the block's own value stream
 };

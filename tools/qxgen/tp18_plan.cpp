@@ -226,4 +226,10 @@ std::size_t tp18_hostile_block(const std::vector<BlockSpec>& blocks) {
   return blocks.size();
 }
 
+std::size_t tp18_hostile_maxima_block(const std::vector<BlockSpec>& blocks) {
+  for (std::size_t i = 0; i < blocks.size(); ++i)
+    if (blocks[i].kind == BlockKind::maxr && blocks[i].nc[0] == 101) return i;
+  return blocks.size();
+}
+
 }  // namespace qxgen

@@ -16,5 +16,9 @@ std::vector<BlockSpec> tp18_blocks(const CasePlan& plan);
 // second WAVE block of the file.
 std::size_t tp18_hostile_block(const std::vector<BlockSpec>& blocks);
 
+// Index in tp18_blocks of the maxima block that --hostile-na spoils: the one
+// of code 101.
+std::size_t tp18_hostile_maxima_block(const std::vector<BlockSpec>& blocks);
+
 
 }  // namespace qxgen

@@ -70,7 +70,7 @@ void write_maxima(RecordFile& f, const BlockSpec& b, const ModelShape& model) {
 
   const std::int64_t na = b.na, nd = b.nd;
   f.begin(static_cast<std::uint32_t>(4 + 8 * na + 8 * nd * na));
-  f.put_i32(b.na);
+  f.put_i32(b.na_field != 0 ? b.na_field : b.na);
   // ia1 and ia2 come from one stream, so both passes draw the same values.
   for (int pass = 0; pass < 2; ++pass) {
     Random ids(b.seed);
