@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "convert/tp18_fixture.hpp"
+#include "support/write_faults.hpp"
 
 namespace {
 
@@ -194,8 +195,19 @@ TEST(CnvtTp18, FailedWritesAreReportedWithTheirChannel) {
   const auto e = tp18model::convert(parse_records(qxtest::read_file(input)), all_options);
   const std::string end_line = "\nEND (CONVERT TP18)\n";
   ASSERT_EQ(e.list.substr(e.list.size() - end_line.size()), end_line);
-  for (int u : {qx::unit::sv18, qx::unit::sh18, qx::unit::txt18, qx::unit::svt18, qx::unit::sht18}) {
-    const Conversion c = convert(dir, input, all_options, false, {{u, "/dev/full"}});
+  // The disk fills up right behind the model section of the failing output.
+  const Conversion probe = convert(dir, write_input(dir, "", "probe.TP18"), all_options, false);
+  const std::map<int, std::size_t> model_bytes = {{qx::unit::sv18, probe.sv_prefix.size()},
+                                                  {qx::unit::sh18, probe.sh_prefix.size()},
+                                                  {qx::unit::txt18, 0},
+                                                  {qx::unit::svt18, probe.svt_prefix.size()},
+                                                  {qx::unit::sht18, probe.sht_prefix.size()}};
+  for (const auto& [u, model] : model_bytes) {
+    Conversion c;
+    {
+      qxtest::WriteBudget full(output_paths(dir).path.at(u), model);
+      c = convert(dir, input, all_options, false);
+    }
     EXPECT_EQ(c.ier, 38) << u;
     expect_same_lines(c.list, e.list.substr(0, e.list.size() - end_line.size()) + tp18model::data_write_report(u, 38),
                       "list with channel " + std::to_string(u) + " full");

@@ -196,6 +196,9 @@ inline Conversion convert(const Dir& dir, const std::string& tp18, const Options
     // The model section, from a store identical to the one converted.
     qx::Run scratch;
     set_options(scratch.val, o, big);
+    // Files are replaced only when written to: an earlier call's must go.
+    for (const char* f : {"prefix.lst", "prefix.sv", "prefix.sh", "prefix.svt", "prefix.sht"})
+      std::filesystem::remove(dir.file(f));
     const auto order = big ? qx::ByteOrder::big : qx::ByteOrder::little;
     scratch.ch.open_text_write(qx::unit::lst, dir.file("prefix.lst"));
     scratch.ch.open_binary_write(qx::unit::sv18, dir.file("prefix.sv"), order);
