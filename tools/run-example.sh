@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the converter and converts the bundled example case in out/example/,
-# answering the dialogue through a pipe. Extra arguments are run options
-# (default: every option, so that all text twins are written).
+# Builds the converter and the inspector qxdump, and converts the bundled
+# example case in out/example/, answering the dialogue through a pipe. Extra
+# arguments are run options (default: every option, so that all text twins
+# are written).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target qxconv
+cmake --build build -j "$(nproc)" --target qxconv qxdump
 
 mkdir -p out/example
 cp example/case1.qxin example/case1.TP18 example/case1.TP19 out/example/
