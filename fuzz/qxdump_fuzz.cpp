@@ -21,9 +21,11 @@ struct NameCase {
   std::size_t values;
 };
 
+// Every family (TP18, TP19, neither) and variant (SV, SH, either) a name can
+// state.
 constexpr NameCase name_cases[] = {
-    {".TP18", false, 0},        {".TP19", true, 5},         {"_QX2D.TP18", true, 3}, {"_QXSH.TP18", false, 0},
-    {"_QX2D.TP19", false, 9},   {"_QXSH.TP19", true, 1},    {".dat", true, 2},
+    {".TP18", false, 0},       {".TP19", true, 5},      {"_QX2D.TP18", true, 3}, {"_QXSH.TP18", false, 0},
+    {"_QX2D.TP19", false, 9},  {"_QXSH.TP19", true, 1}, {".dat", true, 2},
 };
 
 }  // namespace
