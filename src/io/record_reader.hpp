@@ -45,6 +45,7 @@ class RecordReader {
 
  private:
   long long read_at(std::uint64_t off, void* dst, std::size_t n);
+  long long read_direct(std::uint64_t off, unsigned char* dst, std::size_t n);
   long long get(void* dst, std::size_t n);
   void set_offset(std::uint64_t off);
   std::int64_t decode_marker(const unsigned char* bytes) const;

@@ -35,7 +35,6 @@ class RecordWriter {
   void append(const void* data, std::size_t bytes, std::size_t element_bytes);
 
   int fd_ = -1;
-  bool regular_ = false;
   ByteOrder order_ = ByteOrder::little;
   std::vector<unsigned char> buf_;
   std::size_t len_ = 0;
