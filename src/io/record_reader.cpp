@@ -20,7 +20,11 @@ constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
 // Items at least this long are read straight into their destination, with
 // only a small look-ahead into the buffer: the values of a long data record
 // then pass through no intermediate copy, and the next block's header
-// records are still read with them.
+// records are still read with them. After such a read, and after passing
+// over a record, the buffer is filled with a look-ahead first and with
+// twice as much at each refill after that: a file of short records soon
+// reads a whole buffer at a time, while the header records between long
+// records do not drag the long ones through the buffer.
 constexpr std::size_t direct_bytes = std::size_t{64} << 10;
 constexpr std::size_t look_ahead_bytes = std::size_t{4} << 10;
 constexpr std::size_t max_call_bytes = std::size_t{1} << 30;
@@ -53,6 +57,7 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
   seekable_ = S_ISREG(st.st_mode);
   file_size_ = seekable_ ? static_cast<std::uint64_t>(st.st_size) : 0;
   buf_.assign(buffer_bytes, 0);
+  fill_bytes_ = buffer_bytes;
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;
@@ -116,6 +121,7 @@ long long RecordReader::read_direct(std::uint64_t off, unsigned char* dst, std::
     got += std::min(taken, n - got);
   }
   buf_start_ = off + got;
+  fill_bytes_ = look_ahead_bytes;
   return static_cast<long long>(got);
 }
 
@@ -139,6 +145,7 @@ long long RecordReader::get(void* dst, std::size_t n) {
       std::uint64_t room = file_size_ > here ? file_size_ - here : 0;
       std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(room, n - done));
       set_offset(here + take);
+      fill_bytes_ = look_ahead_bytes;
       done += take;
       break;
     }
@@ -148,8 +155,9 @@ long long RecordReader::get(void* dst, std::size_t n) {
       done += static_cast<std::size_t>(r);
       break;
     }
-    long long r = read_at(here, buf_.data(), buf_.size());
+    long long r = read_at(here, buf_.data(), fill_bytes_);
     if (r < 0) return -1;
+    fill_bytes_ = std::min(2 * fill_bytes_, buf_.size());
     buf_start_ = here;
     pos_ = 0;
     len_ = static_cast<std::size_t>(r);
