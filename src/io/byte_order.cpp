@@ -6,26 +6,6 @@
 
 namespace qx {
 
-void swap_words4(void* data, std::size_t count) {
-  auto* p = static_cast<unsigned char*>(data);
-  for (std::size_t i = 0; i < count; ++i, p += 4) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    v = swap4(v);
-    std::memcpy(p, &v, 4);
-  }
-}
-
-void swap_words8(void* data, std::size_t count) {
-  auto* p = static_cast<unsigned char*>(data);
-  for (std::size_t i = 0; i < count; ++i, p += 8) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    v = swap8(v);
-    std::memcpy(p, &v, 8);
-  }
-}
-
 namespace {
 
 void copy_swapped4_plain(unsigned char* d, const unsigned char* s, std::size_t count) {
@@ -91,5 +71,9 @@ void copy_swapped8(void* dst, const void* src, std::size_t count) {
 #endif
   copy_swapped8_plain(d, s, count);
 }
+
+void swap_words4(void* data, std::size_t count) { copy_swapped4(data, data, count); }
+
+void swap_words8(void* data, std::size_t count) { copy_swapped8(data, data, count); }
 
 }  // namespace qx

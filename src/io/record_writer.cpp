@@ -85,7 +85,18 @@ void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize
   }
 }
 
-int RecordWriter::write(std::span<const OutItem> items) {
+int RecordWriter::write(std::span<const OutItem> items) { return write_items(items, false); }
+
+int RecordWriter::write_consuming(std::span<float> values) {
+  const OutItem item = out(std::span<const float>(values));
+  if (order_ == host_order || values.size_bytes() < direct_bytes || fd_ < 0 || failed_ != iostat::ok)
+    return write_items(std::span(&item, 1), false);
+  swap_words4(values.data(), values.size());
+  return write_items(std::span(&item, 1), true);
+}
+
+// Items in file order are taken as bytes, never swapped again.
+int RecordWriter::write_items(std::span<const OutItem> items, bool in_file_order) {
   if (fd_ < 0) return iostat::write_failed;
   if (failed_ != iostat::ok) return failed_;
   std::uint64_t payload = 0;
@@ -99,7 +110,7 @@ int RecordWriter::write(std::span<const OutItem> items) {
   const std::uint32_t marker = static_cast<std::uint32_t>(payload);
   append(&marker, 4, 4);
   for (const OutItem& item : items) {
-    std::size_t esize = item.type == ItemType::real8 ? 8 : item.type == ItemType::text ? 1 : 4;
+    std::size_t esize = item.type == ItemType::real8 ? 8 : item.type == ItemType::text || in_file_order ? 1 : 4;
     append(item.data, item_bytes(item), esize);
   }
   append(&marker, 4, 4);
