@@ -131,9 +131,10 @@ bool significant_fast(double ax, int n, char* out, int& e) {
   if (n > fast_digits || biased == 0) return false;
   // floor(log10(ax)): ax lies in [2^b, 2^(b+1)), whose decimal logarithms
   // span less than one, so the estimate from b is the floor or one less. The
-  // comparison settles it without a branch that random data would mispredict;
-  // the rare value next to an inexact power of ten lands outside [lo, hi)
-  // and takes the exact path.
+  // comparison settles it without a branch that random data would mispredict.
+  // Next to an inexact power of ten it may settle one too high; the scaled
+  // value then lies a hair below lo and still rounds to the same digits and
+  // exponent. Anything further off takes the exact path.
   int e10 = ((biased - 1023) * 78913) >> 18;
   if (e10 < -max_pow10 || e10 >= max_pow10) return false;
   e10 += ax >= pow10_table[e10 + 1 + max_pow10] ? 1 : 0;
@@ -153,12 +154,8 @@ bool significant_fast(double ax, int n, char* out, int& e) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
-// The digits from the shortest exact decimal expansion; slow, and rarely
-// needed.
+// The digits from std::to_chars, correctly rounded from the exact value;
+// slow, and rarely needed.
 [[gnu::noinline]] int significant_exact(double ax, int n, char* out) {
   // d.ddd...e[+-]xx
   char buf[max_digits + 16];
