@@ -111,6 +111,7 @@ class Tp18Conversion {
   int check_record_holds(std::size_t values);
   int read_values(std::span<real4> values);
   int write_values(const Route& route, std::span<const real4> values, bool text);
+  int pass_on_values(const Route& route, std::span<real4> values, bool text);
   int convert_data(const OrdinaryKind& kind, const Route& route);
 
   Run& run_;
@@ -262,6 +263,14 @@ int Tp18Conversion::write_values(const Route& route, std::span<const real4> valu
   return iostat::ok;
 }
 
+// Values read for one record only: without a text copy nothing reads them
+// after the binary write, which may use them up.
+int Tp18Conversion::pass_on_values(const Route& route, std::span<real4> values, bool text) {
+  if (text) return write_values(route, values, text);
+  const int st = ch_.write_record_consuming(route.out, values);
+  return st != iostat::ok ? tp18_data_write_error(run_, route.out, st) : iostat::ok;
+}
+
 int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
   const bool text = kind.text_option != nullptr && run_.val.*kind.text_option == 1;
   const std::size_t nsize2 = h_.nsize2 > 0 ? static_cast<std::size_t>(h_.nsize2) : 0;
@@ -272,7 +281,7 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       if (a_.size() < nsize2) a_.resize(nsize2);
       const std::span<real4> a(a_.data(), nsize2);
       if ((st = read_values(a)) != iostat::ok) return st;
-      return write_values(route, a, text);
+      return pass_on_values(route, a, text);
     }
     case Data::spectrum_with_axis: {
       // The first such block converted fixes N and the axis, in single
@@ -288,7 +297,7 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       if ((st = write_values(route, b0_, text)) != iostat::ok) return st;
       for (int r = 0; r < 2; ++r) {
         if ((st = read_values(b_)) != iostat::ok) return st;
-        if ((st = write_values(route, b_, text)) != iostat::ok) return st;
+        if ((st = pass_on_values(route, b_, text)) != iostat::ok) return st;
       }
       return iostat::ok;
     }
@@ -300,7 +309,7 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       }
       for (int r = 0; r < 2; ++r) {
         if ((st = read_values(c_)) != iostat::ok) return st;
-        if ((st = write_values(route, c_, text)) != iostat::ok) return st;
+        if ((st = pass_on_values(route, c_, text)) != iostat::ok) return st;
       }
       return iostat::ok;
     }

@@ -185,11 +185,16 @@ class Tp19Blocks {
     int read_status = iostat::ok;
     if (h_.kind() == "WAVE" && nwave_ == 0) read_status = create_data_array();
     if (read_status == iostat::ok) read_status = ch_.read_record(unit::tp19, {in(std::span<real4>(a_))});
-    if (read_status == iostat::ok)
-      if (int st = ch_.write_record(to.binary, {out(std::span<const real4>(a_))}); st != 0)
-        return report(run_, Failure::data_write, st, to.binary);
+    // Without a text copy nothing reads the values after the binary write,
+    // which may use them up.
+    const bool text = run_.val.wave == 1;
+    if (read_status == iostat::ok) {
+      const int st = text ? ch_.write_record(to.binary, {out(std::span<const real4>(a_))})
+                          : ch_.write_record_consuming(to.binary, a_);
+      if (st != 0) return report(run_, Failure::data_write, st, to.binary);
+    }
 
-    if (run_.val.wave == 1) {
+    if (text) {
       static const Layout values("(1P,6E15.5)");
       // The text shows the reals as read, not narrowed.
       if (int st = write_rec1_text(ch_, to.text, o, h_.dmp); st != 0)

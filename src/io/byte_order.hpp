@@ -17,4 +17,9 @@ inline std::uint64_t swap8(std::uint64_t v) { return __builtin_bswap64(v); }
 void swap_words4(void* data, std::size_t count);
 void swap_words8(void* data, std::size_t count);
 
+// Copies count 4-byte (or 8-byte) elements from src to dst, each reversed;
+// dst is src or does not overlap it.
+void copy_swapped4(void* dst, const void* src, std::size_t count);
+void copy_swapped8(void* dst, const void* src, std::size_t count);
+
 }  // namespace qx

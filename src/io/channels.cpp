@@ -142,6 +142,11 @@ int Channels::write_record(int unit, std::span<const OutItem> items) {
   return c ? c->records_out.write(items) : iostat::write_failed;
 }
 
+int Channels::write_record_consuming(int unit, std::span<float> values) {
+  if (Channel* c = find(unit, ChannelKind::binary_write)) return c->records_out.write_consuming(values);
+  return write_record(unit, {out(std::span<const float>(values))});
+}
+
 int Channels::read_record(int unit, std::span<const InItem> items) {
   if (Channel* c = find(unit, ChannelKind::binary_update)) return c->update.read(items);
   Channel* c = find(unit, ChannelKind::binary_read);

@@ -69,6 +69,9 @@ class Channels {
   int write_record(int unit, std::initializer_list<OutItem> items) {
     return write_record(unit, std::span(items.begin(), items.size()));
   }
+  // One record of the values of a work array that is not read again: the
+  // values may be left byte-swapped (RecordWriter::write_consuming).
+  int write_record_consuming(int unit, std::span<float> values);
   int read_record(int unit, std::span<const InItem> items);
   int read_record(int unit, std::initializer_list<InItem> items) {
     return read_record(unit, std::span(items.begin(), items.size()));

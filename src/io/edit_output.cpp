@@ -41,6 +41,41 @@ bool edit_infnan(char* dst, int w, double v) {
   return true;
 }
 
+// The exponent part of an E field, four characters: "E+nn", or "+nnn" when
+// the exponent has three digits.
+void put_exponent(char* p, int e) {
+  const int ae = e < 0 ? -e : e;
+  const char sign = e < 0 ? '-' : '+';
+  if (ae <= 99) {
+    p[0] = 'E';
+    p[1] = sign;
+  } else {
+    p[0] = sign;
+    p[1] = static_cast<char>('0' + ae / 100);
+  }
+  p[2] = static_cast<char>('0' + ae / 10 % 10);
+  p[3] = static_cast<char>('0' + ae % 10);
+}
+
+// The n significant digits of ax (>= 0) and the exponent for the scale.
+int exp_digits(double ax, int n, int scale, char* digits) {
+  if (ax == 0) {
+    std::memset(digits, '0', static_cast<std::size_t>(n));
+    return 0;
+  }
+  return round_significant(ax, n, digits) + 1 - scale;
+}
+
+// Blanks at the start of a field of width w; those of a short run with one
+// store of eight, whose excess the parts written next cover.
+void put_blanks(char* dst, int blanks, int w) {
+  if (w >= 8 && blanks <= 8) {
+    std::memcpy(dst, "        ", 8);
+  } else {
+    std::memset(dst, ' ', static_cast<std::size_t>(blanks));
+  }
+}
+
 }  // namespace
 
 void edit_int(char* dst, int w, std::int32_t v) {
@@ -95,6 +130,9 @@ void edit_fixed(char* dst, int w, int d, int scale, double v) {
   }
 }
 
+// Every part is written where it belongs in the field, the digits included,
+// and nothing is read back: editing millions of values, a field put
+// together elsewhere and copied would stall on reading its pieces.
 bool edit_exp(char* dst, int w, int d, int scale, double v) {
   if (scale <= 0 ? scale <= -d : scale >= d + 2) return false;
   if (edit_infnan(dst, w, v)) return true;
@@ -108,43 +146,40 @@ bool edit_exp(char* dst, int w, int d, int scale, double v) {
     stars(dst, w);
     return true;
   }
-  char digits[max_digits];
-  int e = 0;
-  const double ax = std::fabs(v);
-  if (ax == 0) {
-    std::memset(digits, '0', static_cast<std::size_t>(n));
-  } else {
-    e = round_significant(ax, n, digits) + 1 - scale;
-  }
-  const int ae = e < 0 ? -e : e;
-  if (ae > 999) {
-    stars(dst, w);
-    return true;
-  }
   int blanks = w - needed;
   const bool lead_zero = before == 0 && blanks > 0;
   if (lead_zero) --blanks;
-  char* p = dst;
-  std::memset(p, ' ', static_cast<std::size_t>(blanks));
-  p += blanks;
-  if (neg) *p++ = '-';
-  if (lead_zero) *p++ = '0';
-  std::memcpy(p, digits, static_cast<std::size_t>(before));
-  p += before;
-  *p++ = '.';
-  std::memset(p, '0', static_cast<std::size_t>(zeros));
-  p += zeros;
-  std::memcpy(p, digits + before, static_cast<std::size_t>(after));
-  p += after;
-  if (ae <= 99) {
-    *p++ = 'E';
-    *p++ = e < 0 ? '-' : '+';
+  put_blanks(dst, blanks, w);
+  char* p = dst + blanks;
+  *p = '-';  // overwritten next unless the value is negative
+  p += neg ? 1 : 0;
+  *p = '0';
+  p += lead_zero ? 1 : 0;
+  const double ax = std::fabs(v);
+  int e = 0;
+  if (before > 0) {
+    // The digits one column to the right; those ahead of the point move
+    // back over it.
+    e = exp_digits(ax, n, scale, p + 1);
+    if (before == 1) {
+      p[0] = p[1];
+    } else {
+      std::memmove(p, p + 1, static_cast<std::size_t>(before));
+    }
+    p[before] = '.';
+    p += n + 1;
   } else {
-    *p++ = e < 0 ? '-' : '+';
-    *p++ = static_cast<char>('0' + ae / 100);
+    *p++ = '.';
+    std::memset(p, '0', static_cast<std::size_t>(zeros));
+    p += zeros;
+    e = exp_digits(ax, n, scale, p);
+    p += n;
   }
-  *p++ = static_cast<char>('0' + ae / 10 % 10);
-  *p = static_cast<char>('0' + ae % 10);
+  if (e < -999 || e > 999) {
+    stars(dst, w);
+    return true;
+  }
+  put_exponent(p, e);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,17 @@ namespace qx {
 namespace {
 
 constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
+// Items at least this long are read straight into their destination, with
+// only a small look-ahead into the buffer: the values of a long data record
+// then pass through no intermediate copy, and the next block's header
+// records are still read with them. After such a read, and after passing
+// over a record, the buffer is filled with a look-ahead first and with
+// twice as much at each refill after that: a file of short records soon
+// reads a whole buffer at a time, while the header records between long
+// records do not drag the long ones through the buffer.
+constexpr std::size_t direct_bytes = std::size_t{64} << 10;
+constexpr std::size_t look_ahead_bytes = std::size_t{4} << 10;
+constexpr std::size_t max_call_bytes = std::size_t{1} << 30;
 
 std::size_t element_bytes(ItemType t) {
   switch (t) {
@@ -45,6 +57,7 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
   seekable_ = S_ISREG(st.st_mode);
   file_size_ = seekable_ ? static_cast<std::uint64_t>(st.st_size) : 0;
   buf_.assign(buffer_bytes, 0);
+  fill_bytes_ = buffer_bytes;
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;
@@ -76,8 +89,7 @@ long long RecordReader::read_at(std::uint64_t off, void* dst, std::size_t n) {
   auto* p = static_cast<unsigned char*>(dst);
   std::size_t got = 0;
   while (got < n) {
-    ssize_t r = ::pread(fd_, p + got, std::min<std::size_t>(n - got, std::size_t{1} << 30),
-                        static_cast<off_t>(off + got));
+    ssize_t r = ::pread(fd_, p + got, std::min(n - got, max_call_bytes), static_cast<off_t>(off + got));
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -85,6 +97,31 @@ long long RecordReader::read_at(std::uint64_t off, void* dst, std::size_t n) {
     if (r == 0) break;
     got += static_cast<std::size_t>(r);
   }
+  return static_cast<long long>(got);
+}
+
+// Reads n bytes at `off` into dst and, in the same call, a look-ahead of
+// what follows into the buffer. Returns the bytes put into dst (fewer only
+// at the end of the file) or -1 on an I/O error.
+long long RecordReader::read_direct(std::uint64_t off, unsigned char* dst, std::size_t n) {
+  std::size_t got = 0;
+  buf_start_ = off;
+  pos_ = len_ = 0;
+  while (got < n) {
+    const std::size_t want = std::min(n - got, max_call_bytes);
+    iovec parts[2] = {{dst + got, want}, {buf_.data(), look_ahead_bytes}};
+    ssize_t r = ::preadv(fd_, parts, want == n - got ? 2 : 1, static_cast<off_t>(off + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    const auto taken = static_cast<std::size_t>(r);
+    if (taken > n - got) len_ = taken - (n - got);
+    got += std::min(taken, n - got);
+  }
+  buf_start_ = off + got;
+  fill_bytes_ = look_ahead_bytes;
   return static_cast<long long>(got);
 }
 
@@ -108,20 +145,19 @@ long long RecordReader::get(void* dst, std::size_t n) {
       std::uint64_t room = file_size_ > here ? file_size_ - here : 0;
       std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(room, n - done));
       set_offset(here + take);
+      fill_bytes_ = look_ahead_bytes;
       done += take;
       break;
     }
-    if (p && n - done >= buf_.size()) {
-      // Large items go straight from the file into their destination.
-      long long r = read_at(here, p + done, n - done);
+    if (p && n - done >= direct_bytes) {
+      long long r = read_direct(here, p + done, n - done);
       if (r < 0) return -1;
-      buf_start_ = here + static_cast<std::uint64_t>(r);
-      pos_ = len_ = 0;
       done += static_cast<std::size_t>(r);
       break;
     }
-    long long r = read_at(here, buf_.data(), buf_.size());
+    long long r = read_at(here, buf_.data(), fill_bytes_);
     if (r < 0) return -1;
+    fill_bytes_ = std::min(2 * fill_bytes_, buf_.size());
     buf_start_ = here;
     pos_ = 0;
     len_ = static_cast<std::size_t>(r);

@@ -45,6 +45,7 @@ class RecordReader {
 
  private:
   long long read_at(std::uint64_t off, void* dst, std::size_t n);
+  long long read_direct(std::uint64_t off, unsigned char* dst, std::size_t n);
   long long get(void* dst, std::size_t n);
   void set_offset(std::uint64_t off);
   std::int64_t decode_marker(const unsigned char* bytes) const;
@@ -55,6 +56,7 @@ class RecordReader {
   std::uint64_t buf_start_ = 0;  // file offset of buf_[0]
   std::size_t pos_ = 0;          // read index into buf_
   std::size_t len_ = 0;          // valid bytes in buf_
+  std::size_t fill_bytes_ = 0;   // bytes the next refill of buf_ asks for
   std::uint64_t file_size_ = 0;  // regular files only
   bool seekable_ = false;
   std::int64_t last_start_ = -1;  // offset of the record last read, for going back

@@ -1,7 +1,6 @@
 #include "io/record_writer.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +15,10 @@ namespace qx {
 
 namespace {
 constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
-}
+// Items at least this long in the host's byte order go to the file from
+// where they are, in one call with what the buffer holds.
+constexpr std::size_t direct_bytes = std::size_t{64} << 10;
+}  // namespace
 
 RecordWriter::~RecordWriter() { close(); }
 
@@ -24,10 +26,7 @@ int RecordWriter::open(const std::string& path, ByteOrder order) {
   close();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return iostat::from_open_errno(errno);
-  struct stat st {};
-  fstat(fd, &st);
   fd_ = fd;
-  regular_ = S_ISREG(st.st_mode);
   order_ = order;
   buf_.assign(buffer_bytes, 0);
   len_ = 0;
@@ -58,13 +57,14 @@ int RecordWriter::flush() {
 void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize) {
   const auto* p = static_cast<const unsigned char*>(data);
   const bool swap = order_ != host_order && esize > 1;
+  if (!swap && bytes >= direct_bytes) {
+    if (failed_ != iostat::ok) return;
+    iovec parts[2] = {{buf_.data(), len_}, {const_cast<unsigned char*>(p), bytes}};
+    if (!write_all(fd_, parts, 2)) failed_ = iostat::write_failed;
+    len_ = 0;
+    return;
+  }
   while (bytes > 0 && failed_ == iostat::ok) {
-    if (len_ == buf_.size()) flush();
-    if (!swap && len_ == 0 && bytes >= buf_.size()) {
-      // Large arrays in the host's order go straight to the file.
-      if (!write_all(fd_, p, bytes)) failed_ = iostat::write_failed;
-      return;
-    }
     std::size_t take = std::min(bytes, buf_.size() - len_);
     if (swap) take -= take % esize;
     if (take == 0) {
@@ -72,10 +72,12 @@ void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize
       continue;
     }
     unsigned char* dst = buf_.data() + len_;
-    std::memcpy(dst, p, take);
-    if (swap) {
-      if (esize == 4) swap_words4(dst, take / 4);
-      if (esize == 8) swap_words8(dst, take / 8);
+    if (!swap) {
+      std::memcpy(dst, p, take);
+    } else if (esize == 4) {
+      copy_swapped4(dst, p, take / 4);
+    } else {
+      copy_swapped8(dst, p, take / 8);
     }
     len_ += take;
     p += take;
@@ -83,7 +85,18 @@ void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize
   }
 }
 
-int RecordWriter::write(std::span<const OutItem> items) {
+int RecordWriter::write(std::span<const OutItem> items) { return write_items(items, false); }
+
+int RecordWriter::write_consuming(std::span<float> values) {
+  const OutItem item = out(std::span<const float>(values));
+  if (order_ == host_order || values.size_bytes() < direct_bytes || fd_ < 0 || failed_ != iostat::ok)
+    return write_items(std::span(&item, 1), false);
+  swap_words4(values.data(), values.size());
+  return write_items(std::span(&item, 1), true);
+}
+
+// Items in file order are taken as bytes, never swapped again.
+int RecordWriter::write_items(std::span<const OutItem> items, bool in_file_order) {
   if (fd_ < 0) return iostat::write_failed;
   if (failed_ != iostat::ok) return failed_;
   std::uint64_t payload = 0;
@@ -91,13 +104,13 @@ int RecordWriter::write(std::span<const OutItem> items) {
   if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return iostat::write_failed;
   if (!replaced_) {
     // The first record replaces whatever the file held before the run.
-    if (regular_ && ::ftruncate(fd_, 0) != 0) return failed_ = iostat::write_failed;
+    if (!empty_for_rewrite(fd_)) return failed_ = iostat::write_failed;
     replaced_ = true;
   }
   const std::uint32_t marker = static_cast<std::uint32_t>(payload);
   append(&marker, 4, 4);
   for (const OutItem& item : items) {
-    std::size_t esize = item.type == ItemType::real8 ? 8 : item.type == ItemType::text ? 1 : 4;
+    std::size_t esize = item.type == ItemType::real8 ? 8 : item.type == ItemType::text || in_file_order ? 1 : 4;
     append(item.data, item_bytes(item), esize);
   }
   append(&marker, 4, 4);

@@ -29,13 +29,17 @@ class RecordWriter {
   // Writes one record holding the items in order.
   int write(std::span<const OutItem> items);
   int write(std::initializer_list<OutItem> items) { return write(std::span(items.begin(), items.size())); }
+  // Writes one record of the values of a work array that the caller does not
+  // read again: in a byte order other than the host's they are swapped where
+  // they stand, and left so, which spares copying them.
+  int write_consuming(std::span<float> values);
   int flush();
 
  private:
+  int write_items(std::span<const OutItem> items, bool in_file_order);
   void append(const void* data, std::size_t bytes, std::size_t element_bytes);
 
   int fd_ = -1;
-  bool regular_ = false;
   ByteOrder order_ = ByteOrder::little;
   std::vector<unsigned char> buf_;
   std::size_t len_ = 0;

@@ -15,7 +15,11 @@ namespace qx {
 
 namespace {
 constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
-}
+// Chunks at least this long (layouts hand over long arrays in such chunks)
+// go to the file from where they are, in one call with what the buffer
+// holds.
+constexpr std::size_t direct_bytes = std::size_t{128} << 10;
+}  // namespace
 
 // ---- TextWriter ----
 
@@ -25,10 +29,7 @@ int TextWriter::open(const std::string& path) {
   close();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return iostat::from_open_errno(errno);
-  struct stat st {};
-  fstat(fd, &st);
   fd_ = fd;
-  regular_ = S_ISREG(st.st_mode);
   buf_.clear();
   buf_.reserve(buffer_bytes);
   replaced_ = false;
@@ -58,14 +59,16 @@ int TextWriter::put(std::string_view text) {
   if (failed_ != iostat::ok) return failed_;
   if (!replaced_) {
     // The first line replaces whatever the file held before.
-    if (regular_ && ::ftruncate(fd_, 0) != 0) return failed_ = iostat::write_failed;
+    if (!empty_for_rewrite(fd_)) return failed_ = iostat::write_failed;
     replaced_ = true;
   }
-  if (buf_.size() + text.size() > buffer_bytes) flush();
-  if (text.size() >= buffer_bytes) {
-    if (failed_ == iostat::ok && !write_all(fd_, text.data(), text.size())) failed_ = iostat::write_failed;
+  if (text.size() >= direct_bytes) {
+    iovec parts[2] = {{buf_.data(), buf_.size()}, {const_cast<char*>(text.data()), text.size()}};
+    if (!write_all(fd_, parts, 2)) failed_ = iostat::write_failed;
+    buf_.clear();
     return failed_;
   }
+  if (buf_.size() + text.size() > buffer_bytes) flush();
   buf_.append(text);
   return failed_;
 }

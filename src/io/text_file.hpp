@@ -26,7 +26,6 @@ class TextWriter final : public TextSink {
 
  private:
   int fd_ = -1;
-  bool regular_ = false;
   std::string buf_;
   bool replaced_ = false;
   int failed_ = 0;

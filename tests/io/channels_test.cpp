@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "io/channels.hpp"
 #include "io/status.hpp"
 #include "io/text_file.hpp"
 #include "support/test_support.hpp"
+#include "support/write_faults.hpp"
 
 using namespace qx;
 using qxtest::read_file;
@@ -107,5 +109,44 @@ TEST(TextFiles, WriterReplacesAtFirstLineAndTellsLostOutput) {
   if (refused.open("/proc/version") == 0) {
     refused.put("x\n");
     EXPECT_EQ(refused.close(), iostat::write_failed);
+  }
+}
+
+// Short lines are gathered, long runs of lines go out as they come: the file
+// must hold everything in the order it was put, and a disk that fills up in
+// the middle of a long run is told at once and from then on.
+TEST(TextFiles, ShortAndLongOutputKeepTheirOrder) {
+  std::string long_run;
+  for (int i = 0; long_run.size() < 900'000; ++i) long_run += "line " + std::to_string(i) + "\n";
+  const std::vector<std::string> pieces = {"first\n", long_run.substr(0, 300'000), "between\n",
+                                           long_run.substr(300'000), "last\n"};
+  std::string expected;
+  for (const auto& p : pieces) expected += p;
+
+  TempDir dir;
+  const std::string path = dir.file("t.txt");
+  {
+    TextWriter w;
+    ASSERT_EQ(w.open(path), 0);
+    for (const auto& p : pieces) ASSERT_EQ(w.put(p), 0);
+    ASSERT_EQ(w.close(), 0);
+  }
+  EXPECT_TRUE(read_file(path) == expected);
+
+  for (std::size_t budget : {std::size_t{3}, std::size_t{100'000}, expected.size() - 3}) {
+    write_file(path, "");
+    TextWriter w;
+    ASSERT_EQ(w.open(path), 0);
+    qxtest::WriteBudget disk(path, budget);
+    int first_failure = -1;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      const int st = w.put(pieces[i]);
+      if (st != 0 && first_failure < 0) first_failure = static_cast<int>(i);
+      if (first_failure >= 0) {
+        EXPECT_EQ(st, iostat::write_failed) << "budget " << budget << ", piece " << i;
+      }
+    }
+    EXPECT_EQ(w.close(), iostat::write_failed) << "budget " << budget;
+    EXPECT_TRUE(read_file(path) == expected.substr(0, budget)) << "budget " << budget;
   }
 }

@@ -1,6 +1,7 @@
 #include "support/write_faults.hpp"
 
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,26 +35,54 @@ WriteBudget::~WriteBudget() { budgets().erase(path_); }
 
 }  // namespace qxtest
 
-// Every write() of the test binary passes through here; only the files
-// under a budget are affected.
-extern "C" ssize_t write(int fd, const void* data, size_t n) {
+namespace {
+
+// The budget of the file behind fd, or null when it has none.
+std::size_t* budget_of(int fd) {
   auto& b = budgets();
-  if (!b.empty()) {
-    char link[64];
-    char target[PATH_MAX];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    ssize_t len = readlink(link, target, sizeof target - 1);
-    if (len > 0) {
-      auto it = b.find(std::string(target, static_cast<std::size_t>(len)));
-      if (it != b.end()) {
-        if (it->second == 0) {
-          errno = ENOSPC;
-          return -1;
-        }
-        if (n > it->second) n = it->second;
-        it->second -= n;
-      }
+  if (b.empty()) return nullptr;
+  char link[64];
+  char target[PATH_MAX];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t len = readlink(link, target, sizeof target - 1);
+  if (len <= 0) return nullptr;
+  auto it = b.find(std::string(target, static_cast<std::size_t>(len)));
+  return it == b.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+// Every write() and writev() of the test binary passes through here; only
+// the files under a budget are affected.
+extern "C" ssize_t write(int fd, const void* data, size_t n) {
+  if (std::size_t* budget = budget_of(fd)) {
+    if (*budget == 0) {
+      errno = ENOSPC;
+      return -1;
     }
+    if (n > *budget) n = *budget;
+    *budget -= n;
   }
   return syscall(SYS_write, fd, data, n);
+}
+
+extern "C" ssize_t writev(int fd, const struct iovec* parts, int count) {
+  std::size_t* budget = budget_of(fd);
+  if (!budget || count <= 0 || count > IOV_MAX) return syscall(SYS_writev, fd, parts, count);
+  if (*budget == 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  // The parts that fit, the last one cut where the budget ends.
+  struct iovec fit[IOV_MAX];
+  int used = 0;
+  std::size_t room = *budget;
+  for (int i = 0; i < count && room > 0; ++i, ++used) {
+    fit[i] = parts[i];
+    if (fit[i].iov_len > room) fit[i].iov_len = room;
+    room -= fit[i].iov_len;
+  }
+  const ssize_t w = syscall(SYS_writev, fd, fit, used);
+  if (w > 0) *budget -= static_cast<std::size_t>(w);
+  return w;
 }

@@ -1,8 +1,8 @@
 // Fault injection for output files: a budget of bytes that one file accepts
 // before every further write to it fails with ENOSPC, as on a disk that
 // fills up at a chosen point. The test binary interposes the system's
-// write(), so the converter's own code meets the failure exactly where the
-// budget runs out, in one file only.
+// write() and writev(), so the converter's own code meets the failure
+// exactly where the budget runs out, in one file only.
 #pragma once
 
 #include <cstddef>

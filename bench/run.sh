@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# Converts a generated case of the given size and sets the converter's wall
+# time and peak memory beside its physical limits, in one run:
+#   - cp of the input files (reading and writing every byte once);
+#   - qxconv without options, little- and big-endian;
+#   - qxconv with every option on (text twins of everything);
+#   - a Fortran program (gfortran -O2) that writes as many values through
+#     "(1P,6E15.5)" as the converter formats with every option on.
+#
+# usage: bench/run.sh [SIZE]      SIZE as for qxgen --size (default 1G)
+# environment: RUNS   timed runs of each command (default 5; the median is
+#                     reported)
+#              SEED   seed of the case (default 1)
+#
+# Builds what it needs in build-bench/ (Release). Every command runs once
+# untimed first, so that the inputs are in the page cache; the timed runs
+# are interleaved, each on fresh output files after a sync, so that no run
+# pays for another's writeback. Scratch data lives in out/ and is removed at
+# the end.
+set -euo pipefail
+
+size=${1:-1G}
+runs=${RUNS:-5}
+seed=${SEED:-1}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-bench
+
+die() {
+  echo "bench/run.sh: $*" >&2
+  exit 1
+}
+
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$runs'"
+[[ $size =~ ^([0-9]+)([kMG]?)$ ]] || die "SIZE must be a number with an optional suffix k, M or G, not '$size'"
+case ${BASH_REMATCH[2]} in
+  k) bytes=$((BASH_REMATCH[1] << 10)) ;;
+  M) bytes=$((BASH_REMATCH[1] << 20)) ;;
+  G) bytes=$((BASH_REMATCH[1] << 30)) ;;
+  *) bytes=${BASH_REMATCH[1]} ;;
+esac
+for tool in cmake ninja gfortran /usr/bin/time; do
+  command -v "$tool" >/dev/null || die "needs $tool"
+done
+
+# The inputs, the outputs of the largest run (binary files about as large as
+# the inputs, text twins about four times as large) and the copy of cp or
+# the Fortran text, whichever is larger, all at once at worst.
+mkdir -p "$root/out"
+need=$((bytes * 8 + (256 << 20)))
+avail=$(df -B1 --output=avail "$root/out" | tail -1 | tr -d ' ')
+if ((avail < need)); then
+  die "a $size case needs about $((need >> 20)) MiB free under $root/out; only $((avail >> 20)) MiB are free. Choose a smaller size or make room."
+fi
+
+echo "building in $build ..."
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
+cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+gfortran -O2 -o "$build/e15_writer" "$root/bench/e15_writer.f90"
+
+scratch=$(mktemp -d "$root/out/bench.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+echo "generating a $size case (seed $seed) ..."
+"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" >/dev/null
+inputs=("$scratch/case.qxin" "$scratch/case.TP18" "$scratch/case.TP19")
+input_bytes=$(stat -c %s "${inputs[@]}" | awk '{s += $1} END {print s}')
+
+all_options=(-stru -spec -ampl -wave -maxr -four)
+
+# A fresh directory for each run: the inputs linked in, nothing else.
+fresh_run_dir() {
+  rm -rf "$scratch/run"
+  mkdir "$scratch/run"
+  ln -s ../case.qxin ../case.TP18 ../case.TP19 "$scratch/run/"
+}
+
+# Runs a command under /usr/bin/time and appends "wall_us cpu_s maxrss_kb"
+# to the results of NAME.
+timed() {
+  local name=$1
+  shift
+  local t0 t1 status=0
+  t0=$(date +%s%N)
+  /usr/bin/time -f '%U %S %M' -o "$scratch/time.txt" "$@" || status=$?
+  t1=$(date +%s%N)
+  ((status == 0)) || return "$status"
+  read -r user sys rss < <(tail -1 "$scratch/time.txt")
+  echo "$(((t1 - t0) / 1000)) $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $rss" >>"$scratch/results.$name"
+}
+
+# One conversion; ANSWER is the answer to the byte-order question.
+convert() {
+  local name=$1 answer=$2
+  shift 2
+  fresh_run_dir
+  printf 'case.qxin\ncase.TP18\n%s\n' "$answer" >"$scratch/answers"
+  (cd "$scratch/run" && timed "$name" "$build/qxconv" "$@" <"$scratch/answers" >terminal.txt) ||
+    die "qxconv $* failed: $(tail -3 "$scratch/run/terminal.txt")"
+  grep -q "NORMAL END" "$scratch/run/case_TP18-19_COVT.lst" || die "qxconv $* did not end normally"
+}
+
+copy_inputs() {
+  rm -rf "$scratch/copy"
+  mkdir "$scratch/copy"
+  timed "$1" cp "${inputs[@]}" "$scratch/copy/"
+}
+
+fortran() {
+  rm -rf "$scratch/fortran"
+  mkdir "$scratch/fortran"
+  timed "$1" "$build/e15_writer" "$values" "$scratch/fortran/values.txt"
+}
+
+# Values the converter formats with every option on: every value of the
+# converted binary files (4-byte items between the record markers) is also
+# shown in their text twins.
+count_values() {
+  local total=0 f end
+  for f in "$scratch"/run/case_QX2D.TP18 "$scratch"/run/case_QXSH.TP18 \
+    "$scratch"/run/case_QX2D.TP19 "$scratch"/run/case_QXSH.TP19; do
+    end=$("$build/qxdump" "$f" | tail -1)
+    [[ $end =~ ^end\ @([0-9]+)\ records=([0-9]+) ]] || die "qxdump cannot read $f"
+    total=$((total + (BASH_REMATCH[1] - 8 * BASH_REMATCH[2]) / 4))
+  done
+  echo "$total"
+}
+
+run_one() {
+  case $1 in
+    cp) copy_inputs cp ;;
+    le) convert le No ;;
+    be) convert be Yes ;;
+    all) convert all No "${all_options[@]}" ;;
+    fortran) fortran fortran ;;
+  esac
+  rm -rf "$scratch/run" "$scratch/copy" "$scratch/fortran"
+  sync
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
+echo "warm-up (untimed) ..."
+fresh_run_dir
+printf 'case.qxin\ncase.TP18\nNo\n' >"$scratch/answers"
+(cd "$scratch/run" && "$build/qxconv" "${all_options[@]}" <"$scratch/answers" >/dev/null) || die "qxconv with every option failed"
+values=$(count_values)
+text_bytes=$(cat "$scratch"/run/*.txt | wc -c)
+commands=(cp le be all fortran)
+for c in "${commands[@]}"; do
+  run_one "$c"
+done
+rm -f "$scratch"/results.*
+
+for ((r = 1; r <= runs; ++r)); do
+  echo "run $r of $runs ..."
+  for c in "${commands[@]}"; do
+    run_one "$c"
+  done
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# median of column K of a results file
+median() {
+  cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+column_min() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | head -1; }
+column_max() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | tail -1; }
+
+declare -A label=(
+  [cp]="cp of the input files"
+  [le]="qxconv, no option, little-endian"
+  [be]="qxconv, no option, big-endian"
+  [all]="qxconv, every option on"
+  [fortran]="gfortran -O2, (1P,6E15.5)"
+)
+
+echo
+echo "case: $size, seed $seed: inputs $input_bytes bytes ($(stat -c '%n %s' "${inputs[@]}" | sed "s|$scratch/||" | paste -sd, | sed 's/,/, /g'))"
+echo "values formatted with every option on: $values ($text_bytes bytes of text)"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr)"
+echo "load average: $load_before before, $load_after after"
+echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
+echo
+printf '%-36s %10s %10s %10s %10s %12s\n' command "wall (s)" "min" "max" "cpu (s)" "peak RSS"
+for c in "${commands[@]}"; do
+  printf '%-36s %10.3f %10.3f %10.3f %10.3f %9d KB\n' "${label[$c]}" \
+    "$(awk -v v="$(median "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(awk -v v="$(column_min "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(awk -v v="$(column_max "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(median "$c" 2)" "$(column_max "$c" 3)"
+done
+
+ratio() { awk -v a="$(median "$1" 1)" -v b="$(median "$2" 1)" 'BEGIN {printf "%.2f", a / b}'; }
+verdict() {
+  awk -v v="$1" -v lim="$2" -v op="$3" \
+    'BEGIN {ok = op == "le" ? v <= lim : op == "lt" ? v < lim : v >= lim; print ok ? "met" : "NOT MET"}'
+}
+le_cp=$(ratio le cp)
+be_le=$(ratio be le)
+fortran_all=$(ratio fortran all)
+rss=$(cat "$scratch"/results.{le,be,all} | cut -d' ' -f3 | sort -g | tail -1)
+rss_mb=$(awk -v k="$rss" 'BEGIN {printf "%.1f", k / 1024}')
+echo
+echo "targets (medians of wall time):"
+printf '  %-44s %8s   %-16s %s\n' "qxconv without options / cp" "$le_cp" "(at most 1.3)" "$(verdict "$le_cp" 1.3 le)"
+printf '  %-44s %8s   %-16s %s\n' "big-endian / little-endian" "$be_le" "(at most 1.1)" "$(verdict "$be_le" 1.1 le)"
+printf '  %-44s %8s   %-16s %s\n' "Fortran / qxconv with every option on" "$fortran_all" "(at least 5)" "$(verdict "$fortran_all" 5 ge)"
+printf '  %-44s %8s   %-16s %s\n' "peak RSS of qxconv (MB)" "$rss_mb" "(under 64)" "$(verdict "$rss_mb" 64 lt)"
