@@ -29,15 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qx::Layout layout(input.substr(0, nl));
   std::string_view body = nl == std::string_view::npos ? std::string_view{} : input.substr(nl + 1);
 
-  // Items of every type, their values taken from the body's bytes.
+  // Items of every type, their values taken from the body's bytes (zeros
+  // where it has none; an input without a body has no bytes to copy from).
   std::int32_t ints[6] = {};
   float reals[6] = {};
   double wides[3] = {};
-  std::memcpy(ints, body.data(), std::min(body.size(), sizeof ints));
-  if (body.size() > sizeof ints) std::memcpy(reals, body.data() + sizeof ints, std::min(body.size() - sizeof ints, sizeof reals));
-  if (body.size() > sizeof ints + sizeof reals)
-    std::memcpy(wides, body.data() + sizeof ints + sizeof reals,
-                std::min(body.size() - sizeof ints - sizeof reals, sizeof wides));
+  std::string values(body.substr(0, sizeof ints + sizeof reals + sizeof wides));
+  values.resize(sizeof ints + sizeof reals + sizeof wides, '\0');
+  std::memcpy(ints, values.data(), sizeof ints);
+  std::memcpy(reals, values.data() + sizeof ints, sizeof reals);
+  std::memcpy(wides, values.data() + sizeof ints + sizeof reals, sizeof wides);
   char text[12] = "ABCDEFGHIJK";
 
   const qx::OutItem out_items[] = {qx::out_text(std::string_view(text, 4)), qx::out(std::span<const std::int32_t>(ints)),
