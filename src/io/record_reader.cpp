@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 
+#include "io/open_file.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -29,15 +30,8 @@ constexpr std::size_t direct_bytes = std::size_t{64} << 10;
 constexpr std::size_t look_ahead_bytes = std::size_t{4} << 10;
 constexpr std::size_t max_call_bytes = std::size_t{1} << 30;
 
-std::size_t element_bytes(ItemType t) {
-  switch (t) {
-    case ItemType::int4:
-    case ItemType::real4: return 4;
-    case ItemType::real8: return 8;
-    case ItemType::text: return 1;
-  }
-  return 1;
-}
+// Bytes of one element of an item.
+constexpr std::size_t element_bytes(ItemType t) { return item_bytes(t, 1, 1); }
 
 }  // namespace
 
@@ -45,13 +39,9 @@ RecordReader::~RecordReader() { close(); }
 
 int RecordReader::open(const std::string& path, ByteOrder order) {
   close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return iostat::from_open_errno(errno);
+  int fd = -1;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return iostat::open_failed;
-  }
+  if (int status = open_file(path, O_RDONLY, fd, st); status != iostat::ok) return status;
   fd_ = fd;
   order_ = order;
   seekable_ = S_ISREG(st.st_mode);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "io/open_file.hpp"
 #include "io/status.hpp"
 #include "io/write_all.hpp"
 
@@ -79,13 +80,9 @@ TextReader::~TextReader() { close(); }
 
 int TextReader::open(const std::string& path) {
   close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return iostat::from_open_errno(errno);
+  int fd = -1;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return iostat::open_failed;
-  }
+  if (int status = open_file(path, O_RDONLY, fd, st); status != iostat::ok) return status;
   fd_ = fd;
   buf_.assign(buffer_bytes, 0);
   pos_ = len_ = 0;

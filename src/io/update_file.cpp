@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "io/open_file.hpp"
 #include "io/text_file.hpp"
 
 namespace qx {
@@ -19,15 +20,8 @@ namespace {
 
 constexpr std::size_t chunk_bytes = 4096;
 
-std::size_t element_bytes(ItemType t) {
-  switch (t) {
-    case ItemType::int4:
-    case ItemType::real4: return 4;
-    case ItemType::real8: return 8;
-    case ItemType::text: return 1;
-  }
-  return 1;
-}
+// Bytes of one element of an item.
+constexpr std::size_t element_bytes(ItemType t) { return item_bytes(t, 1, 1); }
 
 // Reads up to n bytes at off, retrying partial reads; -1 on an I/O error.
 long long read_at(int fd, std::uint64_t off, void* dst, std::size_t n) {
@@ -57,13 +51,9 @@ UpdateFile::~UpdateFile() { close(); }
 
 int UpdateFile::open(const std::string& path, Form form, ByteOrder order) {
   close();
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return iostat::from_open_errno(errno);
+  int fd = -1;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return iostat::open_failed;
-  }
+  if (int status = open_file(path, O_RDWR | O_CREAT, fd, st); status != iostat::ok) return status;
   fd_ = fd;
   regular_ = S_ISREG(st.st_mode);
   form_ = form;
