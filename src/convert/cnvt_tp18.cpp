@@ -140,21 +140,7 @@ int Tp18Conversion::convert_blocks() {
 
 // Written to both files when the TP18 file does not begin with an information
 // block.
-int Tp18Conversion::write_default_info() {
-  const OutHeader d = default_info_header();
-  for (int u : {unit::sv18, unit::sh18}) {
-    int st = write_rec1(ch_, u, d);
-    if (st == iostat::ok) st = write_rec2(ch_, u, d);
-    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
-  }
-  if (run_.val.option_sum() <= 0) return iostat::ok;
-  for (int u : {unit::svt18, unit::sht18}) {
-    int st = write_rec1_text(ch_, u, d, d.dap);
-    if (st == iostat::ok) st = write_rec2_text(ch_, u, d, d.dtt);
-    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
-  }
-  return iostat::ok;
-}
+int Tp18Conversion::write_default_info() { return write_info_copies(default_info_header()); }
 
 int Tp18Conversion::maxima_block(int look_ahead) {
   int st = write_maxima_list_line(ch_, h_);
@@ -224,8 +210,9 @@ int Tp18Conversion::write_headers(const Route& route, const OutHeader& oh) {
   return iostat::ok;
 }
 
-// An information block is present twice in the file it is routed to and once
-// in the other.
+// An information block's header goes to both files (and their text twins
+// under any option); with the routed header written before, the block is
+// present twice in the file it is routed to and once in the other.
 int Tp18Conversion::write_info_copies(const OutHeader& oh) {
   for (int u : {unit::sv18, unit::sh18}) {
     int st = write_rec1(ch_, u, oh);
