@@ -14,8 +14,7 @@ program qxin_model_dump
   implicit none
   type elements
     integer :: n = 0
-    integer :: fields = 0
-    integer, allocatable :: v(:, :)
+    integer, allocatable :: v(:, :)  ! six fields per row, as many used as the section has
   end type
   character(len=6), parameter :: kinds(10) = [character(len=6) :: 'SOLID', 'BEAM', 'SPRING', 'WATER', 'WATERB', &
                                                 'SHELL', 'RIGID', 'JOINTA', 'JOINTB', 'VOID']
@@ -25,29 +24,16 @@ program qxin_model_dump
   character(len=80) :: line
   character(len=8) :: head
   character(len=4) :: words(18)
-  character(len=72) :: title
-  logical :: have_title
-  integer :: u, ios, iel, k, j, kind, ndpt, mso, nja, njb, nelm(10), keyb(3), nbound(3)
+  logical :: have_title = .false.
+  integer :: u, ios, iel, k, j, kind, ndpt = 0, mso = 0, nja = 0, njb = 0, nelm(10) = 0, keyb(3) = 0, nbound(3) = 0
   integer, allocatable :: ndpts(:), msolids(:), lcor(:, :), ncor(:, :), nbase(:)
   real, allocatable :: xord(:), zord(:), densm(:), den(:)
   type(elements) :: el(10)
 
   call get_command_argument(1, path)
-  open(newunit=u, file=trim(path), form='FORMATTED', access='SEQUENTIAL', status='OLD', action='READ', iostat=ios)
+  open(newunit=u, file=trim(path), status='OLD', action='READ', iostat=ios)
   if (ios /= 0) call fail('open')
-  have_title = .false.
-  ndpt = 0
-  mso = 0
-  nja = 0
-  njb = 0
-  nelm = 0
-  keyb = 0
-  nbound = 0
   allocate(ndpts(0), xord(0), zord(0), msolids(0), densm(0), lcor(0, 2), ncor(0, 2), nbase(0))
-  do kind = 1, 10
-    el(kind)%fields = widths(kind)
-    allocate(el(kind)%v(widths(kind), 0))
-  end do
 
   do
     read(u, '(A8)', iostat=ios) head
@@ -58,16 +44,12 @@ program qxin_model_dump
       backspace(u)
       read(u, '(A80)') line
       read(line, '(A8,18A4)') head, words
-      do k = 1, 18
-        title(4 * k - 3:4 * k) = words(k)
-      end do
       have_title = .true.
     case ('NODE')
-      iel = count_line()
-      ndpt = iel
+      ndpt = count_line()
       deallocate(ndpts, xord, zord)
-      allocate(ndpts(max(iel, 0)), xord(max(iel, 0)), zord(max(iel, 0)))
-      do k = 1, iel
+      allocate(ndpts(max(ndpt, 0)), xord(max(ndpt, 0)), zord(max(ndpt, 0)))
+      do k = 1, ndpt
         call to_data_line()
         read(u, '(I8,2F16.0)', iostat=ios) ndpts(k), xord(k), zord(k)
         if (ios /= 0) call fail('node line')
@@ -92,11 +74,10 @@ program qxin_model_dump
     case ('BDBASE')
       call node_list(nbase)
     case ('MSOLID')
-      iel = count_line()
-      mso = iel
+      mso = count_line()
       deallocate(msolids, densm)
-      allocate(msolids(max(iel, 0)), densm(max(iel, 0)))
-      do k = 1, iel
+      allocate(msolids(max(mso, 0)), densm(max(mso, 0)))
+      do k = 1, mso
         call to_data_line()
         read(u, '(I8,16X,F16.0)', iostat=ios) msolids(k), densm(k)
         if (ios /= 0) call fail('material line')
@@ -107,32 +88,23 @@ program qxin_model_dump
       el(kind)%n = iel
       if (kind == 8) nja = iel
       if (kind == 9) njb = iel
-      if (kind >= 8 .and. kind <= 9) then
-        nelm(10) = nelm(10) + iel
-      else
-        nelm(slots(kind)) = iel
-      end if
-      deallocate(el(kind)%v)
-      allocate(el(kind)%v(widths(kind), max(iel, 0)))
+      nelm(slots(kind)) = merge(nelm(10) + iel, iel, slots(kind) == 10)  ! the joints are counted together
+      if (allocated(el(kind)%v)) deallocate(el(kind)%v)
+      allocate(el(kind)%v(6, max(iel, 0)))
       do k = 1, iel
-        if (kind == 8 .or. kind == 9) then
+        if (kind == 8 .or. kind == 9) then  ! the first 80 columns as a text
           do
             read(u, '(A80)', iostat=ios) line
             if (ios /= 0) call fail('joint line')
             if (line(1:1) /= '#' .and. line(1:1) /= '+') exit
           end do
-          read(line, '(5I8)', iostat=ios) el(kind)%v(:, k)
+          read(line, '(5I8)', iostat=ios) el(kind)%v(1:5, k)
         else
           call to_data_line()
-          if (kind == 1) then
-            read(u, '(6I8)', iostat=ios) el(kind)%v(:, k)
-          else
-            read(u, '(5I8)', iostat=ios) el(kind)%v(:, k)
-          end if
+          read(u, '(6I8)', iostat=ios) el(kind)%v(1:widths(kind), k)
         end if
         if (ios /= 0) call fail('element line')
       end do
-    case default
     end select
   end do
 
@@ -140,19 +112,12 @@ program qxin_model_dump
   allocate(den(max(el(1)%n, 0)))
   den = 0.0
   do k = 1, el(1)%n
-    do j = 1, mso
-      if (msolids(j) == el(1)%v(6, k)) then
-        den(k) = densm(j)
-        exit
-      end if
-    end do
+    j = findloc(msolids, el(1)%v(6, k), 1)
+    if (j > 0) den(k) = densm(j)
   end do
 
-  if (have_title) then
-    write(*, '(A,A)') 'TITLE ', title
-  else
-    write(*, '(A)') 'NOTITLE'
-  end if
+  if (have_title) write(*, '(A,18A)') 'TITLE ', words
+  if (.not. have_title) write(*, '(A)') 'NOTITLE'
   write(*, '(A,1X,I0)') 'NODE', ndpt
   do k = 1, max(ndpt, 0)
     write(*, '(A,*(1X,I0))') 'N', ndpts(k), transfer(xord(k), 0), transfer(zord(k), 0)
@@ -172,10 +137,10 @@ program qxin_model_dump
   do kind = 1, 10
     write(*, '(A,1X,I0)') trim(kinds(kind)), el(kind)%n
     do k = 1, max(el(kind)%n, 0)
-      write(*, '(A,*(1X,I0))') 'E', el(kind)%v(:, k)
+      write(*, '(A,*(1X,I0))') 'E', el(kind)%v(1:widths(kind), k)
     end do
   end do
-  do k = 1, max(el(1)%n, 0)
+  do k = 1, size(den)
     write(*, '(A,1X,I0)') 'DEN', transfer(den(k), 0)
   end do
 
