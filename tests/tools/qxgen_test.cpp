@@ -39,11 +39,9 @@ TEST(Qxgen, FortranReadsResultFilesWithEveryKindOfBlock) {
     ASSERT_TRUE(l18.complete && l19.complete) << l18.text << l19.text;
     const auto& b = l18.blocks;
     EXPECT_TRUE(b[0].kind == "INFO" && l19.blocks[0].kind == "INFO");
-    // Time histories of every component, of the quantities that are
-    // renumbered, of no values and of a length not a multiple of six; kept
-    // and dropped component pairs of amplification functions; blocks dropped
-    // by their codes with the data records passed over for each rule; an
-    // unknown kind; and every maxima code.
+    // Time histories of every component, of renumbered quantities, of no values; kept and dropped component
+    // pairs of amplification functions; blocks dropped by their codes with the records passed over for each
+    // rule; an unknown kind; every maxima code.
     std::string patterns =
         "WAVE # 1 # # # K;WAVE # 2 # # # K;WAVE # 3 # # # K;WAVE # # 1 # # K;WAVE # # 2 # # K;WAVE # # 3 # # K;"
         "WAVE 9 # # # # K;WAVE 33 # # # # K;WAVE # # # 0 # K;SPEC # # # # # K;AMPL 1 1 1 # # K;AMPL 1 2 2 # # K;"
