@@ -1,45 +1,39 @@
 // Whole runs of the real qxconv in a directory, with the dialogue's answers
-// piped in and optional resource limits, and the files a run leaves there.
+// piped in and optional resource limits; the files a run leaves; and what a
+// run stopped by a fault must show: exit status 1, its numbered report at
+// the end of the list file, never "NORMAL END", and outputs that hold the
+// beginning of what a good run writes and nothing the input does not back.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "support/test_support.hpp"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QX_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QX_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 namespace qxrun {
 
-// The address sanitizer reserves far more address space than any limit
-// that would show a huge allocation.
-#ifdef QX_ADDRESS_SANITIZER
-constexpr bool address_sanitizer = true;
-#else
-constexpr bool address_sanitizer = false;
-#endif
+using qxtest::TempDir;
+inline constexpr auto npos = std::string::npos;
+
 // An address-space limit under which a run cannot make room for anything
-// near what a hostile size claims (none in the sanitizer build).
-constexpr std::uint64_t address_space_limit = address_sanitizer ? 0 : 268435456;
+// near what a hostile size claims; none under the address sanitizer, which
+// reserves far more.
+#ifdef __SANITIZE_ADDRESS__
+constexpr std::uint64_t address_space_limit = 0;
+#else
+constexpr std::uint64_t address_space_limit = 268435456;
+#endif
 
 struct Limits {
-  std::uint64_t address_space = 0;  // bytes; 0 for none
-  std::uint64_t file_size = 0;      // bytes; 0 for none
+  std::uint64_t address_space = 0, file_size = 0;  // bytes; 0 for none
 };
 
 struct ProgramRun {
@@ -48,140 +42,210 @@ struct ProgramRun {
   long peak_rss_kb = 0;  // of this run alone
 };
 
-// Runs qxconv with `options` in `dir`. The answers must fit a pipe's buffer
-// (they are a few lines). A run that loops is ended by its CPU time limit.
+// Runs qxconv with `options` in `dir` under prlimit, measured by time. A
+// run that loops is ended by its CPU time limit.
 inline ProgramRun run_qxconv(const std::string& dir, const std::vector<std::string>& options,
                              const std::string& answers, const Limits& limits = {}) {
-  signal(SIGPIPE, SIG_IGN);
-  int in[2], out[2];
-  if (pipe(in) != 0 || pipe(out) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    rlimit cpu{60, 60};
-    setrlimit(RLIMIT_CPU, &cpu);
-    if (limits.address_space) {
-      rlimit as{limits.address_space, limits.address_space};
-      setrlimit(RLIMIT_AS, &as);
-    }
-    if (limits.file_size) {
-      rlimit fs{limits.file_size, limits.file_size};
-      setrlimit(RLIMIT_FSIZE, &fs);
-    }
-    std::vector<std::string> argv{QXCONV_PATH};
-    argv.insert(argv.end(), options.begin(), options.end());
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  [[maybe_unused]] const ssize_t written = write(in[1], answers.data(), answers.size());
-  close(in[1]);
-  ProgramRun r;
-  char buf[4096];
-  for (ssize_t got; (got = read(out[0], buf, sizeof buf)) > 0;) r.terminal.append(buf, static_cast<std::size_t>(got));
-  close(out[0]);
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.peak_rss_kb = usage.ru_maxrss;
-  return r;
+  std::vector<std::string> argv{"/usr/bin/time", "-f", "%M", "-o", dir + "/peak_rss", "prlimit", "--cpu=60"};
+  if (limits.address_space) argv.push_back("--as=" + std::to_string(limits.address_space));
+  if (limits.file_size) argv.push_back("--fsize=" + std::to_string(limits.file_size));
+  argv.push_back(QXCONV_PATH);
+  argv.insert(argv.end(), options.begin(), options.end());
+  const qxtest::CommandResult r = qxtest::run_program(argv, answers, dir);
+  return {r.exit_status, r.out, std::atol(qxtest::read_file(dir + "/peak_rss").c_str())};
 }
 
-// The files a run makes from the base name, binary ones first.
-inline const std::vector<std::string>& binary_suffixes() {
-  static const std::vector<std::string> s{"_QX2D.TP18", "_QXSH.TP18", "_QX2D.TP19", "_QXSH.TP19"};
-  return s;
+inline std::string answers(const std::string& base, bool big_endian = false) {
+  return base + ".qxin\n" + base + ".TP18\n" + (big_endian ? "Yes" : "No") + "\n";
 }
-inline const std::vector<std::string>& text_suffixes() {
-  static const std::vector<std::string> s{"_QX2D.TP18.txt", "_QXSH.TP18.txt", "_QX2D.TP19.txt",   "_QXSH.TP19.txt",
-                                          ".TP18.txt",      ".TP19.txt",      "_TP18-19_COVT.lst"};
-  return s;
-}
+inline const std::vector<std::string> every_option{"-stru", "-spec", "-ampl", "-wave", "-maxr", "-four"};
+
+// The files a run makes from the base name: the converted binary files,
+// their text twins, the dumps of the result files and the list file.
 inline const std::string list_suffix = "_TP18-19_COVT.lst";
+inline const std::vector<std::string> suffixes{"_QX2D.TP18",     "_QXSH.TP18",     "_QX2D.TP19",     "_QXSH.TP19",
+                                               "_QX2D.TP18.txt", "_QXSH.TP18.txt", "_QX2D.TP19.txt", "_QXSH.TP19.txt",
+                                               ".TP18.txt",      ".TP19.txt",      list_suffix};
+inline bool is_binary(const std::string& suffix) { return suffix.ends_with("TP18") || suffix.ends_with("TP19"); }
 
-// What a run left: every output file that is a regular file, by suffix (a
-// name that is a symbolic link or a directory is not read).
+// What a run left: every output that is a regular file (not a link or a
+// directory put in its place), by suffix.
 using Outputs = std::map<std::string, std::string>;
 
 inline Outputs collect(const std::string& dir, const std::string& base) {
   Outputs o;
-  for (const auto* set : {&binary_suffixes(), &text_suffixes()})
-    for (const std::string& s : *set) {
-      const std::string path = dir + "/" + base + s;
-      std::error_code ec;
-      if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::regular)
-        o[s] = qxtest::read_file(path);
-    }
+  for (const std::string& s : suffixes) {
+    std::error_code ec;
+    if (std::filesystem::symlink_status(dir + "/" + base + s, ec).type() == std::filesystem::file_type::regular)
+      o[s] = qxtest::read_file(dir + "/" + base + s);
+  }
   return o;
 }
 
-// Converted binary files are not emptied at open: an earlier run's must go
-// before the next run in the same directory.
-inline void remove_outputs(const std::string& dir, const std::string& base) {
-  for (const auto* set : {&binary_suffixes(), &text_suffixes()})
-    for (const std::string& s : *set) std::filesystem::remove_all(dir + "/" + base + s);
+inline std::string get(const Outputs& o, const std::string& suffix) {
+  const auto it = o.find(suffix);
+  return it == o.end() ? std::string() : it->second;
 }
 
-inline bool is_binary(const std::string& suffix) {
-  for (const std::string& s : binary_suffixes())
-    if (s == suffix) return true;
-  return false;
-}
-
-inline bool starts_with(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
-inline bool ends_with(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+inline std::uint32_t load(const std::string& s, std::size_t at) {
+  std::uint32_t v;
+  std::memcpy(&v, s.data() + at, 4);
+  return v;
 }
 
 // Whether the little-endian record file holds whole records only.
 inline bool whole_records(const std::string& bytes) {
   std::size_t pos = 0;
   while (bytes.size() - pos >= 8) {
-    std::uint32_t len = 0;
-    for (int k = 3; k >= 0; --k) len = len << 8 | static_cast<unsigned char>(bytes[pos + static_cast<std::size_t>(k)]);
+    const std::uint32_t len = load(bytes, pos);
     if (len > bytes.size() - pos - 8 || bytes.compare(pos, 4, bytes, pos + 4 + len, 4) != 0) return false;
     pos += 8 + len;
   }
   return pos == bytes.size();
 }
 
-inline std::string answers(const std::string& base, bool big_endian = false) {
-  return base + ".qxin\n" + base + ".TP18\n" + (big_endian ? "Yes" : "No") + "\n";
+// What the Fortran reference of the TP19 conversion (tests/convert) makes
+// of a TP19 file with every option: the result blocks of the SV and SH files
+// (.sv, .sh), their text twins (.svt, .sht) and the list lines of the
+// conversion (.lst), under `base`.
+inline bool run_tp19_reference(const std::string& tp19, const std::string& base, bool big_endian) {
+  static const TempDir dir;
+  static std::string log;
+  static const bool ok = qxtest::compile_fortran(
+      qxtest::read_file(std::string(QX_SOURCE_DIR) + "/tests/convert/cnvt_tp19_reference.f90"), dir.file("ref"), log);
+  EXPECT_TRUE(ok) << log;
+  return ok && qxtest::run_program({dir.file("ref"), tp19, base, big_endian ? "BIG_ENDIAN" : "LITTLE_ENDIAN", "1", "6"})
+                       .exit_status == 0;
 }
+// The reference's file for each TP19 output.
+inline const std::map<std::string, std::string> tp19_reference_parts{
+    {"_QX2D.TP19", ".sv"}, {"_QXSH.TP19", ".sh"}, {"_QX2D.TP19.txt", ".svt"}, {"_QXSH.TP19.txt", ".sht"}};
 
-inline const std::vector<std::string> every_option{"-stru", "-spec", "-ampl", "-wave", "-maxr", "-four"};
+// ---- runs on damaged inputs ----
 
-// The Fortran reference of the TP19 conversion (tests/convert), compiled once.
-struct Tp19Reference {
-  qxtest::TempDir dir;
-  std::string exe = dir.file("tp19_reference");
-  std::string log;
-  bool ok = qxtest::compile_fortran(
-      qxtest::read_file(std::string(QX_SOURCE_DIR) + "/tests/convert/cnvt_tp19_reference.f90"), exe, log);
+struct Inputs {
+  std::string qxin, tp18, tp19;
+};
+struct Result {
+  ProgramRun program;
+  Outputs files;
 };
 
-inline const Tp19Reference& tp19_reference() {
-  static const Tp19Reference r;
+// Converts the inputs as case.* in `dir` after the outputs of an earlier run
+// there are gone (converted binary files are not emptied at open); `prepare`
+// runs just before qxconv. Every run has a small address space, so that room
+// made for a size the input cannot back shows as a failure.
+inline Result convert(const TempDir& dir, const Inputs& in, const std::vector<std::string>& options = every_option,
+                      Limits limits = {}, const std::function<void()>& prepare = {}) {
+  if (limits.address_space == 0) limits.address_space = address_space_limit;
+  for (const std::string& s : suffixes) std::filesystem::remove_all(dir.file("case" + s));
+  qxtest::write_file(dir.file("case.qxin"), in.qxin);
+  qxtest::write_file(dir.file("case.TP18"), in.tp18);
+  qxtest::write_file(dir.file("case.TP19"), in.tp19);
+  if (prepare) prepare();
+  Result r{run_qxconv(dir.path(), options, answers("case"), limits), {}};
+  r.files = collect(dir.path(), "case");
   return r;
 }
 
-// What the reference makes of a TP19 file: the result blocks of the SV and
-// SH files (.sv, .sh), their text twins (.svt, .sht) and the list lines of
-// the conversion (.lst), under BASE; false when it fails.
-inline bool run_tp19_reference(const std::string& tp19, const std::string& base, bool big_endian, int wave,
-                               int option_sum) {
-  const qxtest::CommandResult r =
-      qxtest::run_program({tp19_reference().exe, tp19, base, big_endian ? "BIG_ENDIAN" : "LITTLE_ENDIAN",
-                           std::to_string(wave), std::to_string(option_sum)});
-  return r.exit_status == 0;
+// A small generated case with blocks of every kind, and what a good run
+// with every option makes of it.
+struct SmallCase {
+  TempDir dir;
+  Inputs in;
+  int tp18_blocks = 0, tp19_blocks = 0;  // as the generator counts them
+  Outputs good;
+
+  SmallCase() {
+    const auto g = qxtest::run_program({QXGEN_PATH, "--out", dir.file("case"), "--seed", "11", "--size", "22k"});
+    EXPECT_EQ(g.exit_status, 0) << g.err;
+    for (const auto& line : qxtest::split_lines(g.out))
+      for (auto [family, count] : {std::pair{".TP18: ", &tp18_blocks}, {".TP19: ", &tp19_blocks}})
+        if (line.find(family) != npos) *count = std::atoi(line.c_str() + line.find(family) + 7);
+    in = {qxtest::read_file(dir.file("case.qxin")), qxtest::read_file(dir.file("case.TP18")),
+          qxtest::read_file(dir.file("case.TP19"))};
+    const Result r = convert(dir, in);
+    EXPECT_EQ(r.program.exit_status, 0) << r.program.terminal;
+    good = r.files;
+  }
+};
+inline const SmallCase& small_case() {
+  static const SmallCase c;
+  return c;
+}
+
+struct Report {
+  int number = 0, status = 0;
+};
+
+// The report that ends a list file: "  **** ERROR NO." with the number in
+// five columns, then a line of extra text, which ends with the status in
+// five columns and " ***"; {0, 0} when there is none.
+inline Report final_report(const std::string& list) {
+  const std::size_t head = ("\n" + list).rfind("\n  **** ERROR NO."), extra = list.find('\n', head) + 1;
+  if (head == npos || extra == 0 || list.find('\n', extra) != list.size() - 1 || !list.ends_with(" ***\n")) return {};
+  return {std::atoi(list.c_str() + head + 16), std::atoi(list.c_str() + list.size() - 10)};
+}
+
+// The list file before the lines of the block at fault (which show what was
+// read of its header) and the report.
+inline std::string before_report(const std::string& list) {
+  std::size_t end = list.rfind("  **** ERROR NO.");
+  for (int line = 0; line < 3 && end != npos && end > 0; ++line) end = list.rfind('\n', end - 1);
+  return end == npos ? std::string() : list.substr(0, end + 1);
+}
+
+// Exit status 1, no "NORMAL END" on the terminal or in the list file, and
+// the report at the end of the list file, which is returned.
+inline Report expect_stopped(const Result& r, const std::string& what) {
+  EXPECT_EQ(r.program.exit_status, 1) << what;
+  EXPECT_EQ(r.program.terminal.find("NORMAL END"), npos) << what;
+  const std::string list = get(r.files, list_suffix);
+  EXPECT_EQ(list.find("NORMAL END"), npos) << what;
+  const Report report = final_report(list);
+  EXPECT_NE(report.number, 0) << what << ": no report at the end of the list file:\n"
+                              << list.substr(list.size() > 300 ? list.size() - 300 : 0);
+  return report;
+}
+
+inline void expect_normal_end(const Result& r, const std::string& what) {
+  EXPECT_EQ(r.program.exit_status, 0) << what;
+  EXPECT_TRUE(r.program.terminal.ends_with("\nNORMAL END (zelvorith)\n")) << what;
+  EXPECT_TRUE(get(r.files, list_suffix).ends_with("\nNORMAL END\n")) << what;
+}
+
+// Every output holds the beginning of the good run's (the list file up to
+// the block at fault); `whole` asks for whole records and lines.
+inline void expect_beginning_of(const Outputs& files, const Outputs& good, bool whole, const std::string& what) {
+  for (const auto& [suffix, bytes] : files) {
+    const std::string part = suffix == list_suffix ? before_report(bytes) : bytes;
+    EXPECT_TRUE(get(good, suffix).starts_with(part))
+        << what << ": " << suffix << " (" << part.size() << " bytes) is not the beginning of a good run's";
+    if (!whole || suffix == list_suffix) continue;
+    if (is_binary(suffix))
+      EXPECT_TRUE(whole_records(bytes)) << what << ": " << suffix << " ends inside a record";
+    else
+      EXPECT_TRUE(bytes.empty() || bytes.back() == '\n') << what << ": " << suffix << " ends inside a line";
+  }
+}
+
+// Every output but the list file begins with `earlier`'s, except those
+// whose suffix holds `empty`, which must be empty.
+inline void expect_at_least(const Outputs& files, const Outputs& earlier, const std::string& empty,
+                            const std::string& what) {
+  for (const auto& [suffix, bytes] : files) {
+    if (suffix == list_suffix) continue;
+    if (!empty.empty() && suffix.find(empty) != npos)
+      EXPECT_TRUE(bytes.empty()) << what << ": " << suffix << " was written after the run had stopped";
+    else
+      EXPECT_TRUE(bytes.starts_with(get(earlier, suffix))) << what << ": " << suffix << " lost blocks before the fault";
+  }
+}
+
+// Only the list file was written: the run stopped before converting.
+inline void expect_nothing_converted(const Result& r, const std::string& what) {
+  for (const auto& [suffix, bytes] : r.files)
+    EXPECT_TRUE(suffix == list_suffix || bytes.empty()) << what << ": " << suffix << " was written";
 }
 
 }  // namespace qxrun
