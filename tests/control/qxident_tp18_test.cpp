@@ -11,16 +11,9 @@
 #include "support/test_support.hpp"
 #include "support/write_faults.hpp"
 
-using qxtest::read_file;
-using qxtest::TempDir;
-using qxtest::write_file;
+using namespace qxtest;
 
 namespace {
-
-std::string trim_right(std::string s) {
-  s.erase(s.find_last_not_of(' ') + 1);
-  return s;
-}
 
 struct Cover {
   int irtn = 99;
@@ -40,8 +33,8 @@ Cover cover(qx::Run& run, int more = 0, std::size_t budget = 1u << 20) {
   for (int i = 0; i < more && c.irtn == 0; ++i) qx::uthead_tp18(run, c.irtn);
   run.ch.close(7);
   c.list = read_file(path);
-  c.cmerr0 = trim_right(run.err.cmerr[0]);
-  c.cmerr1 = trim_right(run.err.cmerr[1]);
+  c.cmerr0 = run.err.cmerr[0].substr(0, run.err.cmerr[0].find_last_not_of(' ') + 1);
+  c.cmerr1 = run.err.cmerr[1].substr(0, run.err.cmerr[1].find_last_not_of(' ') + 1);
   return c;
 }
 

@@ -16,10 +16,7 @@
 #include "control/run.hpp"
 #include "support/test_support.hpp"
 
-using qxtest::file_exists;
-using qxtest::read_file;
-using qxtest::TempDir;
-using qxtest::write_file;
+using namespace qxtest;
 
 namespace {
 
@@ -40,7 +37,6 @@ struct FileSet {
     run.val.ltp18 = tp18;
     run.val.ltp19 = tp19;
     run.val.spec = options ? 1 : 0;
-    run.val.conv = "LITTLE_ENDIAN";
     if (tp18) write_file(base + ".TP18", "");
     if (tp19) write_file(base + ".TP19", "");
   }

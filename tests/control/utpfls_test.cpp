@@ -13,10 +13,7 @@
 #include "io/status.hpp"
 #include "support/test_support.hpp"
 
-using qxtest::file_exists;
-using qxtest::read_file;
-using qxtest::TempDir;
-using qxtest::write_file;
+using namespace qxtest;
 
 namespace {
 
@@ -55,6 +52,17 @@ TEST(Utpfls, EachModeOpensItsKindOfChannelAndCloseKeepsOrDeletes) {
   }
   EXPECT_TRUE(file_exists(dir.file("other")));
   EXPECT_TRUE(file_exists(dir.file("d")));
+  // Modes outside the table do nothing, not even a close.
+  int st = 0;
+  qx::utpfls(run, dir.file("x"), 7, 7, st);
+  for (int key : {0, -1, 11, 12, 100}) {
+    st = 1234;
+    qx::utpfls(run, dir.file("y"), 7, key, st);
+    qx::utpfls(run, dir.file("y"), 8, key, st);
+    EXPECT_EQ(st, 1234) << key;
+    EXPECT_TRUE(run.ch.is_open(7) && !run.ch.is_open(8)) << key;
+  }
+  EXPECT_FALSE(file_exists(dir.file("y")));
 }
 
 TEST(Utpfls, Mode4WritesInTheByteOrderOfTheRunAndMode3ReadsLittleEndian) {
@@ -76,23 +84,6 @@ TEST(Utpfls, Mode4WritesInTheByteOrderOfTheRunAndMode3ReadsLittleEndian) {
   ASSERT_EQ(st, 0);
   EXPECT_EQ(run.ch.read_record(18, {qx::in(v)}), qx::iostat::read_failed)
       << "a big-endian length marker is not a record of a little-endian file";
-}
-
-TEST(Utpfls, ModesOutsideTheTableDoNothing) {
-  TempDir dir;
-  qx::Run run;
-  int st = 0;
-  qx::utpfls(run, dir.file("x"), 7, 7, st);
-  ASSERT_EQ(st, 0);
-  for (int key : {0, -1, 11, 12, 100}) {
-    st = 1234;
-    qx::utpfls(run, dir.file("y"), 7, key, st);
-    qx::utpfls(run, dir.file("y"), 8, key, st);
-    EXPECT_EQ(st, 1234) << key;
-    EXPECT_TRUE(run.ch.is_open(7)) << "not even a close: " << key;
-    EXPECT_FALSE(run.ch.is_open(8)) << key;
-  }
-  EXPECT_FALSE(file_exists(dir.file("y")));
 }
 
 }  // namespace

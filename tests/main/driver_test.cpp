@@ -5,25 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <xmmintrin.h>
 
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 
 #include "control/expected_texts.hpp"
 #include "support/test_support.hpp"
 
-using qxtest::read_file;
-using qxtest::run_program;
-using qxtest::TempDir;
-using qxtest::write_file;
+using namespace qxtest;
 
 namespace {
 
@@ -82,36 +76,17 @@ TEST(DriverProgram, ARunWithAnOptionMakesEveryFileAnewAndEndsNormally) {
 #endif
 
 TEST(DriverProgram, ARunThatStopsExitsWithOneAndItsReport) {
-  const auto directory = [](const char* name) {
-    return [=](const TempDir& d) {
-      unlink(d.file(name).c_str());
-      ASSERT_EQ(mkdir(d.file(name).c_str(), 0755), 0);
-    };
-  };
-  // A socket exists and is no directory, but cannot be opened as a file.
-  const auto socket_file = [](const TempDir& d) {
-    const std::string sock = d.file("model.qxin");
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    ASSERT_LT(sock.size(), sizeof addr.sun_path);
-    sock.copy(addr.sun_path, sock.size());
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    close(fd);
-  };
   struct Stop {
-    std::function<void(const TempDir&)> in_the_way;
+    const char* in_the_way;  // a directory of this name blocks an open
     std::vector<std::string> argv;
     std::string answers, terminal, list;
   };
   const std::string qxconv = QXCONV_PATH, answers = "case.qxin\ncase\nNo\n";
   const Stop stops[] = {
-      {directory("case_QXSH.TP19"), {qxconv}, answers, "", expected::open_error(1006, "_QXSH.TP19", "case.TP19", 30)},
-      {directory("case_QX2D.TP19.txt"), {qxconv, "-AMPL"}, "case.qxin\ncase\ny\n", "",
+      {"case_QXSH.TP19", {qxconv}, answers, "", expected::open_error(1006, "_QXSH.TP19", "case.TP19", 30)},
+      {"case_QX2D.TP19.txt", {qxconv, "-AMPL"}, "case.qxin\ncase\ny\n", "",
        expected::open_error(1012, "_QX2D.TP19.txt", "case.TP19", 30)},
-      {socket_file, {qxconv}, "model.qxin\ncase.TP18\nNo\n", "",
-       expected::open_error(1000, "INPUT DATA", "model.qxin", 30)},
-      {directory("case_TP18-19_COVT.lst"), {qxconv, "-wave"}, answers, expected::list_file_line("case" + list_suffix, 30),
+      {"case_TP18-19_COVT.lst", {qxconv, "-wave"}, answers, expected::list_file_line("case" + list_suffix, 30),
        ""},
       // The list file cannot grow beyond its heading: the cover page fails.
       {nullptr, {"prlimit", "--fsize=692", qxconv}, answers, expected::list_file_line("case" + list_suffix, 38),
@@ -121,7 +96,10 @@ TEST(DriverProgram, ARunThatStopsExitsWithOneAndItsReport) {
     TempDir dir;
     for (const char* ext : {".qxin", ".TP18", ".TP19"}) write_file(dir.file("case" + std::string(ext)), "");
     write_file(dir.file("case" + list_suffix), std::string(5000, 'o') + "\nNORMAL END\n");
-    if (s.in_the_way) s.in_the_way(dir);
+    if (s.in_the_way) {
+      unlink(dir.file(s.in_the_way).c_str());
+      ASSERT_EQ(mkdir(dir.file(s.in_the_way).c_str(), 0755), 0);
+    }
     auto res = run_program(s.argv, s.answers, dir.path());
     EXPECT_EQ(res.exit_status, 1) << s.answers;
     EXPECT_EQ(res.out, expected::dialogue(s.answers.ends_with("y\n")) + s.terminal) << s.answers;
