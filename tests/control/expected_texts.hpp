@@ -41,8 +41,8 @@ inline const std::string question3 = R"(
 
 // The whole dialogue of a run whose answers are all accepted.
 inline std::string dialogue(bool big_endian = false) {
-  return banner + question1 + question2 + question3 +
-         (big_endian ? "\n *** The output binary file is BIG_ENDIAN   \n" : "\n *** The output binary file is LITTLE_ENDIAN\n");
+  return banner + question1 + question2 + question3 + "\n *** The output binary file is " +
+         (big_endian ? "BIG_ENDIAN   \n" : "LITTLE_ENDIAN\n");
 }
 
 // The dialogue up to and with the refusal of a model file that does not exist.
