@@ -1,5 +1,6 @@
 // Terminal and list file texts that several tests expect, written out line by
-// line: the dialogue's banner and questions, and the list file's cover page.
+// line: the dialogue's banner and questions, its refusals, and the list
+// file's cover page and open failure reports.
 #pragma once
 
 #include <string>
@@ -38,24 +39,26 @@ inline const std::string question3 = R"(
  ************************************************
 )";
 
-inline const std::string little_endian_line = "\n *** The output binary file is LITTLE_ENDIAN\n";
-inline const std::string big_endian_line = "\n *** The output binary file is BIG_ENDIAN   \n";
-
 // The whole dialogue of a run whose answers are all accepted.
 inline std::string dialogue(bool big_endian = false) {
-  return banner + question1 + question2 + question3 + (big_endian ? big_endian_line : little_endian_line);
+  return banner + question1 + question2 + question3 + "\n *** The output binary file is " +
+         (big_endian ? "BIG_ENDIAN   \n" : "LITTLE_ENDIAN\n");
 }
 
+// The dialogue up to and with the refusal of a model file that does not exist.
 inline std::string missing_model_file(const std::string& name) {
-  return "\n"
+  return banner + question1 +
+         "\n"
          " +++++++++++++++++++++++++++++++++++++++++\n"
          "   ERROR...MODE1 input file is not exist !\n"
          "   file name = " + name + "\n"
          " +++++++++++++++++++++++++++++++++++++++++\n";
 }
 
+// The dialogue up to and with the refusal of a base name without result files.
 inline std::string missing_result_files(const std::string& base) {
-  return "\n"
+  return banner + question1 + question2 +
+         "\n"
          " ++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n"
          " ERROR...the file name (*.TP18 and *.TP19) is not exist !\n"
          "  file name = " + base + ".TP18 or " + base + ".TP19)\n"
@@ -67,8 +70,9 @@ inline std::string heading(int page = 1) {
   return "     Zelvorith (V1.5)  for Quarndimex" + std::string(68, ' ') + "PAGE   " + std::to_string(page) + "\n";
 }
 
-// The framed cover block that follows the first heading: 81-column lines.
-inline const std::string cover_block = R"(
+// The first heading and the framed cover block: 81-column lines.
+inline std::string cover_page() {
+  return heading(1) + R"(
 
 
 
@@ -88,21 +92,20 @@ inline const std::string cover_block = R"(
 
 
 )";
+}
 
-inline std::string cover_page() { return heading(1) + cover_block; }
-
-// The terminal line that tells a list file that cannot be opened or written.
+// The line that names a file that cannot be opened or written: on the
+// terminal for the list file itself, in the list file for any other file.
 inline std::string list_file_line(const std::string& name, int status) {
   std::string st = std::to_string(status);
   return std::string(20, ' ') + "*** FILE NAME = " + name + "  IOSTAT = " + std::string(5 - st.size(), ' ') + st +
          " ***\n";
 }
 
-// The two list file lines of a failed open.
-inline std::string open_error(int number, const std::string& message, const std::string& file, int status) {
-  std::string st = std::to_string(status);
-  return "  **** ERROR NO. " + std::to_string(number) + message + "\n" + std::string(20, ' ') + "*** FILE NAME = " +
-         file + "  IOSTAT = " + std::string(5 - st.size(), ' ') + st + " ***\n";
+// The two list file lines of a failed open; `kind` is the word of the file.
+inline std::string open_error(int number, const std::string& kind, const std::string& file, int status) {
+  return "  **** ERROR NO. " + std::to_string(number) + " **** " + kind + " FILE OPEN ERROR ****\n" +
+         list_file_line(file, status);
 }
 
 }  // namespace expected

@@ -13,17 +13,56 @@
 #include "io/status.hpp"
 #include "support/test_support.hpp"
 
-using qxtest::file_exists;
-using qxtest::read_file;
-using qxtest::TempDir;
-using qxtest::write_file;
+using namespace qxtest;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> b) {
-  std::string s;
-  for (int v : b) s.push_back(static_cast<char>(v));
-  return s;
+using Kind = qx::ChannelKind;
+
+TEST(Utpfls, EachModeOpensItsKindOfChannelAndCloseKeepsOrDeletes) {
+  TempDir dir;
+  mkdir(dir.file("d").c_str(), 0755);
+  write_file(dir.file("other"), "");
+  qx::Run run;
+  const std::pair<int, Kind> modes[] = {
+      {3, Kind::binary_read}, {4, Kind::binary_write}, {5, Kind::binary_update}, {6, Kind::text_read},
+      {7, Kind::text_write},  {8, Kind::text_update},  {9, Kind::binary_update}, {10, Kind::text_update},
+  };
+  for (auto [key, kind] : modes) {
+    const std::string path = dir.file("f" + std::to_string(key));
+    write_file(path, "earlier");
+    int st = -7;
+    qx::utpfls(run, path + "   ", 30, key, st);
+    ASSERT_EQ(st, 0) << key;
+    EXPECT_EQ(run.ch.kind(30), kind) << key;
+    EXPECT_EQ(run.ch.name(30), key < 9 ? path : "") << "a scratch file has no name: " << key;
+    // Closing with mode 2 deletes the file of the channel, not one of the name given.
+    qx::utpfls(run, dir.file("other"), 30, key % 2 + 1, st);
+    EXPECT_EQ(st, 0) << key;
+    EXPECT_FALSE(run.ch.is_open(30));
+    EXPECT_EQ(file_exists(path), key % 2 == 0 || key >= 9) << key;
+    // A missing file, or a directory in its way.
+    qx::utpfls(run, dir.file("no/such"), 30, key, st);
+    EXPECT_EQ(st, key < 9 ? qx::iostat::not_found : 0) << key;
+    qx::utpfls(run, dir.file("d"), 31, key, st);
+    EXPECT_EQ(st, key < 9 ? qx::iostat::open_failed : 0) << key;
+    qx::utpfls(run, "", 30, 2, st);
+    qx::utpfls(run, "", 31, 2, st);
+    EXPECT_EQ(st, 0) << "closing a channel that is not open is no failure";
+  }
+  EXPECT_TRUE(file_exists(dir.file("other")));
+  EXPECT_TRUE(file_exists(dir.file("d")));
+  // Modes outside the table do nothing, not even a close.
+  int st = 0;
+  qx::utpfls(run, dir.file("x"), 7, 7, st);
+  for (int key : {0, -1, 11, 12, 100}) {
+    st = 1234;
+    qx::utpfls(run, dir.file("y"), 7, key, st);
+    qx::utpfls(run, dir.file("y"), 8, key, st);
+    EXPECT_EQ(st, 1234) << key;
+    EXPECT_TRUE(run.ch.is_open(7) && !run.ch.is_open(8)) << key;
+  }
+  EXPECT_FALSE(file_exists(dir.file("y")));
 }
 
 TEST(Utpfls, Mode4WritesInTheByteOrderOfTheRunAndMode3ReadsLittleEndian) {
@@ -33,184 +72,18 @@ TEST(Utpfls, Mode4WritesInTheByteOrderOfTheRunAndMode3ReadsLittleEndian) {
   const std::int32_t one = 1;
   for (const char* conv : {"LITTLE_ENDIAN", "BIG_ENDIAN   "}) {
     run.val.conv = conv;
-    const std::string path = dir.file(std::string(conv, 3) + ".bin");
-    qx::utpfls(run, path + "   ", 20, 4, st);
+    qx::utpfls(run, dir.file(std::string(conv, 3)), 20, 4, st);
     ASSERT_EQ(st, 0);
-    EXPECT_EQ(run.ch.kind(20), qx::ChannelKind::binary_write);
     ASSERT_EQ(run.ch.write_record(20, {qx::out(one)}), 0);
     qx::utpfls(run, "", 20, 1, st);
-    EXPECT_EQ(st, 0);
-    EXPECT_FALSE(run.ch.is_open(20));
   }
-  EXPECT_EQ(read_file(dir.file("LIT.bin")), bytes({4, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0}));
-  EXPECT_EQ(read_file(dir.file("BIG.bin")), bytes({0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 4}));
-
-  // Mode 3 reads little-endian whatever the run's byte order.
+  EXPECT_EQ(read_file(dir.file("LIT")), std::string("\x04\0\0\0\x01\0\0\0\x04\0\0\0", 12));
+  EXPECT_EQ(read_file(dir.file("BIG")), std::string("\0\0\0\x04\0\0\0\x01\0\0\0\x04", 12));
   std::int32_t v = 0;
-  qx::utpfls(run, dir.file("LIT.bin"), 18, 3, st);
-  ASSERT_EQ(st, 0);
-  EXPECT_EQ(run.ch.read_record(18, {qx::in(v)}), 0);
-  EXPECT_EQ(v, 1);
-  qx::utpfls(run, dir.file("BIG.bin"), 18, 3, st);
+  qx::utpfls(run, dir.file("BIG"), 18, 3, st);  // the run is big-endian now
   ASSERT_EQ(st, 0);
   EXPECT_EQ(run.ch.read_record(18, {qx::in(v)}), qx::iostat::read_failed)
       << "a big-endian length marker is not a record of a little-endian file";
-}
-
-TEST(Utpfls, TextModesAndClosingWithKeepOrDelete) {
-  TempDir dir;
-  qx::Run run;
-  int st = -7;
-  static const qx::Layout line("(A)");
-  const std::string path = dir.file("a.txt");
-  qx::utpfls(run, path, 24, 7, st);
-  ASSERT_EQ(st, 0);
-  ASSERT_EQ(run.ch.write_text(24, line, {qx::out_text("written")}), 0);
-  qx::utpfls(run, path, 24, 1, st);
-  EXPECT_EQ(st, 0);
-  EXPECT_EQ(read_file(path), "written\n");
-
-  qx::utpfls(run, path, 71, 6, st);
-  ASSERT_EQ(st, 0);
-  std::string_view text;
-  ASSERT_EQ(run.ch.read_line(71, text), 0);
-  EXPECT_EQ(text, "written");
-  qx::utpfls(run, "ignored name", 71, 2, st);
-  EXPECT_EQ(st, 0);
-  EXPECT_FALSE(file_exists(path)) << "mode 2 deletes the file of the channel, not a file of the name given";
-
-  // Closing a channel that is not open is no failure and deletes nothing.
-  write_file(dir.file("b.txt"), "keep");
-  st = -7;
-  qx::utpfls(run, dir.file("b.txt"), 24, 2, st);
-  EXPECT_EQ(st, 0);
-  EXPECT_TRUE(file_exists(dir.file("b.txt")));
-}
-
-TEST(Utpfls, FailedOpensCarryTheStatusOfTheirCause) {
-  TempDir dir;
-  mkdir(dir.file("d").c_str(), 0755);
-  qx::Run run;
-  struct Failure {
-    std::string name;
-    int mode, status;
-  };
-  const Failure failures[] = {
-      {dir.file("missing.TP18"), 3, qx::iostat::not_found},
-      {dir.file("missing.qxin"), 6, qx::iostat::not_found},
-      {dir.file("no/such.TP18"), 4, qx::iostat::not_found},
-      {dir.file("no/such.txt"), 7, qx::iostat::not_found},
-      {dir.file("d"), 3, qx::iostat::open_failed},
-      {dir.file("d"), 4, qx::iostat::open_failed},
-      {dir.file("d"), 5, qx::iostat::open_failed},
-      {dir.file("d"), 6, qx::iostat::open_failed},
-      {dir.file("d"), 7, qx::iostat::open_failed},
-      {dir.file("d"), 8, qx::iostat::open_failed},
-  };
-  for (const Failure& f : failures) {
-    int st = 0;
-    qx::utpfls(run, f.name, 30, f.mode, st);
-    EXPECT_EQ(st, f.status) << f.name << " mode " << f.mode;
-    EXPECT_FALSE(run.ch.is_open(30));
-  }
-  EXPECT_FALSE(file_exists(dir.file("missing.TP18"))) << "opening to read creates nothing";
-}
-
-TEST(Utpfls, ModesOutsideTheTableDoNothing) {
-  TempDir dir;
-  qx::Run run;
-  for (int key : {0, -1, 11, 12, 100}) {
-    int st = 1234;
-    qx::utpfls(run, dir.file("x.txt"), 7, key, st);
-    EXPECT_EQ(st, 1234) << key;
-    EXPECT_FALSE(run.ch.is_open(7)) << key;
-  }
-  EXPECT_FALSE(file_exists(dir.file("x.txt")));
-  // Not even a close.
-  int st = 0;
-  qx::utpfls(run, dir.file("x.txt"), 7, 7, st);
-  ASSERT_EQ(st, 0);
-  qx::utpfls(run, "", 7, 11, st);
-  EXPECT_TRUE(run.ch.is_open(7));
-}
-
-TEST(Utpfls, ReadWriteModesKeepTheFileAndCutItBehindAWrite) {
-  TempDir dir;
-  qx::Run run;
-  int st = -7;
-  const std::string path = dir.file("rw.bin");
-  std::int32_t v = 0;
-  const std::int32_t one = 1, two = 2, seven = 7;
-  // Mode 5 creates a missing file and writes little-endian records.
-  qx::utpfls(run, path, 40, 5, st);
-  ASSERT_EQ(st, 0);
-  EXPECT_EQ(run.ch.kind(40), qx::ChannelKind::binary_update);
-  ASSERT_EQ(run.ch.write_record(40, {qx::out(one)}), 0);
-  ASSERT_EQ(run.ch.write_record(40, {qx::out(two)}), 0);
-  qx::utpfls(run, "", 40, 1, st);
-  ASSERT_EQ(st, 0);
-  EXPECT_EQ(read_file(path), bytes({4, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0}));
-
-  // Reopened, it is read from its start; a write after the first record
-  // replaces everything behind it.
-  qx::utpfls(run, path, 40, 5, st);
-  ASSERT_EQ(st, 0);
-  ASSERT_EQ(run.ch.read_record(40, {qx::in(v)}), 0);
-  EXPECT_EQ(v, 1);
-  ASSERT_EQ(run.ch.write_record(40, {qx::out(seven)}), 0);
-  EXPECT_EQ(run.ch.read_record(40, {qx::in(v)}), qx::iostat::end_of_file);
-  ASSERT_EQ(run.ch.rewind(40), 0);
-  ASSERT_EQ(run.ch.read_record(40, {qx::in(v)}), 0);
-  ASSERT_EQ(run.ch.read_record(40, {qx::in(v)}), 0);
-  EXPECT_EQ(v, 7);
-  EXPECT_EQ(run.ch.read_record(40, {qx::in(v)}), qx::iostat::end_of_file);
-  qx::utpfls(run, "", 40, 1, st);
-  EXPECT_EQ(read_file(path).size(), 24u);
-
-  // Mode 8: text lines read and written on one position.
-  static const qx::Layout line("(A)");
-  const std::string text_path = dir.file("rw.txt");
-  write_file(text_path, "first\nsecond\nthird\n");
-  qx::utpfls(run, text_path, 41, 8, st);
-  ASSERT_EQ(st, 0);
-  std::string_view got;
-  ASSERT_EQ(run.ch.read_line(41, got), 0);
-  EXPECT_EQ(got, "first");
-  ASSERT_EQ(run.ch.write_text(41, line, {qx::out_text("new")}), 0);
-  qx::utpfls(run, "", 41, 1, st);
-  EXPECT_EQ(st, 0);
-  EXPECT_EQ(read_file(text_path), "first\nnew\n");
-}
-
-TEST(Utpfls, ScratchModesHoldDataUntilTheyAreClosed) {
-  qx::Run run;
-  int st = -7;
-  for (int key : {9, 10}) {
-    qx::utpfls(run, "name is ignored", 42, key, st);
-    ASSERT_EQ(st, 0) << key;
-    EXPECT_EQ(run.ch.name(42), "") << "a scratch file has no name";
-  }
-  // The last open (mode 10) is a text scratch file.
-  static const qx::Layout lay("(I5)");
-  const std::int32_t v = 42;
-  ASSERT_EQ(run.ch.write_text(42, lay, {qx::out(v)}), 0);
-  ASSERT_EQ(run.ch.rewind(42), 0);
-  std::int32_t back = 0;
-  ASSERT_EQ(run.ch.read_text(42, lay, {qx::in(back)}), 0);
-  EXPECT_EQ(back, 42);
-  qx::utpfls(run, "", 42, 2, st);
-  EXPECT_EQ(st, 0) << "deleting a scratch file at its close is no failure";
-
-  qx::utpfls(run, "", 43, 9, st);
-  ASSERT_EQ(st, 0);
-  const double d = -2.5;
-  ASSERT_EQ(run.ch.write_record(43, {qx::out(d)}), 0);
-  ASSERT_EQ(run.ch.rewind(43), 0);
-  double e = 0;
-  ASSERT_EQ(run.ch.read_record(43, {qx::in(e)}), 0);
-  EXPECT_EQ(e, -2.5);
-  qx::utpfls(run, "", 43, 1, st);
-  EXPECT_EQ(st, 0);
 }
 
 }  // namespace
