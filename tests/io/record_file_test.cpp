@@ -192,7 +192,7 @@ TEST(RecordFraming, AgreesWithGfortranSequentialUnformattedFiles) {
   read(10, iostat=ios) k
   write(*, '(A4,1X,I0,1X,Z8.8,1X,Z16.16,3(1X,Z8.8),1X,I0)') nm, k, f, d, arr, ios
   open(11, file='theirs.bin', form='unformatted', status='replace', convert=')" + convert + R"(')
-  write(11) 'SPEC', 77_4, 0.125_4, 2.0_8
+  write(11) 'FORT', 77_4, 0.125_4, 2.0_8
   write(11) (real(k, 4), k = 1, 5)
 end program rt
 )";
@@ -214,7 +214,7 @@ end program rt
     double d2 = 0;
     ASSERT_EQ(r.read({in_text(nm), in(k2), in(f2), in(d2)}), 0);
     ASSERT_EQ(r.read({in(std::span(five))}), 0);
-    EXPECT_TRUE(std::string(nm, 4) == "SPEC" && k2 == 77 && f2 == 0.125f && d2 == 2.0) << convert;
+    EXPECT_TRUE(std::string(nm, 4) == "FORT" && k2 == 77 && f2 == 0.125f && d2 == 2.0) << convert;
     EXPECT_EQ(std::vector<float>(five, five + 5), (std::vector<float>{1, 2, 3, 4, 5}));
     EXPECT_EQ(r.skip(), iostat::end_of_file);
   }
