@@ -10,47 +10,39 @@
 
 namespace {
 
-std::string written(std::initializer_list<std::string_view> items) {
-  std::ostringstream out;
-  qx::free_form_write(out, items);
-  return out.str();
-}
-
-// All values read from the text, each cut to max_len, until the end.
-std::vector<std::string> values(const std::string& text, std::size_t max_len = 256) {
-  std::istringstream in(text);
-  std::vector<std::string> v;
-  std::string value = "stale";
-  while (qx::free_form_read(in, value, max_len) == 0) v.push_back(value);
-  EXPECT_EQ(value, "");  // the end leaves the value empty
-  return v;
-}
-
 TEST(FreeForm, WritesOneLineBeginningWithABlank) {
+  auto written = [](std::initializer_list<std::string_view> items) {
+    std::ostringstream out;
+    qx::free_form_write(out, items);
+    return out.str();
+  };
   EXPECT_EQ(written({"   file name = ", "case1.qxin"}), "    file name = case1.qxin\n");
   EXPECT_EQ(written({}), "\n");
   EXPECT_EQ(written({""}), " \n");
 }
 
-TEST(FreeForm, ReadsAValueUpToABlankCommaSlashOrTheLineEnd) {
-  EXPECT_EQ(values("case1.TP18\n"), (std::vector<std::string>{"case1.TP18"}));
-  EXPECT_EQ(values("\n   \n\t  yes please\nNo\n"), (std::vector<std::string>{"yes", "No"}));
-  EXPECT_EQ(values("dir/model.qxin\na,b\n"), (std::vector<std::string>{"dir", "a"}));
-  EXPECT_EQ(values("last line without feed"), (std::vector<std::string>{"last"}));
-  EXPECT_EQ(values("crlf\r\n"), (std::vector<std::string>{"crlf"}));
-  EXPECT_EQ(values(""), std::vector<std::string>{});
-}
-
-TEST(FreeForm, QuotesKeepBlanksCommasAndSlashes) {
-  EXPECT_EQ(values("'dir/model.qxin'\n\"a b,c\" rest\n"), (std::vector<std::string>{"dir/model.qxin", "a b,c"}));
-  EXPECT_EQ(values("'it''s'\n\"say \"\"hi\"\"\"\n'unclosed /x\n"),
-            (std::vector<std::string>{"it's", "say \"hi\"", "unclosed /x"}));
-}
-
-TEST(FreeForm, NullValuesAndCutting) {
-  EXPECT_EQ(values("/\n,abc\n  , x\n"), (std::vector<std::string>{"", "", ""}));
-  EXPECT_EQ(values("abcdefgh\n'abcdefgh'\n", 5), (std::vector<std::string>{"abcde", "abcde"}));
-  EXPECT_EQ(values("Yes\n", 1), (std::vector<std::string>{"Y"}));
+TEST(FreeForm, ReadsOneValuePerLine) {
+  // Input text and all values read from it until the end.
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"case1.TP18\n", {"case1.TP18"}},
+      {"\n   \n\t  yes please\nNo\n", {"yes", "No"}},  // blank lines skipped, a blank ends the value
+      {"dir/model.qxin\na,b\n", {"dir", "a"}},          // so do a slash and a comma
+      {"last line without feed", {"last"}},
+      {"crlf\r\n", {"crlf"}},
+      {"", {}},
+      {"'dir/model.qxin'\n\"a b,c\" rest\n", {"dir/model.qxin", "a b,c"}},  // quotes keep them
+      {"'it''s'\n\"say \"\"hi\"\"\"\n'unclosed /x\n", {"it's", "say \"hi\"", "unclosed /x"}},
+      {"/\n,abc\n  , x\n", {"", "", ""}},  // null values
+      {"abcdefghijklmnopq\n'abcdefghijklmnopq'\n", {"abcdefghijklmn", "abcdefghijklmn"}},  // cut to 14
+  };
+  for (const auto& [text, want] : cases) {
+    std::istringstream in(text);
+    std::vector<std::string> got;
+    std::string value = "stale";
+    while (qx::free_form_read(in, value, 14) == 0) got.push_back(value);
+    EXPECT_EQ(value, "") << "the end leaves the value empty";
+    EXPECT_EQ(got, want) << text;
+  }
 }
 
 }  // namespace

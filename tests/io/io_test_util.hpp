@@ -1,0 +1,54 @@
+// Helpers of the I/O tests: record bytes built by hand, a line source over
+// strings, and a script of line reads for readers that can go back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "io/byte_order.hpp"
+#include "io/layout.hpp"
+#include "io/status.hpp"
+
+namespace qxtest {
+
+// A 4-byte word in the given byte order.
+inline std::string word(std::uint32_t v, qx::ByteOrder order = qx::ByteOrder::little) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[order == qx::ByteOrder::little ? i : 3 - i] = static_cast<char>(v >> 8 * i);
+  return s;
+}
+
+// A sequential record: length marker, payload, length marker.
+inline std::string record(const std::string& payload, qx::ByteOrder order = qx::ByteOrder::little) {
+  const std::string m = word(static_cast<std::uint32_t>(payload.size()), order);
+  return m + payload + m;
+}
+
+struct Lines final : qx::LineSource {
+  explicit Lines(std::vector<std::string> l, int end_status = qx::iostat::end_of_file)
+      : lines(std::move(l)), end(end_status) {}
+  int next_line(std::string_view& line) override {
+    if (consumed == lines.size()) return end;
+    line = lines[consumed++];
+    return 0;
+  }
+  std::vector<std::string> lines;
+  int end;
+  std::size_t consumed = 0;
+};
+
+// Carries out a script on a line reader: "<back>" goes back one line, "<eof>"
+// expects the end, any other entry is the line expected next.
+template <class Reader>
+void expect_lines(Reader& r, std::initializer_list<std::string> script) {
+  for (const std::string& s : script) {
+    std::string_view line;
+    EXPECT_EQ(s == "<back>" ? r.backspace() : r.next_line(line), s == "<eof>" ? qx::iostat::end_of_file : 0) << s;
+    EXPECT_EQ(s.starts_with('<') ? s : std::string(line), s);
+  }
+}
+
+}  // namespace qxtest
