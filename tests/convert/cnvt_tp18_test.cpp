@@ -95,7 +95,7 @@ TEST(CnvtTp18, NothingHappensWithoutATp18FileAndAnEmptyFileGivesOnlyTheFrame) {
   EXPECT_EQ(ier, 12345);
   const Conversion c = convert(dir, write_input(dir, ""), {1, 1, 1, 1, 1, 1}, true);
   EXPECT_EQ(c.ier, 0);
-  EXPECT_EQ(c.sv + c.sh + c.svt + c.dump, c.sv_prefix + c.sh_prefix + c.svt_prefix);
+  EXPECT_EQ((std::vector{c.sv, c.sh, c.svt, c.dump}), (std::vector{c.sv_prefix, c.sh_prefix, c.svt_prefix, {}}));
   EXPECT_EQ(c.list, "\n\n\nSTART (CONVERT TP18)\n\n\nEND (CONVERT TP18)\n");
 }
 

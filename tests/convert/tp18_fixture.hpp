@@ -164,7 +164,7 @@ inline int convert_in(qx::Run& run, const std::string& tp18, const Paths& p, con
 }
 
 template <class Dir>
-Conversion convert(const Dir& dir, const std::string& tp18, const Options& o, bool big, const Paths& replaced = {}) {
+Conversion convert(const Dir& dir, const std::string& tp18, const Options& o, bool big) {
   Conversion c;
   // The model section, from a store identical to the one converted.
   Paths p = output_paths(dir);
@@ -180,12 +180,11 @@ Conversion convert(const Dir& dir, const std::string& tp18, const Options& o, bo
   p = output_paths(dir);
   // Outputs of an earlier conversion must not pass for this one's.
   for (const auto& [u, path] : p) std::filesystem::remove(path);
-  for (const auto& [u, path] : replaced) p[u] = path;
   qx::Run run;
   c.ier = convert_in(run, tp18, p, o, big);
   auto read = [&](int u) {
     const bool text_twin = u == qx::unit::txt18 || u == qx::unit::svt18 || u == qx::unit::sht18;
-    return replaced.count(u) || (text_twin && o.sum() == 0) ? std::string() : qxtest::read_file(p.at(u));
+    return text_twin && o.sum() == 0 ? std::string() : qxtest::read_file(p.at(u));
   };
   c.sv = read(qx::unit::sv18), c.sh = read(qx::unit::sh18), c.list = read(qx::unit::lst);
   c.svt = read(qx::unit::svt18), c.sht = read(qx::unit::sht18), c.dump = read(qx::unit::txt18);
