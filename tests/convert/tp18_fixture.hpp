@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -35,10 +36,9 @@ class ScratchDir {
  public:
   ScratchDir() {
     std::error_code ec;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    std::string tmpl = (base / "qxtest-tp18-XXXXXX").string();
+    const bool shm = std::filesystem::is_directory("/dev/shm", ec);
+    std::string tmpl =
+        (shm ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string()) + "/qxtest-tp18-XXXXXX";
     if (mkdtemp(tmpl.data())) path_ = tmpl;
   }
   ~ScratchDir() {
@@ -58,10 +58,7 @@ class ScratchDir {
 
 class Payload {
  public:
-  Payload& t(std::string_view s) {
-    bytes_.append(s);
-    return *this;
-  }
+  Payload& t(std::string_view s) { return bytes_.append(s), *this; }
   Payload& i(i4 v) { return raw(&v, 4); }
   Payload& r(float v) { return raw(&v, 4); }
   Payload& d(double v) { return raw(&v, 8); }
@@ -72,34 +69,26 @@ class Payload {
   const std::string& bytes() const { return bytes_; }
 
  private:
-  Payload& raw(const void* p, std::size_t n) {
-    bytes_.append(static_cast<const char*>(p), n);
-    return *this;
-  }
+  Payload& raw(const void* p, std::size_t n) { return bytes_.append(static_cast<const char*>(p), n), *this; }
   std::string bytes_;
 };
 
 class Tp18File {
  public:
   Tp18File& record(const Payload& p) {
-    marker(p.bytes().size());
-    bytes_ += p.bytes();
-    marker(p.bytes().size());
+    const auto n = static_cast<i4>(p.bytes().size());
+    bytes_ += Payload().i(n).t(p.bytes()).i(n).bytes();
     return *this;
   }
-  Tp18File& rec1(std::string_view name, i4 nc1, i4 nc2, i4 nc3, double dmp = 0.05, i4 lrec = 1, i4 nc4 = 101,
-                 i4 nc5 = 2, i4 nc6 = 7) {
-    return record(Payload().t(name).i(nc1).i(nc2).i(nc3).i(nc4).i(nc5).i(nc6).d(dmp).i(lrec));
+  Tp18File& rec1(std::string_view name, i4 nc1, i4 nc2, i4 nc3, double dmp = 0.05, i4 lrec = 1) {
+    return record(Payload().t(name).i(nc1).i(nc2).i(nc3).i(101).i(2).i(7).d(dmp).i(lrec));
   }
-  Tp18File& rec2(i4 nsize2, double dt, std::array<float, 4> yt = {1.5f, 2.25f, -3.0f, 0.0f}) {
-    return record(Payload().i(nsize2).d(dt).r(yt[0]).r(yt[1]).r(yt[2]).r(yt[3]));
-  }
+  Tp18File& rec2(i4 nsize2, double dt) { return record(Payload().i(nsize2).d(dt).r(1.5f).r(2.25f).r(-3.0f).r(0.0f)); }
   Tp18File& values(const std::vector<float>& v) { return record(Payload().reals(v)); }
   // An ordinary block with `records` data records of the given values.
   Tp18File& block(std::string_view name, i4 nc1, i4 nc2, i4 nc3, double dt, const std::vector<float>& v, int records,
                   double dmp = 0.05) {
-    rec1(name, nc1, nc2, nc3, dmp, 1 + records);
-    rec2(static_cast<i4>(v.size()), dt);
+    rec1(name, nc1, nc2, nc3, dmp, 1 + records).rec2(static_cast<i4>(v.size()), dt);
     for (int k = 0; k < records; ++k) {
       std::vector<float> w = v;
       for (float& x : w) x += static_cast<float>(k) * 100.0f;
@@ -108,31 +97,22 @@ class Tp18File {
     return *this;
   }
   Tp18File& maxr_header(i4 code, i4 nc2, i4 lrec = 1) { return record(Payload().t("MAXR").i(code).i(nc2).i(lrec)); }
-  // A maxima block of na items of nd components; acl(j, d, a) = a + d / 10 +
-  // j / 100 (identifiers 10 + a and 500 + a).
+  // A maxima block of na items of nd components: identifiers 10 + a and
+  // 500 + a, values a + d / 10 + j / 100.
   Tp18File& maxr(i4 code, i4 nc2, i4 na, int nd, i4 lrec = 1) {
-    maxr_header(code, nc2, lrec);
     Payload p;
     p.i(na);
     for (i4 a = 1; a <= na; ++a) p.i(10 + a);
     for (i4 a = 1; a <= na; ++a) p.i(500 + a);
     for (i4 a = 1; a <= na; ++a)
-      for (int d = 1; d <= nd; ++d)
-        for (int j = 1; j <= 2; ++j)
-          p.r(static_cast<float>(a) + static_cast<float>(d) / 10 + static_cast<float>(j) / 100);
-    return record(p);
+      for (int k = 1; k <= 2 * nd; ++k)
+        p.r(static_cast<float>(a) + static_cast<float>((k + 1) / 2) / 10 + (k % 2 ? 0.01f : 0.02f));
+    return maxr_header(code, nc2, lrec).record(p);
   }
-  Tp18File& raw(const std::string& b) {
-    bytes_ += b;
-    return *this;
-  }
+  Tp18File& raw(const std::string& b) { return bytes_ += b, *this; }
   const std::string& bytes() const { return bytes_; }
 
  private:
-  void marker(std::size_t n) {
-    const auto v = static_cast<std::uint32_t>(n);
-    bytes_.append(reinterpret_cast<const char*>(&v), 4);
-  }
   std::string bytes_;
 };
 
@@ -153,89 +133,68 @@ inline void set_options(qx::ComValTp18& val, const Options& o, bool big) {
   val.ampl = o.ampl, val.spec = o.spec, val.maxr = o.maxr;
 }
 
-struct Paths {
-  std::map<int, std::string> path;  // unit -> file
-};
+using Paths = std::map<int, std::string>;  // unit -> file
 
 template <class Dir>
-inline Paths output_paths(const Dir& dir) {
-  Paths p;
-  p.path[qx::unit::lst] = dir.file("case_TP18-19_COVT.lst");
-  p.path[qx::unit::sv18] = dir.file("case_QX2D.TP18");
-  p.path[qx::unit::sh18] = dir.file("case_QXSH.TP18");
-  p.path[qx::unit::txt18] = dir.file("case.TP18.txt");
-  p.path[qx::unit::svt18] = dir.file("case_QX2D.TP18.txt");
-  p.path[qx::unit::sht18] = dir.file("case_QXSH.TP18.txt");
-  return p;
+Paths output_paths(const Dir& dir) {
+  return {{qx::unit::lst, dir.file("case_TP18-19_COVT.lst")}, {qx::unit::sv18, dir.file("case_QX2D.TP18")},
+          {qx::unit::sh18, dir.file("case_QXSH.TP18")},       {qx::unit::txt18, dir.file("case.TP18.txt")},
+          {qx::unit::svt18, dir.file("case_QX2D.TP18.txt")},  {qx::unit::sht18, dir.file("case_QXSH.TP18.txt")}};
 }
 
 // Opens the channels of the conversion in `run` (text twins only when an
-// option is on) and converts; returns ier.
+// option is on; none of the input when `tp18` is empty) and converts; returns
+// ier.
 inline int convert_in(qx::Run& run, const std::string& tp18, const Paths& p, const Options& o, bool big) {
   set_options(run.val, o, big);
   const auto order = big ? qx::ByteOrder::big : qx::ByteOrder::little;
-  auto path = [&](int u) { return p.path.at(u); };
-  EXPECT_EQ(run.ch.open_text_write(qx::unit::lst, path(qx::unit::lst)), 0);
-  EXPECT_EQ(run.ch.open_binary_read(qx::unit::tp18, tp18, qx::ByteOrder::little), 0);
-  EXPECT_EQ(run.ch.open_binary_write(qx::unit::sv18, path(qx::unit::sv18), order), 0);
-  EXPECT_EQ(run.ch.open_binary_write(qx::unit::sh18, path(qx::unit::sh18), order), 0);
-  if (o.sum() > 0) {
-    for (int u : {qx::unit::txt18, qx::unit::svt18, qx::unit::sht18}) EXPECT_EQ(run.ch.open_text_write(u, path(u)), 0);
-  }
+  int st = run.ch.open_text_write(qx::unit::lst, p.at(qx::unit::lst));
+  if (!tp18.empty()) st |= run.ch.open_binary_read(qx::unit::tp18, tp18, qx::ByteOrder::little);
+  for (int u : {qx::unit::sv18, qx::unit::sh18}) st |= run.ch.open_binary_write(u, p.at(u), order);
+  for (int u : {qx::unit::txt18, qx::unit::svt18, qx::unit::sht18})
+    if (o.sum() > 0 || tp18.empty()) st |= run.ch.open_text_write(u, p.at(u));
+  EXPECT_EQ(st, 0);
   int ier = 0;
-  qx::cnvt_tp18(run, ier);
+  if (tp18.empty())
+    qx::w_qxin(run, "TP18", ier);
+  else
+    qx::cnvt_tp18(run, ier);
   run.ch.close_all();
   return ier;
 }
 
 template <class Dir>
-inline Conversion convert(const Dir& dir, const std::string& tp18, const Options& o, bool big,
-                          const std::map<int, std::string>& replaced = {}) {
+Conversion convert(const Dir& dir, const std::string& tp18, const Options& o, bool big) {
   Conversion c;
-  {
-    // The model section, from a store identical to the one converted.
-    qx::Run scratch;
-    set_options(scratch.val, o, big);
-    // Files are replaced only when written to: an earlier call's must go.
-    for (const char* f : {"prefix.lst", "prefix.sv", "prefix.sh", "prefix.svt", "prefix.sht"})
-      std::filesystem::remove(dir.file(f));
-    const auto order = big ? qx::ByteOrder::big : qx::ByteOrder::little;
-    scratch.ch.open_text_write(qx::unit::lst, dir.file("prefix.lst"));
-    scratch.ch.open_binary_write(qx::unit::sv18, dir.file("prefix.sv"), order);
-    scratch.ch.open_binary_write(qx::unit::sh18, dir.file("prefix.sh"), order);
-    scratch.ch.open_text_write(qx::unit::svt18, dir.file("prefix.svt"));
-    scratch.ch.open_text_write(qx::unit::sht18, dir.file("prefix.sht"));
-    int ier = 0;
-    qx::w_qxin(scratch, "TP18", ier);
-    EXPECT_EQ(ier, 0);
-    scratch.ch.close_all();
-    c.sv_prefix = qxtest::read_file(dir.file("prefix.sv"));
-    c.sh_prefix = qxtest::read_file(dir.file("prefix.sh"));
-    c.svt_prefix = qxtest::read_file(dir.file("prefix.svt"));
-    c.sht_prefix = qxtest::read_file(dir.file("prefix.sht"));
-  }
+  // The model section, from a store identical to the one converted.
   Paths p = output_paths(dir);
+  // Files are replaced only when written to: an earlier call's must go.
+  for (auto& [u, path] : p) std::filesystem::remove(path += ".prefix");
+  qx::Run scratch;
+  EXPECT_EQ(convert_in(scratch, "", p, o, big), 0);
+  c.sv_prefix = qxtest::read_file(p[qx::unit::sv18]);
+  c.sh_prefix = qxtest::read_file(p[qx::unit::sh18]);
+  c.svt_prefix = qxtest::read_file(p[qx::unit::svt18]);
+  c.sht_prefix = qxtest::read_file(p[qx::unit::sht18]);
+
+  p = output_paths(dir);
   // Outputs of an earlier conversion must not pass for this one's.
-  for (const auto& [u, path] : p.path) std::filesystem::remove(path);
-  for (const auto& [u, path] : replaced) p.path[u] = path;
+  for (const auto& [u, path] : p) std::filesystem::remove(path);
   qx::Run run;
   c.ier = convert_in(run, tp18, p, o, big);
-  auto read = [&](int u) { return replaced.count(u) ? std::string() : qxtest::read_file(p.path.at(u)); };
-  c.sv = read(qx::unit::sv18);
-  c.sh = read(qx::unit::sh18);
-  c.list = read(qx::unit::lst);
-  if (o.sum() > 0) {
-    c.svt = read(qx::unit::svt18);
-    c.sht = read(qx::unit::sht18);
-    c.dump = read(qx::unit::txt18);
-  }
+  auto read = [&](int u) {
+    const bool text_twin = u == qx::unit::txt18 || u == qx::unit::svt18 || u == qx::unit::sht18;
+    return text_twin && o.sum() == 0 ? std::string() : qxtest::read_file(p.at(u));
+  };
+  c.sv = read(qx::unit::sv18), c.sh = read(qx::unit::sh18), c.list = read(qx::unit::lst);
+  c.svt = read(qx::unit::svt18), c.sht = read(qx::unit::sht18), c.dump = read(qx::unit::txt18);
   return c;
 }
 
+// A new file rather than one emptied and written again, which the file
+// system may flush to the disk at its close.
 template <class Dir>
-inline std::string write_input(const Dir& dir, const std::string& bytes, const std::string& name = "in.TP18") {
-  // A new file rather than one emptied and written again, which the file
-  // system may flush to the disk at its close.
+std::string write_input(const Dir& dir, const std::string& bytes, const std::string& name = "in.TP18") {
   std::filesystem::remove(dir.file(name));
   qxtest::write_file(dir.file(name), bytes);
   return dir.file(name);
@@ -247,15 +206,11 @@ inline std::string write_input(const Dir& dir, const std::string& bytes, const s
 inline void expect_same_records(const std::string& actual, const std::string& expected, bool big,
                                 const std::string& what) {
   if (actual == expected) return;
-  const auto a = tp18model::parse_records(actual, big), e = tp18model::parse_records(expected, big);
+  const auto a = tp18model::parse_records(actual, big).records, e = tp18model::parse_records(expected, big).records;
   std::size_t i = 0;
-  while (i < a.records.size() && i < e.records.size() && a.records[i] == e.records[i]) ++i;
+  while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
   ADD_FAILURE() << what << ": files differ (" << actual.size() << " bytes, expected " << expected.size()
-                << "); first different record " << i + 1 << " of " << a.records.size() << " (expected "
-                << e.records.size() << ")"
-                << (i < a.records.size() && i < e.records.size() ? ", lengths " + std::to_string(a.records[i].size()) +
-                                                                       " and " + std::to_string(e.records[i].size())
-                                                                 : std::string());
+                << "); first different record " << i + 1 << " of " << a.size() << " (expected " << e.size() << ")";
 }
 
 inline void expect_same_lines(const std::string& actual, const std::string& expected, const std::string& what) {
@@ -266,19 +221,6 @@ inline void expect_same_lines(const std::string& actual, const std::string& expe
   ADD_FAILURE() << what << ": first different line " << i + 1 << " of " << a.size() << " (expected " << e.size()
                 << ")\n  got:      [" << (i < a.size() ? a[i] : "<none>") << "]\n  expected: ["
                 << (i < e.size() ? e[i] : "<none>") << "]";
-}
-
-// The records a conversion appended behind the model section.
-inline std::vector<std::string> converted_records(const std::string& file, const std::string& prefix) {
-  EXPECT_EQ(file.substr(0, prefix.size()), prefix);
-  return tp18model::parse_records(file.substr(prefix.size())).records;
-}
-
-inline std::string last_lines(const std::string& text, std::size_t n) {
-  const auto lines = qxtest::split_lines(text);
-  std::string s;
-  for (std::size_t i = lines.size() >= n ? lines.size() - n : 0; i < lines.size(); ++i) s += lines[i] + "\n";
-  return s;
 }
 
 // Checks every output of a conversion against the model of the input.
@@ -297,49 +239,41 @@ inline tp18model::Expected expect_model(const Conversion& c, const std::string& 
   return e;
 }
 
+// Converts `bytes` and checks the outputs against the model.
+template <class Dir>
+tp18model::Expected check(const Dir& dir, const std::string& bytes, const Options& o, bool big,
+                          const std::string& what) {
+  return expect_model(convert(dir, write_input(dir, bytes), o, big), bytes, o, big, what);
+}
+
 // ---- the case generator ----
 
 template <class Dir>
-inline std::string generate(const Dir& dir, std::vector<std::string> args, const std::string& name = "gen") {
-  const std::string base = dir.file(name);
-  std::vector<std::string> argv{QXGEN_PATH, "--out", base, "--only-tp18"};
+std::string generate(const Dir& dir, std::vector<std::string> args, const std::string& name = "gen") {
+  std::vector<std::string> argv{QXGEN_PATH, "--out", dir.file(name), "--only-tp18"};
   argv.insert(argv.end(), args.begin(), args.end());
   const auto r = qxtest::run_program(argv);
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  return base + ".TP18";
+  return dir.file(name) + ".TP18";
 }
 
-// ---- a child process with limits ----
+// ---- a child process with a limit ----
 
-// Runs `body` in a child process whose address space is limited to what the
-// process uses now plus `headroom` bytes; returns the child's exit status, or
+// Runs `body` in a child process with a limit (RLIMIT_AS: the memory the
+// process uses now plus `bytes`; RLIMIT_FSIZE: `bytes`, and writes beyond
+// fail instead of ending the process); returns the child's exit status, or
 // 128 + the signal that ended it.
-inline int run_with_memory_limit(std::uint64_t headroom, const std::function<int()>& body) {
-  std::uint64_t pages = 0;
-  {
-    std::ifstream statm("/proc/self/statm");
-    statm >> pages;
+inline int run_limited(int resource, std::uint64_t bytes, const std::function<int()>& body) {
+  if (resource == RLIMIT_AS) {
+    std::uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    bytes += pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
   }
-  const std::uint64_t limit = pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) + headroom;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    rlimit rl{limit, limit};
-    setrlimit(RLIMIT_AS, &rl);
-    _exit(body() & 0xff);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Runs `body` in a child process whose files may not grow beyond `bytes`
-// (writes past it fail instead of ending the process).
-inline int run_with_file_size_limit(std::uint64_t bytes, const std::function<int()>& body) {
   const pid_t pid = fork();
   if (pid == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit rl{bytes, bytes};
-    setrlimit(RLIMIT_FSIZE, &rl);
+    const rlimit rl{bytes, bytes};
+    setrlimit(resource, &rl);
     _exit(body() & 0xff);
   }
   int status = 0;

@@ -23,10 +23,8 @@ using i4 = std::int32_t;
 
 inline std::uint32_t load32(const std::string& s, std::size_t pos, bool big) {
   std::uint32_t v = 0;
-  for (int k = 0; k < 4; ++k) {
-    const auto byte = static_cast<std::uint32_t>(static_cast<unsigned char>(s[pos + static_cast<std::size_t>(k)]));
-    v |= big ? byte << (8 * (3 - k)) : byte << (8 * k);
-  }
+  for (std::size_t k = 0; k < 4; ++k)
+    v |= static_cast<std::uint32_t>(static_cast<unsigned char>(s[pos + k])) << 8 * (big ? 3 - k : k);
   return v;
 }
 
@@ -37,14 +35,9 @@ struct RecordFile {
 
 inline RecordFile parse_records(const std::string& bytes, bool big = false) {
   RecordFile f;
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    if (bytes.size() - pos < 8) {
-      f.cut = true;
-      break;
-    }
-    const std::uint32_t len = load32(bytes, pos, big);
-    if (len > bytes.size() - pos - 8 || load32(bytes, pos + 4 + len, big) != len) {
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::uint32_t len = bytes.size() - pos < 8 ? 0 : load32(bytes, pos, big);
+    if (bytes.size() - pos < 8 || len > bytes.size() - pos - 8 || load32(bytes, pos + 4 + len, big) != len) {
       f.cut = true;
       break;
     }
@@ -54,9 +47,9 @@ inline RecordFile parse_records(const std::string& bytes, bool big = false) {
   return f;
 }
 
-// Fields of an expected output record.
+// Fields of an expected output record: 't' four characters, 'i' int4, 'r' real4.
 struct Field {
-  char type;  // 't' four characters, 'i' int4, 'r' real4
+  char type;
   std::uint32_t bits = 0;
   std::string text;
 };
@@ -73,18 +66,12 @@ inline Field ft(std::string_view t) { return {'t', 0, std::string(t.substr(0, 4)
 inline std::string serialize(const std::vector<Record>& records, bool big) {
   std::string out;
   auto put32 = [&](std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out += static_cast<char>(big ? v >> (8 * (3 - k)) : v >> (8 * k));
+    for (int k = 0; k < 4; ++k) out += static_cast<char>(v >> 8 * (big ? 3 - k : k));
   };
   for (const Record& r : records) {
-    const auto len = static_cast<std::uint32_t>(4 * r.size());  // every field is four bytes
-    put32(len);
-    for (const Field& f : r) {
-      if (f.type == 't')
-        out += f.text;
-      else
-        put32(f.bits);
-    }
-    put32(len);
+    put32(static_cast<std::uint32_t>(4 * r.size()));  // every field is four bytes
+    for (const Field& f : r) f.type == 't' ? void(out += f.text) : put32(f.bits);
+    put32(static_cast<std::uint32_t>(4 * r.size()));
   }
   return out;
 }
@@ -92,8 +79,8 @@ inline std::string serialize(const std::vector<Record>& records, bool big) {
 // ---- text editing, by printf ----
 
 inline std::string right(std::string s, int w) {
-  if (static_cast<int>(s.size()) > w) return std::string(static_cast<std::size_t>(w), '*');
-  return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
+  const auto n = static_cast<std::size_t>(w);
+  return s.size() > n ? std::string(n, '*') : std::string(n - s.size(), ' ') + s;
 }
 inline std::string I(long long v, int w) { return right(std::to_string(v), w); }
 // 1PEw.d: one digit before the point; an exponent of three digits loses its E.
@@ -101,27 +88,16 @@ inline std::string E(double v, int w, int d) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*E", d, v);
   std::string s = buf;
-  const std::size_t e = s.find('E');
-  if (e != std::string::npos && s.size() - e > 4) s.erase(e, 1);
+  if (const std::size_t e = s.find('E'); e != std::string::npos && s.size() - e > 4) s.erase(e, 1);
   return right(s, w);
 }
-// Values run on through a layout of `per_line` E fields; no values still
-// give one (empty) line.
-inline std::string E_lines(const std::vector<float>& v, std::size_t per_line, int w, int d) {
-  std::string s;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    s += E(v[i], w, d);
-    if ((i + 1) % per_line == 0 || i + 1 == v.size()) s += '\n';
-  }
-  return v.empty() ? "\n" : s;
-}
-inline std::string I_lines(const std::vector<i4>& v, std::size_t per_line, int w) {
-  std::string s;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    s += I(v[i], w);
-    if ((i + 1) % per_line == 0 || i + 1 == v.size()) s += '\n';
-  }
-  return v.empty() ? "\n" : s;
+// Values run on through a layout of `per_line` fields; no values still give
+// one (empty) line.
+template <class T, class Edit>
+std::string lines(const std::vector<T>& v, std::size_t per_line, Edit edit) {
+  std::string s = v.empty() ? "\n" : "";
+  for (std::size_t i = 0; i < v.size(); ++i) s += edit(v[i]) + ((i + 1) % per_line && i + 1 < v.size() ? "" : "\n");
+  return s;
 }
 
 // ---- reports ----
@@ -131,17 +107,13 @@ inline std::string report(int number, const std::string& extra) {
       number == 1007 ? " **** TP1819 FILE READ ERROR ****" : " **** _QX2D._QX2H.TP1819 FILE WRITE ERROR ****";
   return "  **** ERROR NO." + I(number, 5) + msg + "\n" + std::string(20, ' ') + extra + "\n";
 }
-inline std::string header_read_report(int st) {
-  return report(1007, "*** FILE NAME = TP18 REC1,2:  IOSTAT = " + I(st, 5) + " ***");
+inline std::string read_report(bool header, int st) {
+  return report(1007,
+                std::string("*** FILE NAME = TP18") + (header ? " REC1,2:  " : "  ") + "IOSTAT = " + I(st, 5) + " ***");
 }
-inline std::string data_read_report(int st) {
-  return report(1007, "*** FILE NAME = TP18  IOSTAT = " + I(st, 5) + " ***");
-}
-inline std::string header_write_report(int unit, int st) {
-  return report(1008, " *** FILENAME = TP18(SV or SH)" + I(unit, 2) + "REC1,2:  *** IOSTAT = " + I(st, 5) + " ***");
-}
-inline std::string data_write_report(int unit, int st) {
-  return report(1008, " *** FILENAME = TP18(SV or SH)" + I(unit, 2) + "  *** IOSTAT = " + I(st, 5) + " ***");
+inline std::string write_report(bool header, int unit, int st) {
+  return report(1008, " *** FILENAME = TP18(SV or SH)" + I(unit, 2) + (header ? "REC1,2:  " : "  ") +
+                          "*** IOSTAT = " + I(st, 5) + " ***");
 }
 
 // ---- the conversion ----
@@ -157,8 +129,39 @@ struct Expected {
   std::string svt, sht, dump;
   std::string list;  // from START on
   int ier = 0;
-  std::string report;  // the error report at the end of the list, if any
 };
+
+// The converted records of a maxima code: the file ('v' SV, 'h' SH, 'x' the
+// extra 108 header in SV), the identifiers ('i' ia1, 'p' ia1 and ia2 item by
+// item, 'n' ia1 but none on the text lines, which then hold eight values),
+// and the values of an item: "pN" both of component N, "N" its first, "0"
+// a zero.
+struct MaximaOut {
+  char file, ids;
+  std::string_view values;
+};
+struct MaximaCode {
+  i4 code;
+  int nd;  // components per item; -1: as many as the record holds, up to 9
+  std::vector<MaximaOut> out;
+};
+inline const std::vector<MaximaCode>& maxima_codes() {
+  static const std::vector<MaximaCode> t = {
+      {101, 6, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
+      {102, 6, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
+      {103, 6, {{'v', 'p', "p1p3"}, {'h', 'p', "p200"}}},
+      {104, 3, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
+      {105, 9, {{'v', 'i', "136"}, {'h', 'i', "450"}}},
+      {106, 5, {{'v', 'i', "1234"}}},
+      {107, 4, {{'v', 'i', "12"}, {'x', 0, ""}, {'v', 'i', "4"}, {'h', 'n', "03"}}},
+      {108, -1, {}},
+      {109, 1, {{'v', 'i', "1"}}},
+      {110, 3, {{'v', 'i', "123"}}},
+      {111, 4, {{'v', 'i', "013"}}},
+      {112, 4, {{'v', 'i', "013"}}},
+  };
+  return t;
+}
 
 class Model {
  public:
@@ -167,395 +170,250 @@ class Model {
   Expected run() {
     e_.list = "\n\n\nSTART (CONVERT TP18)\n\n";
     for (bool first = true;; first = false) {
-      // look-ahead
-      int st = read([&](Filler& f) { f.text(name_), f.num(nc_[0]), f.num(nc_[1]), f.num(lrec_); });
+      const int st = read(name_, nc_[0], nc_[1], lrec_);  // look-ahead
       if (st == -1) break;
       if (first && kind() != "INFO") {
-        for (auto* bin : {&e_.sv, &e_.sh}) {
-          bin->push_back({ft("INFO"), fi(6), fi(0), fi(3), fi(0), fi(0), fi(1), fr(9.8f), fi(1)});
-          bin->push_back({fi(0), fr(0), fr(0), fr(0), fr(0), fr(0)});
-        }
-        if (o_.sum() > 0)
-          for (auto* t : {&e_.svt, &e_.sht})
-            *t += "INFO" + I(6, 8) + I(0, 8) + I(3, 8) + I(0, 8) + I(0, 8) + I(1, 8) + E(9.8f, 15, 5) + I(1, 8) + "\n" +
-                  I(0, 8) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + E(0, 15, 5) + "\n";
+        const i4 nc[6] = {6, 0, 3, 0, 0, 1};
+        put_headers(e_.sv, e_.svt, o_.sum() > 0, "INFO", nc, 9.8f, 1, 0, 0.0f, {});
+        put_headers(e_.sh, e_.sht, o_.sum() > 0, "INFO", nc, 9.8f, 1, 0, 0.0f, {});
       }
-      bool ok = kind() == "MAXR" ? maxima(st) : ordinary(st);
-      if (!ok) return e_;
+      if (!(kind() == "MAXR" ? maxima(st) : ordinary(st))) return e_;
     }
     e_.list += "\nEND (CONVERT TP18)\n";
     return e_;
   }
 
  private:
-  struct Filler {
+  // Fields read from a record in turn; a number the record ends inside is
+  // not read at all, the kind word keeps what the record holds of it.
+  struct Cursor {
     const std::string& rec;
     std::size_t pos = 0;
-    bool short_ = false;
+    bool cut = false;
     template <class T>
-    void num(T& v) {
-      if (short_) return;
-      if (rec.size() - pos < sizeof(T)) {
-        short_ = true;
+    void get(T& v) {
+      if (cut || rec.size() - pos < sizeof v) {
+        cut = true;
         return;
       }
-      std::memcpy(&v, rec.data() + pos, sizeof(T));
-      pos += sizeof(T);
+      std::memcpy(&v, rec.data() + pos, sizeof v);
+      pos += sizeof v;
     }
-    void text(char (&t)[4]) {
-      if (short_) return;
-      const std::size_t n = std::min<std::size_t>(4, rec.size() - pos);
+    template <class T, std::size_t N>
+    void get(T (&a)[N]) {
+      for (T& x : a) get(x);
+    }
+    void get(char (&t)[4]) {
+      const std::size_t n = cut ? 0 : std::min<std::size_t>(4, rec.size() - pos);
       std::memcpy(t, rec.data() + pos, n);
       pos += n;
-      if (n < 4) short_ = true;
-    }
-    void reals(std::vector<float>& v) {
-      for (float& x : v) num(x);
+      cut = n < 4;
     }
   };
-
   // Status of the next read: 0 when a whole record is there.
-  int next_status() const {
-    if (next_ < in_.records.size()) return 0;
-    return in_.cut ? 39 : -1;
+  int status() const { return next_ < in_.records.size() ? 0 : in_.cut ? 39 : -1; }
+  template <class... T>
+  int read(T&... fields) {
+    if (int st = status(); st != 0) return st;
+    Cursor c{in_.records[next_++]};
+    (c.get(fields), ...);
+    return c.cut ? 67 : 0;
   }
-  template <class Fill>
-  int read(Fill fill) {
-    int st = next_status();
-    if (st != 0) return st;
-    Filler f{in_.records[next_++]};
-    fill(f);
-    return f.short_ ? 67 : 0;
+  // Status of reading `count` values from the next record, without reading.
+  int holds(std::size_t count) const {
+    return status() != 0 ? status() : in_.records[next_].size() / 4 < count ? 67 : 0;
   }
-  int skip() {
-    int st = next_status();
-    if (st == 0) ++next_;
-    return st;
+  static void copy(void* to, const char* from, std::size_t n) {
+    if (n) std::memcpy(to, from, n);
+  }
+  std::vector<float> values(std::size_t count) {
+    std::vector<float> v(count);
+    copy(v.data(), in_.records[next_++].data(), 4 * count);
+    return v;
   }
 
   std::string kind() const { return std::string(name_, 4); }
+  static float narrow(double d) {
+    const float f = static_cast<float>(d);
+    return std::abs(f) < 1.17549435e-38f ? std::copysign(0.0f, f) : f;
+  }
 
-  std::string header_line(std::string_view nm, const i4 (&nc)[6], double real, i4 lrec) const {
+  static std::string header_text(std::string_view nm, const i4 (&nc)[6], double real, i4 lrec) {
     std::string s(nm);
     for (i4 v : nc) s += I(v, 8);
     return s + E(real, 15, 5) + I(lrec, 8) + "\n";
   }
-  std::string size_line(i4 n, double step) const {
+  static std::string size_text(i4 n, double step, const float (&yt)[4]) {
     std::string s = I(n, 8) + E(step, 15, 5);
-    for (float v : yt_) s += E(v, 15, 5);
+    for (float v : yt) s += E(v, 15, 5);
     return s + "\n";
   }
+  static void put_headers(std::vector<Record>& bin, std::string& txt, bool text, std::string_view nm, const i4 (&nc)[6],
+                          float dap, i4 lrec, i4 n, float step, const float (&yt)[4]) {
+    bin.push_back({ft(nm), fi(nc[0]), fi(nc[1]), fi(nc[2]), fi(nc[3]), fi(nc[4]), fi(nc[5]), fr(dap), fi(lrec)});
+    bin.push_back({fi(n), fr(step), fr(yt[0]), fr(yt[1]), fr(yt[2]), fr(yt[3])});
+    if (text) txt += header_text(nm, nc, dap, lrec) + size_text(n, step, yt);
+  }
+  static void put_values(std::vector<Record>& bin, std::string& txt, bool text, const std::vector<float>& v) {
+    Record r;
+    for (float x : v) r.push_back(fr(x));
+    bin.push_back(r);
+    if (text) txt += lines(v, 6, [](float x) { return E(x, 15, 5); });
+  }
 
-  bool fail(const std::string& report, int st) {
-    e_.report = report;
-    e_.list += report;
+  bool fail(bool header, int st) {
+    e_.list += read_report(header, st);
     e_.ier = st;
     return false;
   }
 
-  // Ordinary blocks.
   bool ordinary(int look) {
     int st1 = look, st2 = 0;
     if (look == 0 || look == 67) {
       --next_;  // back to the header
-      st1 = read([&](Filler& f) {
-        f.text(name_);
-        for (i4& v : nc_) f.num(v);
-        f.num(dmp_), f.num(lrec_);
-      });
-      if (st1 == 0 || st1 == 67)
-        st2 = read([&](Filler& f) {
-          f.num(nsize2_), f.num(dt_);
-          for (float& v : yt_) f.num(v);
-        });
+      st1 = read(name_, nc_, dmp_, lrec_);
+      if (st1 == 0 || st1 == 67) st2 = read(nsize2_, dt_, yt_);
     }
-    e_.list += header_line(kind(), nc_, dmp_, lrec_);
-    e_.list += I(nsize2_, 8) + E(dt_, 15, 5);
-    for (float v : yt_) e_.list += E(v, 15, 5);
-    e_.list += "\n";
-    if (st1 != 0) return fail(header_read_report(st1), st1);
-    if (st2 != 0) return fail(header_read_report(st2), st2);
+    e_.list += header_text(kind(), nc_, dmp_, lrec_) + size_text(nsize2_, dt_, yt_);
+    if (st1 != 0 || st2 != 0) return fail(true, st1 != 0 ? st1 : st2);
 
-    const i4 nc1 = nc_[0], nc2 = nc_[1], nc3 = nc_[2];
+    const auto [nc1, nc2, nc3, nc4, nc5, nc6] = nc_;
+    const std::string k = kind();
     int passed_over = 0;
     if (nc1 == 13 || nc1 > 33)
       passed_over = 2;
     else if (nc2 == 5)
       passed_over = nc1 > 10 ? 2 : 1;
-    else if (kind() == "AMPL" &&
-             ((nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (nc2 != 2 && nc3 == 2 && (nc2 == 1 || nc2 == 3))))
+    else if (k == "AMPL" && ((nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (nc2 != 2 && nc3 == 2 && (nc2 == 1 || nc2 == 3))))
       passed_over = 2;
-    if (passed_over > 0) {
-      for (int r = 0; r < passed_over; ++r)
-        if (int st = skip(); st != 0) return fail(data_read_report(st), st);
-      return true;
-    }
+    for (int r = 0; r < passed_over; ++r, ++next_)
+      if (status() != 0) return fail(false, status());
+    if (passed_over > 0) return true;
 
     const bool sh = nc2 == 2;
     std::vector<Record>& bin = sh ? e_.sh : e_.sv;
     std::string& txt = sh ? e_.sht : e_.svt;
-    i4 out[6] = {nc1 == 9 ? 10 : nc1,
-                 sh ? 1 : (nc2 == 3 ? 2 : nc2),
-                 sh ? (nc3 == 2 ? 1 : nc3) : (nc3 == 3 ? 2 : nc3),
-                 nc_[3],
-                 nc_[4],
-                 nc_[5]};
-    const std::string k = kind();
+    const i4 from = sh ? 2 : 3, to = sh ? 1 : 2;
+    const i4 out[6] = {nc1 == 9 ? 10 : nc1, nc2 == from ? to : nc2, nc3 == from ? to : nc3, nc4, nc5, nc6};
     const bool spectrum = k == "FOUR" || k == "AMPL";
     const i4 lrec = spectrum ? 4 : lrec_;
-    const float dap = narrow(dmp_);
-    const float dtt = k == "WAVE" ? narrow(dt_) : 0.0f;
-    const Record rec1 = {ft(k),      fi(out[0]), fi(out[1]), fi(out[2]), fi(out[3]),
-                         fi(out[4]), fi(out[5]), fr(dap),    fi(lrec)};
-    const Record rec2 = {fi(nsize2_), fr(dtt), fr(yt_[0]), fr(yt_[1]), fr(yt_[2]), fr(yt_[3])};
-    const std::string text1 = header_line(k, out, dap, lrec), text2 = size_line(nsize2_, dtt);
-    bin.push_back(rec1);
-    bin.push_back(rec2);
-    if (o_.data_sum() > 0) txt += text1 + text2;
+    const float dap = narrow(dmp_), dtt = k == "WAVE" ? narrow(dt_) : 0.0f;
+    put_headers(bin, txt, o_.data_sum() > 0, k, out, dap, lrec, nsize2_, dtt, yt_);
 
     const std::size_t n = nsize2_ > 0 ? static_cast<std::size_t>(nsize2_) : 0;
-    auto values_record = [&](const std::vector<float>& v, bool text) {
-      Record r;
-      for (float x : v) r.push_back(fr(x));
-      bin.push_back(r);
-      if (text) txt += E_lines(v, 6, 15, 5);
-    };
-    // A data record into `count` values; it must hold them.
-    auto data = [&](std::size_t count, std::vector<float>& v) {
-      int st = next_status();
-      if (st == 0 && in_.records[next_].size() / 4 < count) st = 67;
-      if (st == 0) {
-        v.assign(count, 0.0f);
-        Filler f{in_.records[next_++]};
-        f.reals(v);
+    auto pass_on = [&](std::size_t count, int records, bool text) {
+      for (int r = 0; r < records; ++r) {
+        if (holds(count) != 0) return fail(false, holds(count));
+        put_values(bin, txt, text, values(count));
       }
-      return st;
+      return true;
     };
-    std::vector<float> v;
-    if (k == "WAVE") {
-      if (int st = data(n, v); st != 0) return fail(data_read_report(st), st);
-      values_record(v, o_.wave == 1);
-    } else if (spectrum) {
+    if (k == "WAVE") return pass_on(n, 1, o_.wave == 1);
+    // The first converted block of FOUR and AMPL fixes their count and axis
+    // (in single precision), the first of SPEC theirs.
+    if (spectrum) {
+      if (!n_fixed_ && holds(n) != 0) return fail(false, holds(n));
+      for (std::size_t i = 0; !n_fixed_ && i < n; ++i) axis_.push_back(static_cast<float>(i) * narrow(dt_));
+      n_fixed_ = true;
       const bool text = (k == "FOUR" ? o_.four : o_.ampl) == 1;
-      if (!n_fixed_) {
-        if (int st = next_status() != 0 ? next_status() : (in_.records[next_].size() / 4 < n ? 67 : 0); st != 0)
-          return fail(data_read_report(st), st);
-        n_ = n;
-        axis_.clear();
-        const float df = narrow(dt_);
-        for (std::size_t i = 1; i <= n; ++i) axis_.push_back(static_cast<float>(i - 1) * df);
-        n_fixed_ = true;
-      }
-      values_record(axis_, text);
-      for (int r = 0; r < 2; ++r) {
-        if (int st = data(n_, v); st != 0) return fail(data_read_report(st), st);
-        values_record(v, text);
-      }
-    } else if (k == "SPEC") {
-      if (!m_fixed_) {
-        if (int st = next_status() != 0 ? next_status() : (in_.records[next_].size() / 4 < n ? 67 : 0); st != 0)
-          return fail(data_read_report(st), st);
-        m_ = n;
-        m_fixed_ = true;
-      }
-      for (int r = 0; r < 2; ++r) {
-        if (int st = data(m_, v); st != 0) return fail(data_read_report(st), st);
-        values_record(v, o_.spec == 1);
-      }
-    } else if (k == "INFO") {
-      e_.sv.push_back(rec1), e_.sv.push_back(rec2);
-      e_.sh.push_back(rec1), e_.sh.push_back(rec2);
-      if (o_.sum() > 0) {
-        e_.svt += text1 + text2;
-        e_.sht += text1 + text2;
-      }
+      put_values(bin, txt, text, axis_);
+      return pass_on(axis_.size(), 2, text);
+    }
+    if (k == "SPEC") {
+      if (!m_fixed_ && holds(n) != 0) return fail(false, holds(n));
+      if (!m_fixed_) m_ = n, m_fixed_ = true;
+      return pass_on(m_, 2, o_.spec == 1);
+    }
+    if (k == "INFO") {  // once more in both files
+      put_headers(e_.sv, e_.svt, o_.sum() > 0, k, out, dap, lrec, nsize2_, dtt, yt_);
+      put_headers(e_.sh, e_.sht, o_.sum() > 0, k, out, dap, lrec, nsize2_, dtt, yt_);
     }
     return true;
   }
 
-  static float narrow(double d) {
-    float f = static_cast<float>(d);
-    return std::abs(f) < 1.17549435e-38f ? std::copysign(0.0f, f) : f;
-  }
-
-  // Maxima blocks.
   bool maxima(int look) {
     e_.list += "MAXR" + I(nc_[0], 8) + I(nc_[1], 8) + I(lrec_, 8) + "\n";
-    if (look != 0) return fail(header_read_report(look), look);
-    const i4 code = nc_[0], nc2 = nc_[1], lrec_read = lrec_;
+    if (look != 0) return fail(true, look);
+    const i4 code = nc_[0], nc2 = nc_[1];
     if (code > 112) {
-      if (int st = skip(); st != 0) return fail(data_read_report(st), st);
-      return true;
+      if (status() != 0) return fail(false, status());
+      return ++next_, true;
     }
     const i4 written = code == 111 ? 112 : code == 112 ? 111 : code == 9 ? 10 : code;
     const bool both = written < 106 || written == 107;
-    auto header = [&](i4 c, i4 last) {
-      return Record{ft("MAXR"), fi(c), fi(nc2), fi(0), fi(0), fi(0), fi(0), fr(0.0f), fi(last)};
-    };
-    auto header_text = [&](i4 c, i4 last) {
+    const bool text = o_.maxr == 1;
+    auto header = [&](char file, i4 c, i4 last) {
       const i4 nc[6] = {c, nc2, 0, 0, 0, 0};
-      return header_line("MAXR", nc, 0.0, last);
+      const std::string line = header_text("MAXR", nc, 0.0, last);
+      (file == 'v' ? e_.sv : e_.sh)
+          .push_back({ft("MAXR"), fi(c), fi(nc2), fi(0), fi(0), fi(0), fi(0), fr(0), fi(last)});
+      if (text) (file == 'v' ? e_.svt : e_.sht) += line;
     };
-    e_.sv.push_back(header(written, 1));
-    if (both) e_.sh.push_back(header(written, 1));
-    if (o_.maxr == 1) {
-      e_.svt += header_text(written, 1);
-      if (both) e_.sht += header_text(written, 1);
-    }
+    header('v', written, 1);
+    if (both) header('h', written, 1);
 
     // the data record
-    int st = next_status();
-    if (st != 0) return fail(data_read_report(st), st);
+    if (status() != 0) return fail(false, status());
     const std::string& rec = in_.records[next_];
-    if (rec.size() < 4) return fail(data_read_report(67), 67);
+    if (rec.size() < 4) return fail(false, 67);
     i4 na;
     std::memcpy(&na, rec.data(), 4);
     const std::uint64_t items = na > 0 ? static_cast<std::uint64_t>(na) : 0;
-    std::uint64_t nd = 0;
-    switch (code) {
-      case 104:
-        nd = 3;
-        break;
-      case 105:
-        nd = 9;
-        break;
-      case 106:
-        nd = 5;
-        break;
-      case 107:
-        nd = 4;
-        break;
-      case 109:
-        nd = 1;
-        break;
-      case 110:
-        nd = 3;
-        break;
-      case 111:
-      case 112:
-        nd = 4;
-        break;
-      case 108:
-        nd = items && rec.size() >= 4 + 8 * items
-                 ? std::min<std::uint64_t>(9, (rec.size() - 4 - 8 * items) / (8 * items))
-                 : 0;
-        break;
-      default:
-        nd = 6;  // every other code below 104
-    }
-    if (4 + 8 * items + 8 * nd * items > rec.size()) return fail(data_read_report(67), 67);
+    static const MaximaCode header_only{0, 6, {}};
+    const MaximaCode* rule = &header_only;
+    for (const MaximaCode& c : maxima_codes())
+      if (c.code == code) rule = &c;
+    std::uint64_t nd = static_cast<std::uint64_t>(rule->nd);
+    if (rule->nd < 0)
+      nd = items && rec.size() >= 4 + 8 * items ? std::min<std::uint64_t>(9, (rec.size() - 4 - 8 * items) / (8 * items))
+                                                : 0;
+    if (4 + 8 * items + 8 * nd * items > rec.size()) return fail(false, 67);
     ++next_;
     std::vector<i4> ia1(items), ia2(items);
     std::vector<float> acl(2 * nd * items);
-    for (std::uint64_t a = 0; a < items; ++a) {
-      std::memcpy(&ia1[a], rec.data() + 4 + 4 * a, 4);
-      std::memcpy(&ia2[a], rec.data() + 4 + 4 * (items + a), 4);
-    }
-    for (std::size_t k = 0; k < acl.size(); ++k) std::memcpy(&acl[k], rec.data() + 4 + 8 * items + 4 * k, 4);
+    copy(ia1.data(), rec.data() + 4, 4 * items);
+    copy(ia2.data(), rec.data() + 4 + 4 * items, 4 * items);
+    copy(acl.data(), rec.data() + 4 + 8 * items, 4 * acl.size());
 
-    if (o_.maxr == 1) {
+    if (text) {
       e_.dump += "na=" + I(na, 7) + ", ia1(1:na),ia2(1:na),acl(1:2,1:nd,1:na)\n";
-      e_.dump += I_lines(ia1, 15, 7) + I_lines(ia2, 15, 7);
+      for (const auto* ids : {&ia1, &ia2}) e_.dump += lines(*ids, 15, [](i4 x) { return I(x, 7); });
       for (std::uint64_t a = 0; a < items; ++a)
-        e_.dump += E_lines(std::vector<float>(acl.begin() + static_cast<long>(2 * nd * a),
-                                              acl.begin() + static_cast<long>(2 * nd * (a + 1))),
-                           18, 12, 4);
+        e_.dump += lines(std::vector<float>(acl.begin() + static_cast<long>(2 * nd * a),
+                                            acl.begin() + static_cast<long>(2 * nd * (a + 1))),
+                         18, [](float x) { return E(x, 12, 4); });
     }
 
-    // value d (1-based) of item a: first of the pair, or the pair
-    auto first = [&](std::uint64_t a, int d) { return acl[2 * nd * a + 2 * static_cast<std::uint64_t>(d - 1)]; };
-    auto second = [&](std::uint64_t a, int d) { return acl[2 * nd * a + 2 * static_cast<std::uint64_t>(d - 1) + 1]; };
-
-    // One converted record: na, identifiers, values item by item (picked by
-    // `values`), and its text twin lines.
-    struct Out {
-      Record rec;
-      std::string text;
-    };
-    auto make = [&](bool pairs, bool text_ids, auto values) {
-      Out o;
-      o.rec.push_back(fi(na));
-      if (pairs) {
-        for (std::uint64_t a = 0; a < items; ++a) o.rec.push_back(fi(ia1[a])), o.rec.push_back(fi(ia2[a]));
-      } else {
-        for (std::uint64_t a = 0; a < items; ++a) o.rec.push_back(fi(ia1[a]));
+    for (const MaximaOut& o : rule->out) {
+      if (o.file == 'x') {
+        header('v', 108, lrec_);
+        continue;
       }
+      Record r{fi(na)};
+      std::string lines_text, all_text;
       std::vector<float> all;
-      o.text = I(na, 8) + "\n";
       for (std::uint64_t a = 0; a < items; ++a) {
-        std::vector<float> vals = values(a);
-        for (float x : vals) o.rec.push_back(fr(x)), all.push_back(x);
-        if (text_ids) {
-          o.text += I(ia1[a], 8);
-          if (pairs) o.text += I(ia2[a], 8);
-          for (float x : vals) o.text += E(x, 15, 5);
-          o.text += "\n";
+        r.push_back(fi(ia1[a]));
+        if (o.ids == 'p') r.push_back(fi(ia2[a]));
+      }
+      for (std::uint64_t a = 0; a < items; ++a) {
+        std::string line = I(ia1[a], 8) + (o.ids == 'p' ? I(ia2[a], 8) : "");
+        const float* item = acl.data() + 2 * nd * a;
+        for (std::size_t k = 0; k < o.values.size(); ++k) {
+          std::vector<float> v;
+          if (o.values[k] == 'p') {
+            const auto d = static_cast<std::size_t>(o.values[++k] - '1');
+            v = {item[2 * d], item[2 * d + 1]};
+          } else {
+            v = {o.values[k] == '0' ? 0.0f : item[2 * static_cast<std::size_t>(o.values[k] - '1')]};
+          }
+          for (float x : v) r.push_back(fr(x)), all.push_back(x), line += E(x, 15, 5);
         }
+        lines_text += line + "\n";
       }
-      if (!text_ids)
-        o.text += E_lines(all, 8, 12, 4);
-      else if (items == 0)
-        o.text += "\n";
-      return o;
-    };
-    std::vector<Out> sv, sh;
-    std::vector<std::size_t> split_after;  // the 108 header of a 107 block comes after this SV record
-    switch (code) {
-      case 101:
-      case 102:
-      case 103:
-      case 104: {
-        const bool pairs = code == 103;
-        sv.push_back(make(pairs, true, [&](auto a) {
-          return std::vector<float>{first(a, 1), second(a, 1), first(a, 3), second(a, 3)};
-        }));
-        sh.push_back(make(pairs, true, [&](auto a) {
-          return std::vector<float>{first(a, 2), second(a, 2), 0.0f, 0.0f};
-        }));
-        break;
-      }
-      case 105:
-        sv.push_back(make(false, true, [&](auto a) {
-          return std::vector<float>{first(a, 1), first(a, 3), first(a, 6)};
-        }));
-        sh.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 4), first(a, 5), 0.0f}; }));
-        break;
-      case 106:
-        sv.push_back(make(false, true, [&](auto a) {
-          return std::vector<float>{first(a, 1), first(a, 2), first(a, 3), first(a, 4)};
-        }));
-        break;
-      case 107:
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1), first(a, 2)}; }));
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 4)}; }));
-        sh.push_back(make(false, false, [&](auto a) { return std::vector<float>{0.0f, first(a, 3)}; }));
-        break;
-      case 109:
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{first(a, 1)}; }));
-        break;
-      case 110:
-        sv.push_back(make(false, true, [&](auto a) {
-          return std::vector<float>{first(a, 1), first(a, 2), first(a, 3)};
-        }));
-        break;
-      case 111:
-      case 112:
-        sv.push_back(make(false, true, [&](auto a) { return std::vector<float>{0.0f, first(a, 1), first(a, 3)}; }));
-        break;
-      default:
-        break;
-    }
-    for (std::size_t i = 0; i < sv.size(); ++i) {
-      if (code == 107 && i == 1) e_.sv.push_back(header(108, lrec_read));
-      e_.sv.push_back(sv[i].rec);
-    }
-    for (const Out& o : sh) e_.sh.push_back(o.rec);
-    if (o_.maxr == 1) {
-      for (std::size_t i = 0; i < sv.size(); ++i) {
-        if (code == 107 && i == 1) e_.svt += header_text(108, lrec_read);
-        e_.svt += sv[i].text;
-      }
-      for (const Out& o : sh) e_.sht += o.text;
+      (o.file == 'v' ? e_.sv : e_.sh).push_back(r);
+      if (o.ids == 'n' || items == 0) lines_text = lines(all, 8, [](float x) { return E(x, 12, 4); });
+      if (text) (o.file == 'v' ? e_.svt : e_.sht) += I(na, 8) + "\n" + lines_text;
     }
     return true;
   }
@@ -573,7 +431,7 @@ class Model {
   double dt_ = 0;
   float yt_[4] = {};
   bool n_fixed_ = false, m_fixed_ = false;
-  std::size_t n_ = 0, m_ = 0;
+  std::size_t m_ = 0;
   std::vector<float> axis_;
 };
 
