@@ -1,5 +1,6 @@
 #include "io/channels.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "io/status.hpp"
@@ -24,6 +25,15 @@ std::string trimmed(std::string_view name) {
 }
 
 bool valid_unit(int unit) { return unit >= 0 && unit <= Channels::max_unit; }
+
+// A close that deletes removes the name of a file (or of a link to one). A
+// device or other special file named as a channel's file stays where it is:
+// removing it would take it away from every program on the machine.
+bool deletable(const std::string& name) {
+  struct stat st {};
+  if (::lstat(name.c_str(), &st) != 0) return true;  // the unlink tells what is wrong
+  return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+}
 
 }  // namespace
 
@@ -109,7 +119,9 @@ int Channels::close(int unit, bool keep) {
     case ChannelKind::closed: break;
   }
   // A scratch file has no name left to delete.
-  if (!keep && !slot->name.empty() && ::unlink(slot->name.c_str()) != 0 && st == iostat::ok) st = iostat::open_failed;
+  if (!keep && !slot->name.empty() && deletable(slot->name) && ::unlink(slot->name.c_str()) != 0 &&
+      st == iostat::ok)
+    st = iostat::open_failed;
   slot.reset();
   return st;
 }

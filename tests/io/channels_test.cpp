@@ -1,6 +1,9 @@
 // The channel table and its text files: open statuses, closing with keep or
 // delete, line reading with going back, and lost output being told.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -47,6 +50,27 @@ TEST(Channels, OpenCloseAndTheWrongKindOfChannel) {
   EXPECT_EQ(ch.write_record(20, {out(v)}), 0);
   ch.close_all();
   EXPECT_EQ(read_file(dir.file("a.bin")).size(), 12u) << "close_all keeps the files";
+}
+
+// The list file is deleted and made anew at every run. A name that is a
+// link loses only the link; a device named as the file stays (as root,
+// removing /dev/full would take it from the whole machine).
+TEST(Channels, ADeletingCloseRemovesNamesNotDevices) {
+  TempDir dir;
+  Channels ch;
+  write_file(dir.file("target"), "kept");
+  ASSERT_EQ(symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
+  ASSERT_EQ(ch.open_text_write(7, dir.file("link")), 0);
+  EXPECT_EQ(ch.close(7, false), 0);
+  EXPECT_FALSE(file_exists(dir.file("link")));
+  EXPECT_TRUE(file_exists(dir.file("target")));
+
+  const std::string device = dir.file("full");
+  if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "no device nodes here";
+  ASSERT_EQ(ch.open_text_write(7, device), 0);
+  EXPECT_EQ(ch.close(7, false), 0);
+  struct stat st {};
+  EXPECT_TRUE(lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
 }
 
 TEST(TextFiles, LinesAreReadOnceOrAgainAfterGoingBack) {
