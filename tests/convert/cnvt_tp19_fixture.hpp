@@ -1,14 +1,14 @@
 // Shared pieces of the TP19 conversion tests: TP19 files and expected
-// converted records encoded here byte by byte (not by the converter's record
-// writer), the expected text lines through C's printf, and a harness that
-// opens the channels of a conversion directly, runs it and collects what it
-// wrote.
+// converted records encoded here byte by byte, expected text lines through
+// C's printf, and a harness that runs one conversion on its own channels.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "control/channel_numbers.hpp"
@@ -74,8 +75,7 @@ struct InBlock {
   std::string name = "WAVE";
   std::array<std::int32_t, 6> nc{};
   double dmp = 0.05;
-  std::int32_t lrec = 2;
-  std::int32_t nsize2 = 0;
+  std::int32_t lrec = 2, nsize2 = 0;
   double dt = 0.01;
   std::array<float, 4> yt{};
   std::vector<std::vector<float>> data;  // the records after REC2
@@ -99,32 +99,19 @@ inline std::string tp19_file(const std::vector<InBlock>& blocks) {
 // A block with codes (nc1, nc2, 1, 2, 3, 4) and the given data records, its
 // size that of the first record.
 inline InBlock block(const std::string& name, int nc1, int nc2, std::vector<std::vector<float>> records) {
-  InBlock b;
-  b.name = name;
-  b.nc = {nc1, nc2, 1, 2, 3, 4};
-  b.nsize2 = records.empty() ? 0 : static_cast<int>(records[0].size());
-  b.lrec = 1 + static_cast<int>(records.size());
-  b.data = std::move(records);
-  return b;
+  const int nsize2 = records.empty() ? 0 : static_cast<int>(records[0].size());
+  return {name, {nc1, nc2, 1, 2, 3, 4}, 0.05, 1 + static_cast<int>(records.size()), nsize2, 0.01, {}, records};
 }
 
 // The information block that a file written by the analysis begins with.
-inline InBlock info_block() {
-  InBlock b = block("INFO", 6, 0, {});
-  b.nc = {6, 0, 3, 0, 0, 1};
-  b.dmp = 9.8;
-  b.dt = 0.5;
-  return b;
-}
+inline InBlock info_block() { return {"INFO", {6, 0, 3, 0, 0, 1}, 9.8, 1, 0, 0.5, {}, {}}; }
 
-// A block of a converted file: its two header records in output form and,
-// when present, its data record.
+// A block of a converted file: header records in output form, and the data record if any.
 struct OutBlock {
   std::string name;
   std::array<std::int32_t, 6> nc{};
   float dap = 0;
-  std::int32_t lrec = 0;
-  std::int32_t nsize2 = 0;
+  std::int32_t lrec = 0, nsize2 = 0;
   float dtt = 0;
   std::array<float, 4> yt{};
   std::optional<std::vector<float>> data;
@@ -144,20 +131,21 @@ inline std::string out_blocks(const std::vector<OutBlock>& blocks, Order o) {
 // The information block written when the file does not begin with one.
 inline OutBlock default_info() { return {"INFO", {6, 0, 3, 0, 0, 1}, 9.8f, 1, 0, 0, {}, std::nullopt}; }
 
+// A real of the file in single precision; below the normal range, a zero of its sign.
+inline float narrow(double x) { return std::fabs(float(x)) < FLT_MIN ? std::copysign(0.0f, float(x)) : float(x); }
+
 // The converted form of a block: codes 41, 0, 0, nc4, nc5 and the table
 // code; only a time history keeps its step.
 inline OutBlock converted(const InBlock& b, int code, std::optional<std::vector<float>> data) {
-  const float dtt = b.name == "WAVE" ? static_cast<float>(b.dt) : 0.0f;
-  return {b.name, {41, 0, 0, b.nc[3], b.nc[4], code}, static_cast<float>(b.dmp), b.lrec, b.nsize2, dtt, b.yt, data};
+  const float dtt = b.name == "WAVE" ? narrow(b.dt) : 0.0f;
+  return {b.name, {41, 0, 0, b.nc[3], b.nc[4], code}, narrow(b.dmp), b.lrec, b.nsize2, dtt, b.yt, data};
 }
 
-// Run settings of a conversion and the files that replace the usual ones
-// (for example /dev/full as an output).
+// Run settings of a conversion, and files that replace the usual ones.
 struct Settings {
   Order order = Order::little;
   int wave = 0, stru = 0, spec = 0, maxr = 0;
-  std::map<int, std::string> file_of;  // channel -> path
-
+  std::map<int, std::string> file_of;  // channel -> path, for example /dev/full
   int option_sum() const { return wave + stru + spec + maxr; }
 };
 
@@ -172,10 +160,7 @@ class Harness {
     qxtest::write_file(path(unit::tp19), tp19);
     run.val.ltp19 = true;
     run.val.conv = s.order == Order::big ? "BIG_ENDIAN   " : "LITTLE_ENDIAN";
-    run.val.wave = s.wave;
-    run.val.stru = s.stru;
-    run.val.spec = s.spec;
-    run.val.maxr = s.maxr;
+    std::tie(run.val.wave, run.val.stru, run.val.spec, run.val.maxr) = std::tie(s.wave, s.stru, s.spec, s.maxr);
   }
 
   std::string path(int u) const {
@@ -184,8 +169,7 @@ class Harness {
   }
 
   // Opens the channels, runs the conversion and closes whatever it left
-  // open; returns its status. open() and cnvt() are its steps, for tests
-  // that look at the channels in between.
+  // open; returns its status. open() and cnvt() are its steps.
   int convert(int ier = 0) {
     open();
     ier = cnvt(ier);
@@ -194,28 +178,6 @@ class Harness {
   }
   void open() {
     model_section();
-    open_all();
-  }
-  int cnvt(int ier = 0) { return qx::cnvt_tp19(run, ier), ier; }
-
-  std::string file(int u) const { return qxtest::read_file(path(u)); }
-  std::string sv() const { return file(unit::sv19); }
-  std::string sh() const { return file(unit::sh19); }
-  std::string svt() const { return file(unit::svt19); }
-  std::string sht() const { return file(unit::sht19); }
-  std::string lst() const { return file(unit::lst); }
-
-  // What the model writer puts at the start of each output.
-  std::map<int, std::string> model;
-
-  qxtest::TempDir dir;
-  qx::Run run;
-
- private:
-  ByteOrder out_order() const { return settings_.order == Order::big ? ByteOrder::big : ByteOrder::little; }
-
-  // Opens the channels of a conversion as the file set does.
-  void open_all() {
     ASSERT_EQ(run.ch.open_text_write(unit::lst, path(unit::lst)), 0);
     ASSERT_EQ(run.ch.open_binary_read(unit::tp19, path(unit::tp19), ByteOrder::little), 0);
     for (int u : {unit::sv19, unit::sh19}) ASSERT_EQ(run.ch.open_binary_write(u, path(u), out_order()), 0);
@@ -223,6 +185,24 @@ class Harness {
       for (int u : {unit::txt19, unit::svt19, unit::sht19}) ASSERT_EQ(run.ch.open_text_write(u, path(u)), 0);
     }
   }
+  int cnvt(int ier = 0) { return qx::cnvt_tp19(run, ier), ier; }
+
+  std::string file(int u) const { return qxtest::read_file(path(u)); }
+  // What the conversion wrote behind the model section.
+  std::string blocks(int u) const {
+    const std::string f = file(u), m = model.at(u);
+    return f.starts_with(m) ? f.substr(m.size()) : "(no model section) " + f;
+  }
+  std::string svt() const { return file(unit::svt19); }
+  std::string sht() const { return file(unit::sht19); }
+  std::string lst() const { return file(unit::lst); }
+
+  std::map<int, std::string> model;  // what the model writer puts at the start of each output
+  qxtest::TempDir dir;
+  qx::Run run;
+
+ private:
+  ByteOrder out_order() const { return settings_.order == Order::big ? ByteOrder::big : ByteOrder::little; }
 
   // The model writer on a copy of the store, into scratch files.
   void model_section() {
@@ -246,34 +226,30 @@ class Harness {
 inline std::string start_lines() { return "\n\n\nSTART (CONVERT TP19)\n\n"; }
 inline std::string end_lines() { return "\nEND (CONVERT TP19)\n"; }
 
-// The two lines of an error report in the list file: a read error (1007),
-// or a write error naming its channel (1015 for header records, 1008 else).
-inline std::string read_report(bool header, int status) {
-  char b[160];
-  std::snprintf(b, sizeof b, "  **** ERROR NO. 1007 **** TP1819 FILE READ ERROR ****\n%20s*** FILE NAME = TP19%s%5d ***\n",
-                "", header ? " REC1,2:  IOSTAT = " : "  IOSTAT = ", status);
-  return b;
-}
-inline std::string write_report(bool header, int channel, int status) {
-  char b[200];
-  std::snprintf(b, sizeof b, "  **** ERROR NO. %d **** _QX2D._QX2H.%s FILE WRITE ERROR ****\n%20s"
-                " *** FILENAME = TP19(SV or SH)%2d%s*** IOSTAT = %5d ***\n",
-                header ? 1015 : 1008, header ? "TP19" : "TP1819", "", channel, header ? "REC1,2:  " : "  ", status);
+// Numbers as C's printf edits them.
+template <class... Args>
+std::string printed(const char* format, Args... args) {
+  char b[256];
+  std::snprintf(b, sizeof b, format, args...);
   return b;
 }
 
-// Text fields as C's printf edits them: the same as the converter's layouts
-// for integers and for exponents of two digits.
-inline std::string i8(int v) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%8d", v);
-  return std::strlen(b) > 8 ? std::string(8, '*') : b;  // a value too wide fills the field with asterisks
+// The two lines of an error report in the list file: a read error (1007),
+// or a write error naming its channel (1015 for header records, 1008 else).
+inline std::string read_report(bool header, int status) {
+  return printed("  **** ERROR NO. 1007 **** TP1819 FILE READ ERROR ****\n%20s*** FILE NAME = TP19%s%5d ***\n", "",
+                 header ? " REC1,2:  IOSTAT = " : "  IOSTAT = ", status);
 }
-inline std::string e15(double v) {
-  char b[64];
-  std::snprintf(b, sizeof b, "%15.5E", v);
-  return b;
+inline std::string write_report(bool header, int channel, int status) {
+  return printed("  **** ERROR NO. %d **** _QX2D._QX2H.%s FILE WRITE ERROR ****\n%20s"
+                 " *** FILENAME = TP19(SV or SH)%2d%s*** IOSTAT = %5d ***\n",
+                 header ? 1015 : 1008, header ? "TP19" : "TP1819", "", channel, header ? "REC1,2:  " : "  ", status);
 }
+
+// Text fields: the same as the converter's layouts for integers and for
+// exponents of two digits; an integer too wide fills its field with asterisks.
+inline std::string i8(int v) { return v > 99999999 || v < -9999999 ? std::string(8, '*') : printed("%8d", v); }
+inline std::string e15(double v) { return printed("%15.5E", v); }
 // Values six to a line through (1P,6E15.5); no values give one empty line.
 inline std::string value_lines(const std::vector<float>& v) {
   std::string s = v.empty() ? "\n" : "";
