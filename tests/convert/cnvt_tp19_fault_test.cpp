@@ -87,7 +87,7 @@ TEST(Tp19Truncation, CutsAtAndInsideEveryRecordEndNormallyOrReportAReadErrorAfte
 }
 
 // Current size of the address space of this process, in bytes.
-std::size_t address_space_bytes() {
+[[maybe_unused]] std::size_t address_space_bytes() {
   std::size_t pages = 0;
   std::ifstream("/proc/self/statm") >> pages;
   return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -125,11 +125,11 @@ TEST(Tp19DataRecords, RecordsThatCannotBackTheArrayAreReadErrorsWithoutValues) {
       h.open();
       // The conversion runs in a child whose address space may grow by
       // 256 MiB only: making room for the values claimed would end it.
-      const std::size_t limit = address_space_bytes() + (std::size_t{256} << 20);
       const pid_t pid = fork();
       ASSERT_GE(pid, 0);
       if (pid == 0) {
 #ifndef __SANITIZE_ADDRESS__
+        const std::size_t limit = address_space_bytes() + (std::size_t{256} << 20);
         const rlimit as{limit, limit};
         setrlimit(RLIMIT_AS, &as);
 #endif
