@@ -202,6 +202,8 @@ int Tp18Conversion::write_headers(const Route& route, const OutHeader& oh) {
   if (st == iostat::ok) st = write_rec2(ch_, route.out, oh);
   if (st != iostat::ok) return tp18_header_write_error(run_, route.out, st);
   const ComValTp18& v = run_.val;
+  // Header lines reach the twins under the options of block data (time
+  // histories and spectra); the model and maxima options do not count here.
   if (v.four + v.wave + v.spec + v.ampl > 0) {
     st = write_rec1_text(ch_, route.outt, oh, oh.dap);
     if (st == iostat::ok) st = write_rec2_text(ch_, route.outt, oh, oh.dtt);

@@ -24,7 +24,10 @@ struct ComValTp18 {
   bool ltp18 = false;                  // the TP18 result file exists
   bool ltp19 = false;                  // the TP19 result file exists
   std::string conv = "little_endian";  // 13 characters: "LITTLE_ENDIAN" or "BIG_ENDIAN   "
-  int4 four = 0, stru = 0, wave = 0, ampl = 0, spec = 0, maxr = 0;  // run options, 1 = on
+  // Run options ("-four" ... "-maxr"), 1 = on; each names the data it puts
+  // into the text twins: Fourier spectra, the model structure, time
+  // histories, amplification functions, response spectra, maxima.
+  int4 four = 0, stru = 0, wave = 0, ampl = 0, spec = 0, maxr = 0;
   std::string mkdate = "(2015/04/10)";
   real4 vrnum = 1.5f;
   int4 nhdg = 0;  // page counter of the list file
