@@ -1,12 +1,11 @@
-// A small model of the TP18 conversion for the tests: it works on the whole
-// input parsed into records (not on a stream), builds the expected records as
-// typed fields and the expected text lines with printf, and stops at the
-// first read failure with the expected report. It shares no code with the
-// converter, so that the converted files are checked against an independent
-// reading of the rules.
+// A model of the TP18 conversion for the tests, sharing no code with the
+// converter: it works on the input parsed into records, builds the expected
+// records as typed fields and the text lines with printf, and stops at the
+// first read failure with its report.
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,8 +18,6 @@ namespace tp18model {
 
 using i4 = std::int32_t;
 
-// ---- records of a file ----
-
 inline std::uint32_t load32(const std::string& s, std::size_t pos, bool big) {
   std::uint32_t v = 0;
   for (std::size_t k = 0; k < 4; ++k)
@@ -28,19 +25,15 @@ inline std::uint32_t load32(const std::string& s, std::size_t pos, bool big) {
   return v;
 }
 
-struct RecordFile {
-  std::vector<std::string> records;  // payloads
-  bool cut = false;                  // bytes at the end that are not a whole record
-};
+// payloads, and whether bytes at the end are not a whole record
+struct RecordFile { std::vector<std::string> records; bool cut = false; };
 
 inline RecordFile parse_records(const std::string& bytes, bool big = false) {
   RecordFile f;
   for (std::size_t pos = 0; pos < bytes.size();) {
     const std::uint32_t len = bytes.size() - pos < 8 ? 0 : load32(bytes, pos, big);
-    if (bytes.size() - pos < 8 || len > bytes.size() - pos - 8 || load32(bytes, pos + 4 + len, big) != len) {
-      f.cut = true;
-      break;
-    }
+    if (bytes.size() - pos < 8 || len > bytes.size() - pos - 8 || load32(bytes, pos + 4 + len, big) != len)
+      return f.cut = true, f;
     f.records.push_back(bytes.substr(pos + 4, len));
     pos += 8 + len;
   }
@@ -48,19 +41,11 @@ inline RecordFile parse_records(const std::string& bytes, bool big = false) {
 }
 
 // Fields of an expected output record: 't' four characters, 'i' int4, 'r' real4.
-struct Field {
-  char type;
-  std::uint32_t bits = 0;
-  std::string text;
-};
+struct Field { char type; std::uint32_t bits = 0; std::string text; };
 using Record = std::vector<Field>;
 
 inline Field fi(i4 v) { return {'i', static_cast<std::uint32_t>(v), {}}; }
-inline Field fr(float v) {
-  std::uint32_t b;
-  std::memcpy(&b, &v, 4);
-  return {'r', b, {}};
-}
+inline Field fr(float v) { return {'r', std::bit_cast<std::uint32_t>(v), {}}; }
 inline Field ft(std::string_view t) { return {'t', 0, std::string(t.substr(0, 4))}; }
 
 inline std::string serialize(const std::vector<Record>& records, bool big) {
@@ -75,8 +60,6 @@ inline std::string serialize(const std::vector<Record>& records, bool big) {
   }
   return out;
 }
-
-// ---- text editing, by printf ----
 
 inline std::string right(std::string s, int w) {
   const auto n = static_cast<std::size_t>(w);
@@ -100,12 +83,10 @@ std::string lines(const std::vector<T>& v, std::size_t per_line, Edit edit) {
   return s;
 }
 
-// ---- reports ----
-
 inline std::string report(int number, const std::string& extra) {
-  const char* msg =
-      number == 1007 ? " **** TP1819 FILE READ ERROR ****" : " **** _QX2D._QX2H.TP1819 FILE WRITE ERROR ****";
-  return "  **** ERROR NO." + I(number, 5) + msg + "\n" + std::string(20, ' ') + extra + "\n";
+  return "  **** ERROR NO." + I(number, 5) +
+         (number == 1007 ? " **** TP1819 FILE READ ERROR ****" : " **** _QX2D._QX2H.TP1819 FILE WRITE ERROR ****") +
+         "\n" + std::string(20, ' ') + extra + "\n";
 }
 inline std::string read_report(bool header, int st) {
   return report(1007,
@@ -116,49 +97,29 @@ inline std::string write_report(bool header, int unit, int st) {
                           "*** IOSTAT = " + I(st, 5) + " ***");
 }
 
-// ---- the conversion ----
-
 struct Options {
   int four = 0, stru = 0, wave = 0, ampl = 0, spec = 0, maxr = 0;
   int sum() const { return four + stru + wave + ampl + spec + maxr; }
-  int data_sum() const { return four + wave + spec + ampl; }
 };
 
-struct Expected {
-  std::vector<Record> sv, sh;
-  std::string svt, sht, dump;
-  std::string list;  // from START on
-  int ier = 0;
-};
+struct Expected { std::vector<Record> sv, sh; std::string svt, sht, dump, list; int ier = 0; };
 
 // The converted records of a maxima code: the file ('v' SV, 'h' SH, 'x' the
 // extra 108 header in SV), the identifiers ('i' ia1, 'p' ia1 and ia2 item by
 // item, 'n' ia1 but none on the text lines, which then hold eight values),
 // and the values of an item: "pN" both of component N, "N" its first, "0"
 // a zero.
-struct MaximaOut {
-  char file, ids;
-  std::string_view values;
-};
-struct MaximaCode {
-  i4 code;
-  int nd;  // components per item; -1: as many as the record holds, up to 9
-  std::vector<MaximaOut> out;
-};
+struct MaximaOut { char file, ids; std::string_view values; };
+// nd: components per item; -1: as many as the record holds, up to 9
+struct MaximaCode { i4 code; int nd; std::vector<MaximaOut> out; };
 inline const std::vector<MaximaCode>& maxima_codes() {
   static const std::vector<MaximaCode> t = {
-      {101, 6, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
-      {102, 6, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
-      {103, 6, {{'v', 'p', "p1p3"}, {'h', 'p', "p200"}}},
-      {104, 3, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
-      {105, 9, {{'v', 'i', "136"}, {'h', 'i', "450"}}},
-      {106, 5, {{'v', 'i', "1234"}}},
+      {101, 6, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}}, {102, 6, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
+      {103, 6, {{'v', 'p', "p1p3"}, {'h', 'p', "p200"}}}, {104, 3, {{'v', 'i', "p1p3"}, {'h', 'i', "p200"}}},
+      {105, 9, {{'v', 'i', "136"}, {'h', 'i', "450"}}},   {106, 5, {{'v', 'i', "1234"}}},
       {107, 4, {{'v', 'i', "12"}, {'x', 0, ""}, {'v', 'i', "4"}, {'h', 'n', "03"}}},
-      {108, -1, {}},
-      {109, 1, {{'v', 'i', "1"}}},
-      {110, 3, {{'v', 'i', "123"}}},
-      {111, 4, {{'v', 'i', "013"}}},
-      {112, 4, {{'v', 'i', "013"}}},
+      {108, -1, {}}, {109, 1, {{'v', 'i', "1"}}}, {110, 3, {{'v', 'i', "123"}}},
+      {111, 4, {{'v', 'i', "013"}}}, {112, 4, {{'v', 'i', "013"}}},
   };
   return t;
 }
@@ -192,17 +153,12 @@ class Model {
     bool cut = false;
     template <class T>
     void get(T& v) {
-      if (cut || rec.size() - pos < sizeof v) {
-        cut = true;
-        return;
-      }
+      if ((cut = cut || rec.size() - pos < sizeof v)) return;
       std::memcpy(&v, rec.data() + pos, sizeof v);
       pos += sizeof v;
     }
     template <class T, std::size_t N>
-    void get(T (&a)[N]) {
-      for (T& x : a) get(x);
-    }
+    void get(T (&a)[N]) { for (T& x : a) get(x); }
     void get(char (&t)[4]) {
       const std::size_t n = cut ? 0 : std::min<std::size_t>(4, rec.size() - pos);
       std::memcpy(t, rec.data() + pos, n);
@@ -223,9 +179,7 @@ class Model {
   int holds(std::size_t count) const {
     return status() != 0 ? status() : in_.records[next_].size() / 4 < count ? 67 : 0;
   }
-  static void copy(void* to, const char* from, std::size_t n) {
-    if (n) std::memcpy(to, from, n);
-  }
+  static void copy(void* to, const char* from, std::size_t n) { if (n) std::memcpy(to, from, n); }
   std::vector<float> values(std::size_t count) {
     std::vector<float> v(count);
     copy(v.data(), in_.records[next_++].data(), 4 * count);
@@ -255,17 +209,12 @@ class Model {
     if (text) txt += header_text(nm, nc, dap, lrec) + size_text(n, step, yt);
   }
   static void put_values(std::vector<Record>& bin, std::string& txt, bool text, const std::vector<float>& v) {
-    Record r;
-    for (float x : v) r.push_back(fr(x));
-    bin.push_back(r);
+    bin.emplace_back();
+    for (float x : v) bin.back().push_back(fr(x));
     if (text) txt += lines(v, 6, [](float x) { return E(x, 15, 5); });
   }
 
-  bool fail(bool header, int st) {
-    e_.list += read_report(header, st);
-    e_.ier = st;
-    return false;
-  }
+  bool fail(bool header, int st) { return e_.list += read_report(header, st), e_.ier = st, false; }
 
   bool ordinary(int look) {
     int st1 = look, st2 = 0;
@@ -279,13 +228,8 @@ class Model {
 
     const auto [nc1, nc2, nc3, nc4, nc5, nc6] = nc_;
     const std::string k = kind();
-    int passed_over = 0;
-    if (nc1 == 13 || nc1 > 33)
-      passed_over = 2;
-    else if (nc2 == 5)
-      passed_over = nc1 > 10 ? 2 : 1;
-    else if (k == "AMPL" && ((nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (nc2 != 2 && nc3 == 2 && (nc2 == 1 || nc2 == 3))))
-      passed_over = 2;
+    const bool mixed = (nc2 == 2 && (nc3 == 1 || nc3 == 3)) || (nc2 != 2 && nc3 == 2 && (nc2 == 1 || nc2 == 3));
+    const int passed_over = nc1 == 13 || nc1 > 33 ? 2 : nc2 == 5 ? (nc1 > 10 ? 2 : 1) : k == "AMPL" && mixed ? 2 : 0;
     for (int r = 0; r < passed_over; ++r, ++next_)
       if (status() != 0) return fail(false, status());
     if (passed_over > 0) return true;
@@ -298,7 +242,7 @@ class Model {
     const bool spectrum = k == "FOUR" || k == "AMPL";
     const i4 lrec = spectrum ? 4 : lrec_;
     const float dap = narrow(dmp_), dtt = k == "WAVE" ? narrow(dt_) : 0.0f;
-    put_headers(bin, txt, o_.data_sum() > 0, k, out, dap, lrec, nsize2_, dtt, yt_);
+    put_headers(bin, txt, o_.four + o_.wave + o_.spec + o_.ampl > 0, k, out, dap, lrec, nsize2_, dtt, yt_);
 
     const std::size_t n = nsize2_ > 0 ? static_cast<std::size_t>(nsize2_) : 0;
     auto pass_on = [&](std::size_t count, int records, bool text) {
@@ -335,19 +279,15 @@ class Model {
     e_.list += "MAXR" + I(nc_[0], 8) + I(nc_[1], 8) + I(lrec_, 8) + "\n";
     if (look != 0) return fail(true, look);
     const i4 code = nc_[0], nc2 = nc_[1];
-    if (code > 112) {
-      if (status() != 0) return fail(false, status());
-      return ++next_, true;
-    }
+    if (code > 112) return status() != 0 ? fail(false, status()) : (++next_, true);
     const i4 written = code == 111 ? 112 : code == 112 ? 111 : code == 9 ? 10 : code;
     const bool both = written < 106 || written == 107;
     const bool text = o_.maxr == 1;
     auto header = [&](char file, i4 c, i4 last) {
       const i4 nc[6] = {c, nc2, 0, 0, 0, 0};
-      const std::string line = header_text("MAXR", nc, 0.0, last);
       (file == 'v' ? e_.sv : e_.sh)
           .push_back({ft("MAXR"), fi(c), fi(nc2), fi(0), fi(0), fi(0), fi(0), fr(0), fi(last)});
-      if (text) (file == 'v' ? e_.svt : e_.sht) += line;
+      if (text) (file == 'v' ? e_.svt : e_.sht) += header_text("MAXR", nc, 0.0, last);
     };
     header('v', written, 1);
     if (both) header('h', written, 1);
@@ -385,12 +325,9 @@ class Model {
     }
 
     for (const MaximaOut& o : rule->out) {
-      if (o.file == 'x') {
-        header('v', 108, lrec_);
-        continue;
-      }
+      if (o.file == 'x') { header('v', 108, lrec_); continue; }
       Record r{fi(na)};
-      std::string lines_text, all_text;
+      std::string lines_text;
       std::vector<float> all;
       for (std::uint64_t a = 0; a < items; ++a) {
         r.push_back(fi(ia1[a]));
@@ -400,14 +337,10 @@ class Model {
         std::string line = I(ia1[a], 8) + (o.ids == 'p' ? I(ia2[a], 8) : "");
         const float* item = acl.data() + 2 * nd * a;
         for (std::size_t k = 0; k < o.values.size(); ++k) {
-          std::vector<float> v;
-          if (o.values[k] == 'p') {
-            const auto d = static_cast<std::size_t>(o.values[++k] - '1');
-            v = {item[2 * d], item[2 * d + 1]};
-          } else {
-            v = {o.values[k] == '0' ? 0.0f : item[2 * static_cast<std::size_t>(o.values[k] - '1')]};
-          }
-          for (float x : v) r.push_back(fr(x)), all.push_back(x), line += E(x, 15, 5);
+          const bool pair = o.values[k] == 'p', zero = o.values[k] == '0';
+          const float* d = item + 2 * (zero ? 0 : o.values[pair ? ++k : k] - '1');
+          for (float x : pair ? std::vector{d[0], d[1]} : std::vector{zero ? 0.0f : d[0]})
+            r.push_back(fr(x)), all.push_back(x), line += E(x, 15, 5);
         }
         lines_text += line + "\n";
       }
@@ -425,10 +358,8 @@ class Model {
   // header fields as last read (a failed read leaves what it did not reach)
   char name_[4] = {' ', ' ', ' ', ' '};
   i4 nc_[6] = {};
-  double dmp_ = 0;
-  i4 lrec_ = 0;
-  i4 nsize2_ = 0;
-  double dt_ = 0;
+  double dmp_ = 0, dt_ = 0;
+  i4 lrec_ = 0, nsize2_ = 0;
   float yt_[4] = {};
   bool n_fixed_ = false, m_fixed_ = false;
   std::size_t m_ = 0;
