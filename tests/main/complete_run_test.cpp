@@ -59,7 +59,7 @@ TEST(BoundedMemory, ACaseOfTwoHundredMegabytesConvertsInAFewMegabytes) {
       std::filesystem::file_size(dir.file("case.TP18")) + std::filesystem::file_size(dir.file("case.TP19"));
   ASSERT_GT(input, 190u << 20);
   // Without options: binary outputs only.
-  const ProgramRun r = run_qxconv(dir.path(), {}, answers("case"), {address_space_limit, 0});
+  const ProgramRun r = run_qxconv(dir.path(), {}, answers("case"), address_space_limit);
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_TRUE(r.terminal.ends_with("\nNORMAL END (zelvorith)\n"));
   EXPECT_TRUE(qxtest::read_file(dir.file("case" + list_suffix)).ends_with("\nNORMAL END\n"));

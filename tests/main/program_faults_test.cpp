@@ -22,13 +22,13 @@ TEST(ProgramFaults, OutputsThatCannotBeOpenedOrWritten) {
   for (const auto& [suffix, open_error] : outputs) {
     const std::string path = dir.file("case" + suffix);
     // A directory in its place: the open fails before anything is converted.
-    Result r = convert(dir, c.in, every_option, {}, [&] { mkdir(path.c_str(), 0755); });
+    Result r = convert(dir, c.in, every_option, 0, [&] { mkdir(path.c_str(), 0755); });
     expect_end(r, suffix + " a directory", open_error, 30);
     expect_nothing_converted(r, suffix + " a directory");
 
     // A link to /dev/full: binary files are written through it, text files
     // are made anew in its place.
-    r = convert(dir, c.in, every_option, {}, [&] { ASSERT_EQ(symlink("/dev/full", path.c_str()), 0); });
+    r = convert(dir, c.in, every_option, 0, [&] { ASSERT_EQ(symlink("/dev/full", path.c_str()), 0); });
     const std::string what = suffix + " on a full device";
     expect_end(r, what, is_binary(suffix) ? 1008 : 0, 38);
     expect_beginning_of(r.files, c.good, true, what);
@@ -36,7 +36,7 @@ TEST(ProgramFaults, OutputsThatCannotBeOpenedOrWritten) {
   }
 
   // The list file: its failed open is told on the terminal; no file is made.
-  const Result r = convert(dir, c.in, every_option, {}, [&] { mkdir(dir.file("case" + list_suffix).c_str(), 0755); });
+  const Result r = convert(dir, c.in, every_option, 0, [&] { mkdir(dir.file("case" + list_suffix).c_str(), 0755); });
   EXPECT_EQ(r.program.exit_status, 1);
   EXPECT_TRUE(r.program.terminal.ends_with(expected::list_file_line("case" + list_suffix, 30))) << r.program.terminal;
   EXPECT_TRUE(r.files.empty());
@@ -53,7 +53,7 @@ TEST(ProgramFaults, AFileSizeLimitStopsTheRunAtTheFirstWriteBeyondIt) {
     for (const std::size_t limit :
          {std::size_t{1000}, std::size_t{6000}, list - 100, list + 300, (list + largest) / 2, largest - 1, largest}) {
       const std::string what = std::to_string(options.size()) + " options, files up to " + std::to_string(limit);
-      const Result r = convert(dir, c.in, options, {0, limit});
+      const Result r = convert(dir, c.in, options, limit);
       for (const auto& [suffix, bytes] : r.files) EXPECT_LE(bytes.size(), limit) << what << ": " << suffix;
       expect_beginning_of(r.files, good, false, what);
       if (largest <= limit) {

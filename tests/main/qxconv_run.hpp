@@ -27,10 +27,6 @@ constexpr std::uint64_t address_space_limit = 0;
 constexpr std::uint64_t address_space_limit = 268435456;
 #endif
 
-struct Limits {
-  std::uint64_t address_space = 0, file_size = 0;  // bytes; 0 for none
-};
-
 struct ProgramRun {
   int exit_status = -1;  // exit code, or 128 + signal number
   std::string terminal;
@@ -39,10 +35,11 @@ struct ProgramRun {
 
 // A run that loops is ended by its CPU time limit.
 inline ProgramRun run_qxconv(const std::string& dir, const std::vector<std::string>& options,
-                             const std::string& answers, const Limits& limits = {}) {
+                             const std::string& answers, std::uint64_t address_space = 0,
+                             std::uint64_t file_size = 0) {  // limits in bytes, 0 for none
   std::vector<std::string> argv{"/usr/bin/time", "-f", "%M", "-o", dir + "/peak_rss", "prlimit", "--cpu=60"};
-  if (limits.address_space) argv.push_back("--as=" + std::to_string(limits.address_space));
-  if (limits.file_size) argv.push_back("--fsize=" + std::to_string(limits.file_size));
+  if (address_space) argv.push_back("--as=" + std::to_string(address_space));
+  if (file_size) argv.push_back("--fsize=" + std::to_string(file_size));
   argv.push_back(QXCONV_PATH);
   argv.insert(argv.end(), options.begin(), options.end());
   const qxtest::CommandResult r = qxtest::run_program(argv, answers, dir);
@@ -117,14 +114,13 @@ struct Result {
 // Converts the inputs as case.* in `dir` with no outputs of an earlier run
 // left (binary files are not emptied at open), in a small address space.
 inline Result convert(const TempDir& dir, const Inputs& in, const std::vector<std::string>& options = every_option,
-                      Limits limits = {}, const std::function<void()>& prepare = {}) {
-  if (limits.address_space == 0) limits.address_space = address_space_limit;
+                      std::uint64_t file_size = 0, const std::function<void()>& prepare = {}) {
   for (const std::string& s : suffixes) std::filesystem::remove_all(dir.file("case" + s));
   qxtest::write_file(dir.file("case.qxin"), in.qxin);
   qxtest::write_file(dir.file("case.TP18"), in.tp18);
   qxtest::write_file(dir.file("case.TP19"), in.tp19);
   if (prepare) prepare();
-  Result r{run_qxconv(dir.path(), options, answers("case"), limits), {}};
+  Result r{run_qxconv(dir.path(), options, answers("case"), address_space_limit, file_size), {}};
   r.files = collect(dir.path(), "case");
   return r;
 }

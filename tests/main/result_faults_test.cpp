@@ -83,20 +83,6 @@ Anchors find_anchors(const SmallCase& c) {
   return a;
 }
 
-// What precedes the TP18 model's blocks in the good run, the same in TP19.
-Outputs model_sections(const SmallCase& c) {
-  Outputs sections;
-  std::string list;
-  int status = 0;
-  for (const auto& [suffix, part] : tp18_model(c.in.tp18, false, list, status)) {
-    const std::string& whole = get(c.good, suffix);
-    EXPECT_TRUE(whole.ends_with(part)) << suffix << " of the good run does not end as the model's";
-    sections[suffix] = whole.substr(0, whole.size() - part.size());
-    if (suffix[0] == '_') sections[suffix.substr(0, 9) + "9" + suffix.substr(10)] = sections[suffix];
-  }
-  return sections;
-}
-
 // The run the TP18 model and the TP19 reference expect; `status` is the model's.
 Outputs expected_run(const SmallCase& c, const Outputs& sections, const TempDir& dir, const std::string& tp18,
                      const std::string& tp19, int& status) {
@@ -122,7 +108,16 @@ TEST(ProgramFaults, DamagedRecordsAndCountsTheRecordsCannotBack) {
   const SmallCase& c = small_case();
   const Anchors at = find_anchors(c);
   ASSERT_TRUE(at.nsize2_18 > 52 && at.na > 0 && at.nsize2_19 > 52) << "the generator put no hostile sizes";
-  const Outputs sections = model_sections(c);
+  // What precedes the TP18 model's blocks in the good run, the same in TP19.
+  Outputs sections;
+  std::string list;
+  int status = 0;
+  for (const auto& [suffix, part] : tp18_model(c.in.tp18, false, list, status)) {
+    const std::string& whole = get(c.good, suffix);
+    EXPECT_TRUE(whole.ends_with(part)) << suffix << " of the good run does not end as the model's";
+    sections[suffix] = whole.substr(0, whole.size() - part.size());
+    if (suffix[0] == '_') sections[suffix.substr(0, 9) + "9" + suffix.substr(10)] = sections[suffix];
+  }
 
   // The fields, relative to an nsize2 field: its REC2 starts 4 bytes before
   // it, its REC1 48 bytes before that, its data record 36 bytes after.
