@@ -1,21 +1,18 @@
-// Whole runs of the real qxconv in a directory, with the dialogue's answers
-// piped in and optional resource limits; the files a run leaves; and what a
-// run stopped by a fault must show: exit status 1, its numbered report at
-// the end of the list file, never "NORMAL END", and outputs that hold the
-// beginning of what a good run writes and nothing the input does not back.
+// Whole runs of qxconv under resource limits, the files they leave, and what
+// a run stopped by a fault must show.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "convert/tp18_model.hpp"
 #include "support/test_support.hpp"
 
 namespace qxrun {
@@ -23,32 +20,26 @@ namespace qxrun {
 using qxtest::TempDir;
 inline constexpr auto npos = std::string::npos;
 
-// An address-space limit under which a run cannot make room for anything
-// near what a hostile size claims; none under the address sanitizer, which
-// reserves far more.
+// Too small to make room for a hostile size; none under the address sanitizer.
 #ifdef __SANITIZE_ADDRESS__
 constexpr std::uint64_t address_space_limit = 0;
 #else
 constexpr std::uint64_t address_space_limit = 268435456;
 #endif
 
-struct Limits {
-  std::uint64_t address_space = 0, file_size = 0;  // bytes; 0 for none
-};
-
 struct ProgramRun {
   int exit_status = -1;  // exit code, or 128 + signal number
-  std::string terminal;  // standard output
-  long peak_rss_kb = 0;  // of this run alone
+  std::string terminal;
+  long peak_rss_kb = 0;
 };
 
-// Runs qxconv with `options` in `dir` under prlimit, measured by time. A
-// run that loops is ended by its CPU time limit.
+// A run that loops is ended by its CPU time limit.
 inline ProgramRun run_qxconv(const std::string& dir, const std::vector<std::string>& options,
-                             const std::string& answers, const Limits& limits = {}) {
+                             const std::string& answers, std::uint64_t address_space = 0,
+                             std::uint64_t file_size = 0) {  // limits in bytes, 0 for none
   std::vector<std::string> argv{"/usr/bin/time", "-f", "%M", "-o", dir + "/peak_rss", "prlimit", "--cpu=60"};
-  if (limits.address_space) argv.push_back("--as=" + std::to_string(limits.address_space));
-  if (limits.file_size) argv.push_back("--fsize=" + std::to_string(limits.file_size));
+  if (address_space) argv.push_back("--as=" + std::to_string(address_space));
+  if (file_size) argv.push_back("--fsize=" + std::to_string(file_size));
   argv.push_back(QXCONV_PATH);
   argv.insert(argv.end(), options.begin(), options.end());
   const qxtest::CommandResult r = qxtest::run_program(argv, answers, dir);
@@ -60,16 +51,13 @@ inline std::string answers(const std::string& base, bool big_endian = false) {
 }
 inline const std::vector<std::string> every_option{"-stru", "-spec", "-ampl", "-wave", "-maxr", "-four"};
 
-// The files a run makes from the base name: the converted binary files,
-// their text twins, the dumps of the result files and the list file.
 inline const std::string list_suffix = "_TP18-19_COVT.lst";
 inline const std::vector<std::string> suffixes{"_QX2D.TP18",     "_QXSH.TP18",     "_QX2D.TP19",     "_QXSH.TP19",
                                                "_QX2D.TP18.txt", "_QXSH.TP18.txt", "_QX2D.TP19.txt", "_QXSH.TP19.txt",
                                                ".TP18.txt",      ".TP19.txt",      list_suffix};
 inline bool is_binary(const std::string& suffix) { return suffix.ends_with("TP18") || suffix.ends_with("TP19"); }
 
-// What a run left: every output that is a regular file (not a link or a
-// directory put in its place), by suffix.
+// Every output that is a regular file (not a link or directory put in its place).
 using Outputs = std::map<std::string, std::string>;
 
 inline Outputs collect(const std::string& dir, const std::string& base) {
@@ -87,27 +75,10 @@ inline std::string get(const Outputs& o, const std::string& suffix) {
   return it == o.end() ? std::string() : it->second;
 }
 
-inline std::uint32_t load(const std::string& s, std::size_t at) {
-  std::uint32_t v;
-  std::memcpy(&v, s.data() + at, 4);
-  return v;
-}
+inline std::uint32_t load(const std::string& s, std::size_t at) { return tp18model::load32(s, at, false); }
+inline bool whole_records(const std::string& bytes) { return !tp18model::parse_records(bytes).cut; }
 
-// Whether the little-endian record file holds whole records only.
-inline bool whole_records(const std::string& bytes) {
-  std::size_t pos = 0;
-  while (bytes.size() - pos >= 8) {
-    const std::uint32_t len = load(bytes, pos);
-    if (len > bytes.size() - pos - 8 || bytes.compare(pos, 4, bytes, pos + 4 + len, 4) != 0) return false;
-    pos += 8 + len;
-  }
-  return pos == bytes.size();
-}
-
-// What the Fortran reference of the TP19 conversion (tests/convert) makes
-// of a TP19 file with every option: the result blocks of the SV and SH files
-// (.sv, .sh), their text twins (.svt, .sht) and the list lines of the
-// conversion (.lst), under `base`.
+// The Fortran TP19 reference with every option: base.sv, .sh, .svt, .sht, .lst.
 inline bool run_tp19_reference(const std::string& tp19, const std::string& base, bool big_endian) {
   static const TempDir dir;
   static std::string log;
@@ -117,11 +88,20 @@ inline bool run_tp19_reference(const std::string& tp19, const std::string& base,
   return ok && qxtest::run_program({dir.file("ref"), tp19, base, big_endian ? "BIG_ENDIAN" : "LITTLE_ENDIAN", "1", "6"})
                        .exit_status == 0;
 }
-// The reference's file for each TP19 output.
 inline const std::map<std::string, std::string> tp19_reference_parts{
     {"_QX2D.TP19", ".sv"}, {"_QXSH.TP19", ".sh"}, {"_QX2D.TP19.txt", ".svt"}, {"_QXSH.TP19.txt", ".sht"}};
 
-// ---- runs on damaged inputs ----
+// What the TP18 model makes of a TP18 file with every option, by output; its list lines and status.
+inline Outputs tp18_model(const std::string& tp18, bool big_endian, std::string& list, int& status) {
+  const auto e = tp18model::convert(tp18model::parse_records(tp18), {1, 1, 1, 1, 1, 1});
+  status = e.ier;
+  list = e.list;
+  return {{"_QX2D.TP18", tp18model::serialize(e.sv, big_endian)},
+          {"_QXSH.TP18", tp18model::serialize(e.sh, big_endian)},
+          {"_QX2D.TP18.txt", e.svt},
+          {"_QXSH.TP18.txt", e.sht},
+          {".TP18.txt", e.dump}};
+}
 
 struct Inputs {
   std::string qxin, tp18, tp19;
@@ -131,25 +111,21 @@ struct Result {
   Outputs files;
 };
 
-// Converts the inputs as case.* in `dir` after the outputs of an earlier run
-// there are gone (converted binary files are not emptied at open); `prepare`
-// runs just before qxconv. Every run has a small address space, so that room
-// made for a size the input cannot back shows as a failure.
+// Converts the inputs as case.* in `dir` with no outputs of an earlier run
+// left (binary files are not emptied at open), in a small address space.
 inline Result convert(const TempDir& dir, const Inputs& in, const std::vector<std::string>& options = every_option,
-                      Limits limits = {}, const std::function<void()>& prepare = {}) {
-  if (limits.address_space == 0) limits.address_space = address_space_limit;
+                      std::uint64_t file_size = 0, const std::function<void()>& prepare = {}) {
   for (const std::string& s : suffixes) std::filesystem::remove_all(dir.file("case" + s));
   qxtest::write_file(dir.file("case.qxin"), in.qxin);
   qxtest::write_file(dir.file("case.TP18"), in.tp18);
   qxtest::write_file(dir.file("case.TP19"), in.tp19);
   if (prepare) prepare();
-  Result r{run_qxconv(dir.path(), options, answers("case"), limits), {}};
+  Result r{run_qxconv(dir.path(), options, answers("case"), address_space_limit, file_size), {}};
   r.files = collect(dir.path(), "case");
   return r;
 }
 
-// A small generated case with blocks of every kind, and what a good run
-// with every option makes of it.
+// A small generated case with blocks of every kind, and its good run.
 struct SmallCase {
   TempDir dir;
   Inputs in;
@@ -178,44 +154,39 @@ struct Report {
   int number = 0, status = 0;
 };
 
-// The report that ends a list file: "  **** ERROR NO." with the number in
-// five columns, then a line of extra text, which ends with the status in
-// five columns and " ***"; {0, 0} when there is none.
+// The report that ends a list file (its number and status), {0, 0} if none.
 inline Report final_report(const std::string& list) {
   const std::size_t head = ("\n" + list).rfind("\n  **** ERROR NO."), extra = list.find('\n', head) + 1;
   if (head == npos || extra == 0 || list.find('\n', extra) != list.size() - 1 || !list.ends_with(" ***\n")) return {};
   return {std::atoi(list.c_str() + head + 16), std::atoi(list.c_str() + list.size() - 10)};
 }
 
-// The list file before the lines of the block at fault (which show what was
-// read of its header) and the report.
+// The list file before the lines of the block at fault and the report.
 inline std::string before_report(const std::string& list) {
   std::size_t end = list.rfind("  **** ERROR NO.");
   for (int line = 0; line < 3 && end != npos && end > 0; ++line) end = list.rfind('\n', end - 1);
   return end == npos ? std::string() : list.substr(0, end + 1);
 }
 
-// Exit status 1, no "NORMAL END" on the terminal or in the list file, and
-// the report at the end of the list file, which is returned.
-inline Report expect_stopped(const Result& r, const std::string& what) {
-  EXPECT_EQ(r.program.exit_status, 1) << what;
-  EXPECT_EQ(r.program.terminal.find("NORMAL END"), npos) << what;
+inline constexpr int any_status = -99;
+
+// A normal end when `number` is 0; else exit status 1, no "NORMAL END", and
+// report `number` with `status` at the end of the list file.
+inline void expect_end(const Result& r, const std::string& what, int number = 0, int status = any_status) {
   const std::string list = get(r.files, list_suffix);
-  EXPECT_EQ(list.find("NORMAL END"), npos) << what;
+  EXPECT_EQ(r.program.exit_status, number ? 1 : 0) << what;
+  if (number == 0) {
+    EXPECT_TRUE(r.program.terminal.ends_with("\nNORMAL END (zelvorith)\n") && list.ends_with("\nNORMAL END\n")) << what;
+    return;
+  }
+  EXPECT_TRUE(r.program.terminal.find("NORMAL END") == npos && list.find("NORMAL END") == npos) << what;
   const Report report = final_report(list);
-  EXPECT_NE(report.number, 0) << what << ": no report at the end of the list file:\n"
-                              << list.substr(list.size() > 300 ? list.size() - 300 : 0);
-  return report;
+  EXPECT_TRUE(report.number == number && (status == any_status || report.status == status))
+      << what << ": report " << report.number << " status " << report.status << " at the end of\n"
+      << list.substr(list.size() > 300 ? list.size() - 300 : 0);
 }
 
-inline void expect_normal_end(const Result& r, const std::string& what) {
-  EXPECT_EQ(r.program.exit_status, 0) << what;
-  EXPECT_TRUE(r.program.terminal.ends_with("\nNORMAL END (zelvorith)\n")) << what;
-  EXPECT_TRUE(get(r.files, list_suffix).ends_with("\nNORMAL END\n")) << what;
-}
-
-// Every output holds the beginning of the good run's (the list file up to
-// the block at fault); `whole` asks for whole records and lines.
+// Every output begins the good run's; `whole` asks for whole records and lines.
 inline void expect_beginning_of(const Outputs& files, const Outputs& good, bool whole, const std::string& what) {
   for (const auto& [suffix, bytes] : files) {
     const std::string part = suffix == list_suffix ? before_report(bytes) : bytes;
@@ -229,8 +200,7 @@ inline void expect_beginning_of(const Outputs& files, const Outputs& good, bool 
   }
 }
 
-// Every output but the list file begins with `earlier`'s, except those
-// whose suffix holds `empty`, which must be empty.
+// Outputs (but the list) begin with `earlier`'s; those whose suffix holds `empty` are empty.
 inline void expect_at_least(const Outputs& files, const Outputs& earlier, const std::string& empty,
                             const std::string& what) {
   for (const auto& [suffix, bytes] : files) {
@@ -242,7 +212,6 @@ inline void expect_at_least(const Outputs& files, const Outputs& earlier, const 
   }
 }
 
-// Only the list file was written: the run stopped before converting.
 inline void expect_nothing_converted(const Result& r, const std::string& what) {
   for (const auto& [suffix, bytes] : r.files)
     EXPECT_TRUE(suffix == list_suffix || bytes.empty()) << what << ": " << suffix << " was written";

@@ -2,16 +2,14 @@
 // counts: a read error after every block before the fault.
 #include <gtest/gtest.h>
 
-#include "convert/tp18_model.hpp"
 #include "main/qxconv_run.hpp"
 
 namespace {
 
 using namespace qxrun;
 
-// Cuts the TP18 or the TP19 file at every record boundary and at a point
-// inside every record (in its first marker, its payload or its last marker,
-// in turn) and converts each cut file.
+// Cuts a result file at every record boundary and inside every record (in
+// its first marker, payload or last marker, in turn).
 void convert_cut_files(bool tp19) {
   const SmallCase& c = small_case();
   const std::string& whole = tp19 ? c.in.tp19 : c.in.tp18;
@@ -38,18 +36,17 @@ void convert_cut_files(bool tp19) {
     if (r.program.exit_status == 0) {
       ++normal_ends;
       EXPECT_TRUE(boundary) << what << ": a file cut inside a record ended normally";
-      expect_normal_end(r, what);
+      expect_end(r, what);
       Outputs converted = r.files;
       converted.erase(list_suffix);
       expect_beginning_of(converted, c.good, true, what);
       last_normal = r.files;
       continue;
     }
-    const Report report = expect_stopped(r, what);
-    EXPECT_EQ(report.number, 1007) << what;
-    EXPECT_TRUE(report.status == -1 || report.status == 39) << what << ": status " << report.status;
-    // Cut inside the first record, the file shows no information block and
-    // the default one is written: not the good run's beginning.
+    expect_end(r, what, 1007);
+    const int status = final_report(get(r.files, list_suffix)).status;
+    EXPECT_TRUE(status == -1 || status == 39) << what << ": status " << status;
+    // Cut inside the first record, a default information block is written.
     if (at >= 8 + load(whole, 0)) {
       expect_beginning_of(r.files, c.good, true, what);
       // After a TP18 fault the TP19 conversion never runs.
@@ -57,8 +54,7 @@ void convert_cut_files(bool tp19) {
     }
     if (::testing::Test::HasFailure()) return;
   }
-  // Exactly the cuts between blocks end normally: the empty file, and one
-  // after each block.
+  // Exactly the cuts between blocks end normally, and the empty file.
   EXPECT_EQ(normal_ends, blocks + 1);
   EXPECT_TRUE(last_normal == c.good) << "the whole file";
 }
@@ -66,10 +62,8 @@ void convert_cut_files(bool tp19) {
 TEST(ProgramFaults, Tp18FilesCutAnywhereKeepEveryBlockBeforeTheCut) { convert_cut_files(false); }
 TEST(ProgramFaults, Tp19FilesCutAnywhereKeepEveryBlockBeforeTheCut) { convert_cut_files(true); }
 
-// Where the generator puts its hostile sizes of two thousand million: the
-// nsize2 of a converted time history in each result file, the na of a
-// maxima block in TP18 (a size record has 28 bytes of payload, a maxima
-// data record never has).
+// Where the generator puts its hostile sizes of two thousand million: an
+// nsize2 in each file (in a size record of 28 bytes), a TP18 maxima na.
 struct Anchors {
   std::size_t nsize2_18 = 0, nsize2_19 = 0, na = 0;
 };
@@ -89,41 +83,11 @@ Anchors find_anchors(const SmallCase& c) {
   return a;
 }
 
-// What the TP18 model makes of a TP18 file with every option: the blocks
-// of each TP18 output, the list lines and the status.
-Outputs tp18_model(const std::string& tp18, std::string& list, int& status) {
-  const auto e = tp18model::convert(tp18model::parse_records(tp18), {1, 1, 1, 1, 1, 1});
-  status = e.ier;
-  list = e.list;
-  return {{"_QX2D.TP18", tp18model::serialize(e.sv, false)},
-          {"_QXSH.TP18", tp18model::serialize(e.sh, false)},
-          {"_QX2D.TP18.txt", e.svt},
-          {"_QXSH.TP18.txt", e.sht},
-          {".TP18.txt", e.dump}};
-}
-
-// The model sections of the good run's outputs: what precedes the blocks
-// of the TP18 model, the same in the TP19 output of each variant and kind.
-Outputs model_sections(const SmallCase& c) {
-  Outputs sections;
-  std::string list;
-  int status = 0;
-  for (const auto& [suffix, part] : tp18_model(c.in.tp18, list, status)) {
-    const std::string& whole = get(c.good, suffix);
-    EXPECT_TRUE(whole.ends_with(part)) << suffix << " of the good run does not end as the model's";
-    sections[suffix] = whole.substr(0, whole.size() - part.size());
-    if (suffix[0] == '_') sections[suffix.substr(0, 9) + "9" + suffix.substr(10)] = sections[suffix];
-  }
-  return sections;
-}
-
-// The whole run that the TP18 model (with a TP18 file) or the Fortran TP19
-// reference (with a well-formed TP19 file) expects, the other inputs good;
-// `status` is the model's.
+// The run the TP18 model and the TP19 reference expect; `status` is the model's.
 Outputs expected_run(const SmallCase& c, const Outputs& sections, const TempDir& dir, const std::string& tp18,
                      const std::string& tp19, int& status) {
   std::string list;
-  const Outputs parts = tp18_model(tp18, list, status);
+  const Outputs parts = tp18_model(tp18, false, list, status);
   Outputs o = status == 0 ? c.good : Outputs{};
   for (const auto& [suffix, part] : parts) o[suffix] = get(sections, suffix) + part;
   const std::string& good = c.good.at(list_suffix);
@@ -144,103 +108,93 @@ TEST(ProgramFaults, DamagedRecordsAndCountsTheRecordsCannotBack) {
   const SmallCase& c = small_case();
   const Anchors at = find_anchors(c);
   ASSERT_TRUE(at.nsize2_18 > 52 && at.na > 0 && at.nsize2_19 > 52) << "the generator put no hostile sizes";
-  const Outputs sections = model_sections(c);
+  // What precedes the TP18 model's blocks in the good run, the same in TP19.
+  Outputs sections;
+  std::string list;
+  int status = 0;
+  for (const auto& [suffix, part] : tp18_model(c.in.tp18, false, list, status)) {
+    const std::string& whole = get(c.good, suffix);
+    EXPECT_TRUE(whole.ends_with(part)) << suffix << " of the good run does not end as the model's";
+    sections[suffix] = whole.substr(0, whole.size() - part.size());
+    if (suffix[0] == '_') sections[suffix.substr(0, 9) + "9" + suffix.substr(10)] = sections[suffix];
+  }
 
   // The fields, relative to an nsize2 field: its REC2 starts 4 bytes before
   // it, its REC1 48 bytes before that, its data record 36 bytes after.
   enum Field { nsize2, na, rec1_first_marker, rec1_last_marker, data_first_marker, data_last_marker };
   struct Edit {
     const char* what;
-    bool tp19;
+    int files;  // 1: TP18, 2: TP19, 3: both
     Field field;
     std::int64_t add, set;  // the field's new value: set, or its value plus add when set is 0
     int status;             // 0: the run ends normally
   };
   const Edit edits[] = {
-      {"a data record shorter than its count", false, nsize2, 1, 0, 67},
-      {"a data record longer than its count", false, nsize2, -1, 0, 0},
-      {"a negative count", false, nsize2, 0, -5, 0},
-      {"the largest count of eight columns", false, nsize2, 0, 99999999, 67},
-      {"the largest count", false, nsize2, 0, 2147483647, 67},
-      {"markers of a data record that disagree", false, data_last_marker, 4, 0, 39},
-      {"a first marker shorter than the record", false, data_first_marker, -4, 0, 39},
-      {"markers of a REC1 that disagree", false, rec1_last_marker, 1, 0, 39},
-      {"a REC1 marker beyond the end of the file", false, rec1_first_marker, 0, 0x7fffffff, 39},
-      {"a negative REC1 marker", false, rec1_first_marker, 0, -40, 39},
-      {"maxima: more items than the record holds", false, na, 1, 0, 67},
-      {"maxima: fewer items than the record holds", false, na, -1, 0, 0},
-      {"maxima: a negative count of items", false, na, 0, -3, 0},
-      {"maxima: the largest count of eight columns", false, na, 0, 99999999, 67},
-      {"maxima: two thousand million items", false, na, 0, 2000000000, 67},
-      {"TP19: a data record shorter than its count", true, nsize2, 1, 0, 67},
-      {"TP19: a data record longer than its count", true, nsize2, -1, 0, 0},
-      {"TP19: a negative count", true, nsize2, 0, -5, 0},
-      {"TP19: the largest count of eight columns", true, nsize2, 0, 99999999, 67},
-      {"TP19: a count of two thousand million", true, nsize2, 0, 2000000000, 67},
-      {"TP19: markers of a data record that disagree", true, data_last_marker, 4, 0, 39},
-      {"TP19: a first marker shorter than the record", true, data_first_marker, -4, 0, 39},
-      {"TP19: markers of a REC1 that disagree", true, rec1_last_marker, -1, 0, 39},
+      {"a data record shorter than its count", 3, nsize2, 1, 0, 67},
+      {"a data record longer than its count", 3, nsize2, -1, 0, 0},
+      {"a negative count", 3, nsize2, 0, -5, 0},
+      {"the largest count of eight columns", 3, nsize2, 0, 99999999, 67},
+      {"a count of two thousand million", 2, nsize2, 0, 2000000000, 67},
+      {"the largest count", 1, nsize2, 0, 2147483647, 67},
+      {"markers of a data record that disagree", 3, data_last_marker, 4, 0, 39},
+      {"a first marker shorter than the record", 3, data_first_marker, -4, 0, 39},
+      {"markers of a REC1 that disagree", 1, rec1_last_marker, 1, 0, 39},
+      {"markers of a REC1 that disagree", 2, rec1_last_marker, -1, 0, 39},
+      {"a REC1 marker beyond the end of the file", 1, rec1_first_marker, 0, 0x7fffffff, 39},
+      {"a negative REC1 marker", 1, rec1_first_marker, 0, -40, 39},
+      {"maxima: more items than the record holds", 1, na, 1, 0, 67},
+      {"maxima: fewer items than the record holds", 1, na, -1, 0, 0},
+      {"maxima: a negative count of items", 1, na, 0, -3, 0},
+      {"maxima: the largest count of eight columns", 1, na, 0, 99999999, 67},
+      {"maxima: two thousand million items", 1, na, 0, 2000000000, 67},
   };
 
-  // The report that ends a list file, as text.
-  const auto report_text = [](const std::string& list) {
-    return list.substr(std::min(list.size(), list.rfind("  **** ERROR NO.")));
-  };
   TempDir dir, ref_dir;
-  for (const Edit& k : edits) {
-    std::string bytes = k.tp19 ? c.in.tp19 : c.in.tp18;
-    const std::size_t n = k.tp19 ? at.nsize2_19 : at.nsize2_18, data = n + 32;
-    const std::size_t fields[] = {n, at.na, n - 52, n - 8, data, data + 4 + load(bytes, data)};
-    const std::size_t field = fields[k.field];
-    const auto value = static_cast<std::uint32_t>(k.set ? k.set : std::int32_t(load(bytes, field)) + k.add);
-    std::memcpy(bytes.data() + field, &value, 4);
-    Inputs in = c.in;
-    (k.tp19 ? in.tp19 : in.tp18) = bytes;
-    const Result r = convert(dir, in);
-    if (k.status == 0) {
-      expect_normal_end(r, k.what);
-    } else {
-      const Report report = expect_stopped(r, k.what);
-      EXPECT_EQ(report.number, 1007) << k.what;
-      EXPECT_EQ(report.status, k.status) << k.what;
-    }
+  for (const Edit& e : edits)
+    for (const bool tp19 : {false, true}) {
+      if ((e.files & (tp19 ? 2 : 1)) == 0) continue;
+      const std::string what = (tp19 ? "TP19: " : "TP18: ") + std::string(e.what);
+      std::string bytes = tp19 ? c.in.tp19 : c.in.tp18;
+      const std::size_t n = tp19 ? at.nsize2_19 : at.nsize2_18, data = n + 32;
+      const std::size_t fields[] = {n, at.na, n - 52, n - 8, data, data + 4 + load(bytes, data)};
+      const std::size_t field = fields[e.field];
+      const auto value = static_cast<std::uint32_t>(e.set ? e.set : std::int32_t(load(bytes, field)) + e.add);
+      std::memcpy(bytes.data() + field, &value, 4);
+      Inputs in = c.in;
+      (tp19 ? in.tp19 : in.tp18) = bytes;
+      const Result r = convert(dir, in);
+      expect_end(r, what, e.status ? 1007 : 0, e.status);
 
-    if (!k.tp19 || k.status == 0) {
-      // The TP18 model and the TP19 reference know every output of these
-      // runs, faulty or not. (Of a header record with markers that
-      // disagree, the model reads nothing; the list lines of that block may
-      // show what the converter read of it.)
-      int model_status = 0;
-      for (const auto& [suffix, expected] :
-           expected_run(c, sections, ref_dir, k.tp19 ? c.in.tp18 : bytes, k.tp19 ? bytes : c.in.tp19, model_status)) {
-        const std::string& written = get(r.files, suffix);
-        if (suffix == list_suffix && k.status != 0)
-          EXPECT_TRUE(before_report(written) == before_report(expected) &&
-                      report_text(written) == report_text(expected))
-              << k.what << "\n"
-              << written.substr(before_report(written).size());
-        else
-          EXPECT_TRUE(written == expected) << k.what << ": " << suffix << " differs from the references";
-      }
-      EXPECT_EQ(model_status, k.status) << k.what << ": the model disagrees with the case";
-    } else {
-      // Every block before the damaged one is there; of that block at most
-      // its two header records and their two lines.
-      Inputs before = c.in;
-      before.tp19 = c.in.tp19.substr(0, n - 52);
-      const Result earlier = convert(dir, before);
-      ASSERT_EQ(earlier.program.exit_status, 0) << k.what;
-      expect_at_least(r.files, earlier.files, "", k.what);
-      for (const auto& [suffix, written] : r.files) {
-        const std::string more = written.substr(get(earlier.files, suffix).size());
-        EXPECT_LE(suffix == list_suffix ? 0
-                  : is_binary(suffix)   ? tp18model::parse_records(more).records.size()
-                                        : qxtest::split_lines(more).size(),
-                  2u)
-            << k.what << ": " << suffix;
+      if (!tp19 || e.status == 0) {
+        // Of a header with markers that disagree the model reads nothing; the
+        // block's list lines may show what the converter read of it.
+        int model_status = 0;
+        for (const auto& [suffix, expected] :
+             expected_run(c, sections, ref_dir, tp19 ? c.in.tp18 : bytes, tp19 ? bytes : c.in.tp19, model_status)) {
+          const std::string& written = get(r.files, suffix);
+          const bool cut = suffix == list_suffix && e.status != 0;
+          EXPECT_TRUE(cut ? before_report(written) == before_report(expected) : written == expected)
+              << what << ": " << suffix << " differs from the references";
+        }
+        EXPECT_EQ(model_status, e.status) << what << ": the model disagrees with the case";
+      } else {
+        // Every block before the damaged one is there; of that block at most
+        // its two header records and their two lines.
+        Inputs before = c.in;
+        before.tp19 = c.in.tp19.substr(0, n - 52);
+        const Result earlier = convert(dir, before);
+        ASSERT_EQ(earlier.program.exit_status, 0) << what;
+        expect_at_least(r.files, earlier.files, "", what);
+        for (const auto& [suffix, written] : r.files) {
+          const std::string more = written.substr(get(earlier.files, suffix).size());
+          EXPECT_LE(suffix == list_suffix ? 0
+                    : is_binary(suffix)   ? tp18model::parse_records(more).records.size()
+                                          : qxtest::split_lines(more).size(),
+                    2u)
+              << what << ": " << suffix;
+        }
       }
     }
-  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// Cases made by qxgen, and the Fortran reader of their result files:
-// qxgen_read_results.f90 reads a TP18 or TP19 file block by block by the
-// block rules, with sequential unformatted reads.
+// Cases made by qxgen, and a Fortran reader of their result files
+// (qxgen_read_results.f90, sequential unformatted reads block by block).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,6 +21,13 @@ inline std::string generate(const qxtest::TempDir& dir, std::vector<std::string>
   const qxtest::CommandResult r = qxtest::run_program(args);
   EXPECT_EQ(r.exit_status, 0) << r.err;
   return dir.file(name);
+}
+
+// Generates case1 and converts it in `dir` in the byte order answered.
+inline void convert_case(const qxtest::TempDir& dir, const std::string& big_endian) {
+  generate(dir, {"--seed", "21", "--size", "40k"}, "case1");
+  const auto r = qxtest::run_program({QXCONV_PATH}, "case1.qxin\ncase1.TP18\n" + big_endian + "\n", dir.path());
+  ASSERT_EQ(r.exit_status, 0) << r.out;
 }
 
 struct FortranReaders {
