@@ -1,7 +1,6 @@
 // The TP19 conversion on damaged inputs and full disks: every fault is
-// reported with its number and extra text, nothing is written that the file
-// did not hold, every block before the fault is in the outputs, and the
-// conversion stops there.
+// reported, nothing is written that the file did not hold, the blocks before
+// the fault are in the outputs, and the conversion stops there.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -18,20 +17,22 @@ namespace {
 
 using namespace tp19test;
 
-// A cut of a file: where, the status and kind of read error it gives (0 for
-// a clean end between blocks), and what the two converted files then hold
-// behind the model section.
-struct Cut {
-  std::size_t at;
-  int status;
-  bool header;
-  std::array<std::string, 2> out;  // SV, SH
-};
+// The two lines of an error report in the list file: a read error (1007),
+// or a write error (status 38) naming its channel (1015 for header records, 1008 else).
+std::string read_report(bool header, int status) {
+  return printed("  **** ERROR NO. 1007 **** TP1819 FILE READ ERROR ****\n%20s*** FILE NAME = TP19%s%5d ***\n", "",
+                 header ? " REC1,2:  IOSTAT = " : "  IOSTAT = ", status);
+}
+std::string write_report(bool header, int channel) {
+  return printed("  **** ERROR NO. %d **** _QX2D._QX2H.%s FILE WRITE ERROR ****\n%20s"
+                 " *** FILENAME = TP19(SV or SH)%2d%s*** IOSTAT =    38 ***\n",
+                 header ? 1015 : 1008, header ? "TP19" : "TP1819", "", channel, header ? "REC1,2:  " : "  ");
+}
 
-// A small file of every treatment in `bytes`, and its cuts at and just after
-// every record boundary, inside the leading marker, the payload and the
-// trailing marker, and at its end.
-std::vector<Cut> sample_cuts(std::string& bytes) {
+// A small file of every treatment, cut at and just after every record
+// boundary, inside the leading marker, the payload and the trailing marker,
+// and at its end.
+TEST(Tp19Truncation, CutsAtAndInsideEveryRecordEndNormallyOrReportAReadErrorAfterTheBlocksBefore) {
   struct Entry {
     InBlock in;
     int to, code;  // to: 0 SV, 1 SH, -1 passed over or information
@@ -43,7 +44,17 @@ std::vector<Cut> sample_cuts(std::string& bytes) {
       {block("STRS", 42, 2, {{12, 13, 14, 15}}), 0, 13},  // written with the three values of the array
   };
   const std::string info = default_info().bytes(Order::little);
-  std::vector<Cut> cuts;
+  std::string bytes;
+  // The status and kind of read error of a cut (0 for a clean end between
+  // blocks), and what SV and SH then hold behind the model section.
+  auto expect_cut = [&](std::size_t at, int status, bool header, const std::array<std::string, 2>& out) {
+    SCOPED_TRACE("cut after " + std::to_string(at) + " bytes");
+    Harness h(bytes.substr(0, at), Settings{});
+    EXPECT_EQ(h.convert(), status);
+    EXPECT_EQ(h.blocks(unit::sv19), out[0]);
+    EXPECT_EQ(h.blocks(unit::sh19), out[1]);
+    EXPECT_TRUE(h.lst().ends_with(status == 0 ? end_lines : read_report(header, status))) << h.lst();
+  };
   std::array<std::string, 2> done;  // the whole blocks so far
   for (const auto& [b, to, code] : entries) {
     OutBlock o;
@@ -58,39 +69,18 @@ std::vector<Cut> sample_cuts(std::string& bytes) {
       const std::size_t start = bytes.size(), end = start + records[r].size();
       bytes += records[r];
       for (std::size_t at : {start, start + 1, start + 3, start + 4, start + 5, (start + end) / 2, end - 4, end - 1}) {
-        if (r == 0 && at == start) {
-          cuts.push_back({at, 0, false, done});
-        } else if (r == 0 && start == 0) {  // no information block shown: the default one precedes the error
-          cuts.push_back({at, 39, true, {info, info}});
-        } else {
-          cuts.push_back({at, at == start ? -1 : 39, r < 2, r < 2 ? done : headers});
-        }
+        if (r == 0 && at == start)
+          expect_cut(at, 0, false, done);
+        else if (r == 0 && start == 0)  // no information block shown: the default one precedes the error
+          expect_cut(at, 39, true, {info, info});
+        else
+          expect_cut(at, at == start ? -1 : 39, r < 2, r < 2 ? done : headers);
       }
     }
     if (b.name == "INFO") done = {done[0] + info, done[1] + info};
     if (to >= 0) done[static_cast<std::size_t>(to)] += o.bytes(Order::little);
   }
-  cuts.push_back({bytes.size(), 0, false, done});
-  return cuts;
-}
-
-TEST(Tp19Truncation, CutsAtAndInsideEveryRecordEndNormallyOrReportAReadErrorAfterTheBlocksBefore) {
-  std::string bytes;
-  for (const Cut& c : sample_cuts(bytes)) {
-    SCOPED_TRACE("cut after " + std::to_string(c.at) + " bytes");
-    Harness h(bytes.substr(0, c.at), Settings{});
-    EXPECT_EQ(h.convert(), c.status);
-    EXPECT_EQ(h.blocks(unit::sv19), c.out[0]);
-    EXPECT_EQ(h.blocks(unit::sh19), c.out[1]);
-    EXPECT_TRUE(h.lst().ends_with(c.status == 0 ? end_lines() : read_report(c.header, c.status))) << h.lst();
-  }
-}
-
-// Current size of the address space of this process, in bytes.
-[[maybe_unused]] std::size_t address_space_bytes() {
-  std::size_t pages = 0;
-  std::ifstream("/proc/self/statm") >> pages;
-  return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  expect_cut(bytes.size(), 0, false, done);
 }
 
 TEST(Tp19DataRecords, RecordsThatCannotBackTheArrayAreReadErrorsWithoutValues) {
@@ -129,7 +119,9 @@ TEST(Tp19DataRecords, RecordsThatCannotBackTheArrayAreReadErrorsWithoutValues) {
       ASSERT_GE(pid, 0);
       if (pid == 0) {
 #ifndef __SANITIZE_ADDRESS__
-        const std::size_t limit = address_space_bytes() + (std::size_t{256} << 20);
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const std::size_t limit = pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) + (std::size_t{256} << 20);
         const rlimit as{limit, limit};
         setrlimit(RLIMIT_AS, &as);
 #endif
@@ -144,7 +136,7 @@ TEST(Tp19DataRecords, RecordsThatCannotBackTheArrayAreReadErrorsWithoutValues) {
       EXPECT_EQ(WEXITSTATUS(child), c.status & 0xFF);
       EXPECT_EQ(h.blocks(unit::sv19), default_info().bytes(o) + converted(c.before, 1, c.before_values).bytes(o));
       EXPECT_EQ(h.blocks(unit::sh19), default_info().bytes(o) + converted(wave, 1, std::nullopt).bytes(o));
-      EXPECT_TRUE(h.sht().ends_with("\n" + converted_lines(wave, 1))) << h.sht();
+      EXPECT_TRUE(h.file(unit::sht19).ends_with("\n" + converted_lines(wave, 1))) << h.file(unit::sht19);
       EXPECT_TRUE(h.lst().ends_with(list_lines(wave) + read_report(false, c.status))) << h.lst();
     }
   }
@@ -152,10 +144,9 @@ TEST(Tp19DataRecords, RecordsThatCannotBackTheArrayAreReadErrorsWithoutValues) {
 
 // A TP19 file whose SV output crosses every 64 KiB boundary `into` bytes
 // after the start of a converted time history block (76 header bytes, then
-// its data record). The writers hand their output over in buffers of a power
-// of two bytes, at least 64 KiB, so on a full device the write that crosses
-// such a boundary is the one that fails. Information blocks (76 bytes) and
-// empty converted blocks (84 bytes) move the first history into place.
+// its data record), where the writers hand a full buffer over to a full disk.
+// Information blocks (76 bytes) and empty converted blocks (84 bytes) move
+// the first history into place.
 std::string failing_at(std::size_t into) {
   constexpr std::size_t boundary = 65536;
   constexpr std::int32_t values = (boundary - 84) / 4;  // each history block is 64 KiB
@@ -173,38 +164,31 @@ TEST(Tp19WriteFailures, FailedWritesAreReportedWithTheirChannelAndStopTheConvers
   struct Case {
     const char* what;
     std::string file;
-    int wave, maxr;
+    int wave;               // -1: -maxr
     std::vector<int> full;  // disks full behind the model section; negative: /dev/full instead
-    bool at_close;          // the loss shows when the buffers are handed over at the close
-    std::string report;
+    bool at_close, header;  // at_close: the loss shows when the buffers are handed over at the close
+    int reported;           // the channel named in the report
   };
   const InBlock to_sh = block("WAVE", 41, 4, {{3, 4}});
   const std::string small = tp19_file({block("WAVE", 41, 1, {{1, 2}}), to_sh});
   const std::vector<InBlock> many_sh(600, block("WAVE", 41, 4, {std::vector<float>(500, 0.5f)}));
   const std::vector<Case> cases = {
       // Small outputs stay buffered until the close, which names the first channel closed that lost its output.
-      {"SV binary at the close", small, 1, 0, {unit::sv19}, true, write_report(false, unit::sv19, 38)},
-      {"both binaries: SH closed first", small, 1, 0, {unit::sv19, unit::sh19}, true,
-       write_report(false, unit::sh19, 38)},
-      {"both texts", small, 1, 0, {unit::svt19, unit::sht19}, true, write_report(false, unit::sht19, 38)},
-      {"SH text before SV binary", small, 1, 0, {unit::sv19, unit::sht19}, true, write_report(false, unit::sht19, 38)},
-      {"at REC1", failing_at(0), 0, 0, {unit::sv19}, false, write_report(true, unit::sv19, 38)},
-      {"inside the data record", failing_at(176), 0, 0, {unit::sv19}, false, write_report(false, unit::sv19, 38)},
-      {"SH text", tp19_file(many_sh), 1, 0, {-unit::sht19}, false, write_report(false, unit::sht19, 38)},
-      {"text lines of information blocks", tp19_file(std::vector<InBlock>(8000, info_block())), 0, 1, {-unit::svt19},
-       false, write_report(false, unit::svt19, 38)},
+      {"SV binary at the close", small, 1, {unit::sv19}, true, false, unit::sv19},
+      {"both binaries: SH closed first", small, 1, {unit::sv19, unit::sh19}, true, false, unit::sh19},
+      {"SH text before SV binary", small, 1, {unit::sv19, unit::sht19}, true, false, unit::sht19},
+      {"at REC1", failing_at(0), 0, {unit::sv19}, false, true, unit::sv19},
+      {"inside the data record", failing_at(176), 0, {unit::sv19}, false, false, unit::sv19},
+      {"SH text", tp19_file(many_sh), 1, {-unit::sht19}, false, false, unit::sht19},
+      {"text lines of information blocks", tp19_file(std::vector<InBlock>(8000, info_block())), -1, {-unit::svt19},
+       false, false, unit::svt19},
       // The list file: its own report is lost with it, but the status stops the run.
-      {"list file", tp19_file(std::vector<InBlock>(8000, block("WAVE", 44, 1, {{1}}))), 0, 0, {-unit::lst}, false, ""},
+      {"list", tp19_file(std::vector<InBlock>(8000, block("WAVE", 44, 1, {{1}}))), 0, {-unit::lst}, false, false, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Settings s{Order::little, c.wave, 0, 0, c.maxr, {}};
-    for (int u : c.full)
-      if (u < 0) s.file_of[-u] = "/dev/full";
-    Harness h(c.file, s);
-    h.open();
-    // The model section is handed to the file on its own, so the output
-    // buffer starts empty behind it; the disk is full from there on.
+    Harness h(c.file, {Order::little, std::max(c.wave, 0), 0, 0, c.wave < 0, -std::min(c.full[0], 0)});
+    h.open();  // the model section is handed over on its own: the disk is full from the next write on
     std::vector<std::unique_ptr<qxtest::WriteBudget>> full;
     for (int u : c.full)
       if (u > 0) full.push_back(std::make_unique<qxtest::WriteBudget>(h.path(u), h.model[u].size()));
@@ -214,10 +198,10 @@ TEST(Tp19WriteFailures, FailedWritesAreReportedWithTheirChannelAndStopTheConvers
     full.clear();
     if (c.full[0] == -unit::lst) continue;  // reads as endless zeros
     const std::string lst = h.lst();
-    EXPECT_TRUE(lst.ends_with(c.report)) << lst.substr(lst.size() > 300 ? lst.size() - 300 : 0);
-    if (c.at_close && c.full.size() == 1) {  // every channel was still closed: the others are whole
-      EXPECT_EQ(h.blocks(unit::sh19), out_blocks({default_info(), converted(to_sh, 1, {{3, 4}})}, Order::little));
-    }
+    EXPECT_TRUE(lst.ends_with(write_report(c.header, c.reported))) << lst.substr(std::max(lst.size(), 300ul) - 300);
+    if (!c.at_close || c.full.size() > 1) continue;  // else every channel was still closed: the others are whole
+    EXPECT_EQ(h.blocks(unit::sh19),
+              default_info().bytes(Order::little) + converted(to_sh, 1, {{3, 4}}).bytes(Order::little));
   }
 }
 
