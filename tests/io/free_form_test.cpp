@@ -5,20 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
 TEST(FreeForm, WritesOneLineBeginningWithABlank) {
-  auto written = [](std::initializer_list<std::string_view> items) {
-    std::ostringstream out;
-    qx::free_form_write(out, items);
-    return out.str();
-  };
-  EXPECT_EQ(written({"   file name = ", "case1.qxin"}), "    file name = case1.qxin\n");
-  EXPECT_EQ(written({}), "\n");
-  EXPECT_EQ(written({""}), " \n");
+  std::ostringstream out;
+  for (auto items : {std::initializer_list<std::string_view>{"   file name = ", "case1.qxin"}, {}, {""}}) qx::free_form_write(out, items);
+  EXPECT_EQ(out.str(), "    file name = case1.qxin\n\n \n");
 }
 
 TEST(FreeForm, ReadsOneValuePerLine) {

@@ -1,5 +1,5 @@
 // Helpers of the I/O tests: record bytes built by hand, a line source over
-// strings, and a script of line reads for readers that can go back.
+// strings, line-read scripts, and a Fortran reference program run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include "io/byte_order.hpp"
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "support/test_support.hpp"
 
 namespace qxtest {
 
@@ -49,6 +50,14 @@ void expect_lines(Reader& r, std::initializer_list<std::string> script) {
     EXPECT_EQ(s == "<back>" ? r.backspace() : r.next_line(line), s == "<eof>" ? qx::iostat::end_of_file : 0) << s;
     EXPECT_EQ(s.starts_with('<') ? s : std::string(line), s);
   }
+}
+
+// Compiles and runs `source` in `dir`; `out` gets out.txt, or the log on failure.
+inline bool run_fortran(const TempDir& dir, const std::string& source, std::string& out) {
+  if (!compile_fortran(source, dir.file("ref"), out)) return false;
+  const auto run = run_program({dir.file("ref")}, {}, dir.path());
+  out = run.exit_status == 0 ? read_file(dir.file("out.txt")) : run.err;
+  return run.exit_status == 0;
 }
 
 }  // namespace qxtest
