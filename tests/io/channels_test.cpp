@@ -31,7 +31,6 @@ TEST(Channels, OpenCloseAndTheWrongKindOfChannel) {
   EXPECT_EQ(ch.close(7, false), 0);
   EXPECT_FALSE(qxtest::file_exists(path));
   EXPECT_EQ(ch.close(7), 0) << "closing a closed channel is harmless";
-
   ASSERT_EQ(ch.open_binary_write(20, dir.file("a.bin"), ByteOrder::little), 0);
   std::int32_t v = 0;
   // The wrong kind of channel, or none.
@@ -54,7 +53,6 @@ TEST(Channels, ADeletingCloseRemovesNamesNotDevices) {
   EXPECT_EQ(ch.close(7, false), 0);
   EXPECT_FALSE(file_exists(dir.file("link")));
   EXPECT_TRUE(file_exists(dir.file("target")));
-
   const std::string device = dir.file("full");
   if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "no device nodes here";
   ASSERT_EQ(ch.open_text_write(7, device), 0);
@@ -99,7 +97,6 @@ TEST(TextFiles, ShortAndLongOutputKeepTheirOrder) {
   const std::vector<std::string> pieces = {"first\n", run.substr(0, 300'000), "between\n", run.substr(300'000), "last\n"};
   std::string expected;
   for (const auto& p : pieces) expected += p;
-
   TempDir dir;
   const std::string path = dir.file("t.txt");
   for (std::size_t budget : {expected.size(), std::size_t{3}, std::size_t{100'000}, expected.size() - 3}) {

@@ -28,14 +28,10 @@ inline std::string record(const std::string& payload, qx::ByteOrder order = qx::
   return m + payload + m;
 }
 
+// Lines from strings, then `end` (the end of the file or a read failure).
 struct Lines final : qx::LineSource {
-  explicit Lines(std::vector<std::string> l, int end_status = qx::iostat::end_of_file)
-      : lines(std::move(l)), end(end_status) {}
-  int next_line(std::string_view& line) override {
-    if (consumed == lines.size()) return end;
-    line = lines[consumed++];
-    return 0;
-  }
+  explicit Lines(std::vector<std::string> l, int end = qx::iostat::end_of_file) : lines(std::move(l)), end(end) {}
+  int next_line(std::string_view& line) override { return consumed == lines.size() ? end : (line = lines[consumed++], 0); }
   std::vector<std::string> lines;
   int end;
   std::size_t consumed = 0;

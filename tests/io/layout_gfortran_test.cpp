@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <regex>
 #include <sstream>
+#include <utility>
 
 #include "io_test_util.hpp"
 
@@ -45,7 +47,6 @@ Pools make_pools() {
   for (int i = 0; i < 1500; ++i) p.r8.push_back(sign() * std::strtod(tie(-45, 80).c_str(), nullptr));
   for (int i = 0; i < 3000; ++i) p.r8.push_back(sign() * unit(rng) * std::pow(10.0, static_cast<int>(rng() % 60) - 30));
   for (int i = 0; i < 600; ++i) p.r8.push_back(std::bit_cast<double>(rng()));
-
   // The same corners as floats, and some of their own.
   p.r4.assign(p.r8.begin(), p.r8.begin() + corners);
   p.r4.insert(p.r4.end(), {1.1f, -1.1f, 1e-40f, 1.4e-45f, FLT_MIN, FLT_MAX, -FLT_MAX, 16777216.0f, 16777215.0f, 1e10f,
@@ -54,7 +55,6 @@ Pools make_pools() {
   for (int i = 0; i < 1500; ++i)
     p.r4.push_back(static_cast<float>(sign() * unit(rng) * std::pow(10.0, static_cast<int>(rng() % 50) - 25)));
   for (int i = 0; i < 600; ++i) p.r4.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng())));
-
   p.i4 = {0, 1, -1, INT_MAX, INT_MIN, INT_MIN + 1, 99999999, 100000000, -9999999, -10000000, 9999999, 999999, -999999,
           1000000, 1234567, 12345678, 123456789, 9999, -9999, 99999, -99999, 999, -99};
   for (int i = 0; i < 1500; ++i) p.i4.push_back(static_cast<std::int32_t>(rng()));
@@ -64,11 +64,7 @@ Pools make_pools() {
 }
 
 enum class Kind { i4, r4, r8, text };
-struct Arg {
-  Kind kind;
-  int count = 1;                   // numeric elements per row
-  std::vector<std::string> texts;  // text elements (all of one length)
-};
+struct Arg { Kind kind; int count; std::vector<std::string> texts; };  // numeric elements, or texts of one length
 struct OutCase { std::string layout; std::vector<Arg> args; };
 
 Arg i4(int n = 1) { return {Kind::i4, n, {}}; }
@@ -83,31 +79,20 @@ std::vector<OutCase> output_cases(const Pools& p) {
   // descriptor without an item.
   std::vector<OutCase> c = {
       {"(a4,6i8,1PE15.5,i8)", {txt({"WAVE"}), i4(6), r8(), i4()}},
-      {"(I8,1P5E15.5)", {i4(), r8(5)}},
-      {"(1P,6E15.5)", {r4(nf)}},
-      {"(1P,6E15.5)", {r8(nd)}},
-      {"(A4,6I8,1P,E15.5,I8)", {txt({"MAXR"}), i4(3)}},
-      {"(8X,11I8)", {i4(ni)}},
-      {"(8X,11I8)", {}},
-      {"(I8,2F16.0)", {i4(), r8(2)}},
+      {"(I8,1P5E15.5)", {i4(), r8(5)}}, {"(1P,6E15.5)", {r4(nf)}}, {"(1P,6E15.5)", {r8(nd)}}, {"(8X,11I8)", {i4(ni)}},
+      {"(A4,6I8,1P,E15.5,I8)", {txt({"MAXR"}), i4(3)}}, {"(8X,11I8)", {}}, {"(I8,2F16.0)", {i4(), r8(2)}},
       {"(A8,18A4)", {txt({"TITLE   "}), txt({"A sh", "ort ", "titl", "e   ", b, b, b, b, b, b, b, b, b, b, b, "  V4", "01  ", "V401"})}},
       {"(2X,A6,\" =\",I8)", {txt({"NDPT  "}), i4(), txt({"NSOLEL"}), i4(), txt({"NBEAEL"}), i4()}},
       {"(5X,A44,56X,\"PAGE\",I4)", {txt({"Zelvorith (V1.5)  for Quarndimex"}), i4()}},
       {"(4(/),2(15X,66(\"*\"),/),2(15X,\"**\",62(\" \"),\"**\",/),15X,\"**\",\"  PROGRAM NAME            \","
        "\"Zelvorith for Quarndimex            \",\"**\",/,15X,\"**\",62(\" \"),\"**\")", {}},
-      {"(/,/,/,A,/)", {txt({"START (CONVERT TP18)"})}},
+      {"(/,/,/,A,/)", {txt({"START (CONVERT TP18)"})}}, {"(\" (V\",F3.1,\") \")", {r4()}}, {"(/,/,/)", {}},
       {"(/,A,\" (FILE-NAME:\",A,\")\",/)", {txt({"READ INPUT DATA"}), txt({"case1.qxin"})}},
-      {"(\" (V\",F3.1,\") \")", {r4()}},
-      {"(/,/,/)", {}},
       // Texts, literals, moves, slashes, reversion to the last top-level
       // group, a scale factor kept across reversion.
       {"(A1,'|',A3,'|',A4,'|',A6,'|',A,'|',A)", {txt({"abcd"}), txt({"abcd"}), txt({"abcd"}), txt({"abcd"}), txt({"ab  "}), txt({""})}},
-      {"('x',3X,I3,2X)", {i4()}},
-      {"(I3,' x',I3,' y')", {i4()}},
-      {"(I3,2('<',I2,'>'),'end')", {i4(ni)}},
-      {"(I1,2(I2,(I1)),2(I3),'|')", {i4(ni)}},
-      {"(I1,2X,2/,I1,5X)", {i4(ni)}},
-      {"(F8.2,1P,(F8.2))", {r8(nd)}},
+      {"('x',3X,I3,2X)", {i4()}}, {"(I3,' x',I3,' y')", {i4()}}, {"(I3,2('<',I2,'>'),'end')", {i4(ni)}},
+      {"(I1,2(I2,(I1)),2(I3),'|')", {i4(ni)}}, {"(I1,2X,2/,I1,5X)", {i4(ni)}}, {"(F8.2,1P,(F8.2))", {r8(nd)}},
       {"(2X,'it''s',\"say \"\"hi\"\"\",I4)", {i4()}},
   };
   // Widths and scales of the editors, both real kinds (not F with a scale
@@ -130,11 +115,8 @@ std::vector<OutCase> output_cases(const Pools& p) {
 // Calls f(arg, first index of its elements in the pool of its kind).
 template <class F>
 void for_each_arg(const OutCase& c, F f) {
-  int next[4] = {0, 0, 0, 0};
-  for (const Arg& a : c.args) {
-    f(a, next[static_cast<int>(a.kind)]);
-    next[static_cast<int>(a.kind)] += a.count;
-  }
+  int next[4] = {};
+  for (const Arg& a : c.args) f(a, std::exchange(next[static_cast<int>(a.kind)], next[static_cast<int>(a.kind)] + a.count));
 }
 
 // Writes every case through its layout (from layouts.txt), values from vals.bin.
@@ -148,15 +130,12 @@ std::string fortran_output_program(const std::vector<OutCase>& cases, const Pool
     << "  do j = 1, " << cases.size() << "\n    read(u, '(A)') fmt(j)\n  end do\n"
     << "  open(newunit=o, file='out.txt', status='replace')\n";
   for (std::size_t ci = 0; ci < cases.size(); ++ci) {
-    const OutCase& c = cases[ci];
     f << "  write(o, '(A,I0)') '#case ', " << ci + 1 << "\n  write(o, fmt(" << ci + 1 << "))";
     const char* sep = " &\n      ";
-    for_each_arg(c, [&](const Arg& a, int first) {
-      f << sep;
-      sep = ", &\n      ";
+    for_each_arg(cases[ci], [&](const Arg& a, int first) {
+      f << std::exchange(sep, ", &\n      ");
       if (a.kind != Kind::text) {
-        static const char* pools[] = {"iv", "fv", "dv"};
-        f << pools[static_cast<int>(a.kind)] << "(" << first + 1 << ":" << first + a.count << ")";
+        f << "ifd"[static_cast<int>(a.kind)] << "v(" << first + 1 << ":" << first + a.count << ")";
         return;
       }
       f << "[character(len=" << a.texts[0].size() << ") :: ";  // the texts hold no quote
@@ -195,7 +174,6 @@ TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
   qxtest::write_file(dir.file("vals.bin"), values);
   std::string ref;
   ASSERT_TRUE(qxtest::run_fortran(dir, fortran_output_program(cases, p), ref)) << ref;
-
   std::string mine;
   for (std::size_t ci = 0; ci < cases.size(); ++ci) {
     const OutCase& c = cases[ci];
@@ -205,8 +183,7 @@ TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
     for_each_arg(c, [&](const Arg& a, int first) {
       const auto at = static_cast<std::size_t>(first), n = static_cast<std::size_t>(a.count);
       if (a.kind == Kind::text) {
-        texts.emplace_back();
-        for (const auto& t : a.texts) texts.back() += t;
+        texts.push_back(std::accumulate(a.texts.begin(), a.texts.end(), std::string()));
         items.push_back(a.texts[0].empty() ? qx::out_text(texts.back()) : qx::out_texts(texts.back(), a.texts[0].size()));
       } else {
         items.push_back(a.kind == Kind::i4   ? qx::out(std::span(p.i4).subspan(at, n))
@@ -218,13 +195,6 @@ TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
     ASSERT_EQ(qx::write_layout(Layout(c.layout), items, mine), 0) << c.layout;
   }
   compare_lines(qxtest::split_lines(ref), qxtest::split_lines(mine), {});
-}
-
-// gfortran's result for an exponent of ten or more digits is an accident of
-// an unchecked 32-bit overflow; such fields are left out.
-bool has_endless_exponent(const std::string& s) {
-  static const std::regex endless("[-+eEdDqQ][ +-]*([0-9] *){10}");
-  return std::regex_search(s, endless);
 }
 
 // Field texts: corners, random letters of numbers, and shaped numbers
@@ -258,21 +228,19 @@ std::vector<std::string> field_texts(std::size_t width, bool real, std::mt19937_
     s.resize(std::min(s.size(), width));
     out.push_back(rng() % 3 == 0 ? std::string(width - s.size(), ' ') + s : rng() % 2 ? s : s + std::string(width - s.size(), ' '));
   }
-  std::erase_if(out, has_endless_exponent);
+  // gfortran's result for an exponent of ten or more digits is an accident of
+  // an unchecked 32-bit overflow; such fields are left out.
+  static const std::regex endless("[-+eEdDqQ][ +-]*([0-9] *){10}");
+  std::erase_if(out, [](const std::string& s) { return std::regex_search(s, endless); });
   return out;
 }
 
 // Each text is read through the layout from a file line or a 40-character
 // text variable into one item of the kind.
-struct FieldRead {
-  const char* layout;
-  bool from_file;
-  Kind kind;
-};
+struct FieldRead { const char* layout; bool from_file; Kind kind; };
 constexpr FieldRead int_reads[] = {{"(I8)", true, Kind::i4}, {"(I8)", false, Kind::i4}};
-constexpr FieldRead real_reads[] = {{"(F16.0)", true, Kind::r4},   {"(F16.0)", true, Kind::r8},
-                                    {"(F16.0)", false, Kind::r4},  {"(F16.0)", false, Kind::r8},
-                                    {"(F16.3)", false, Kind::r8},  {"(1P,E16.2)", false, Kind::r8}};
+constexpr FieldRead real_reads[] = {{"(F16.0)", true, Kind::r4},  {"(F16.0)", true, Kind::r8},  {"(F16.0)", false, Kind::r4},
+                                    {"(F16.0)", false, Kind::r8}, {"(F16.3)", false, Kind::r8}, {"(1P,E16.2)", false, Kind::r8}};
 
 // One result line per read: "bad", or "ok" and the value's bits.
 std::string fortran_input_program(const std::vector<std::pair<std::string, std::span<const FieldRead>>>& files) {
@@ -310,7 +278,6 @@ TEST(LayoutAgainstGfortran, FieldsReadLikeGfortran) {
   }
   std::string ref;
   ASSERT_TRUE(qxtest::run_fortran(dir, fortran_input_program({{"ints.txt", int_reads}, {"reals.txt", real_reads}}), ref)) << ref;
-
   // One read by the engine: its status and the value's bits.
   auto read_one = [](const FieldRead& r, const std::string& text) {
     std::int32_t i = 0;
@@ -320,10 +287,7 @@ TEST(LayoutAgainstGfortran, FieldsReadLikeGfortran) {
     qxtest::Lines src({text});
     const int st = r.from_file ? qx::read_layout(Layout(r.layout), {item}, src)
                                : qx::read_internal(Layout(r.layout), {item}, (text + std::string(40, ' ')).substr(0, 40));
-    const std::int64_t bits = r.kind == Kind::i4   ? i
-                              : r.kind == Kind::r4 ? std::bit_cast<std::int32_t>(f)
-                                                   : std::bit_cast<std::int64_t>(d);
-    return std::pair{st, bits};
+    return std::pair{st, r.kind == Kind::i4 ? i : r.kind == Kind::r4 ? std::bit_cast<std::int32_t>(f) : std::bit_cast<std::int64_t>(d)};
   };
   std::vector<std::string> mine, what;
   for (auto [texts, reads] : {std::pair{&ints, std::span<const FieldRead>(int_reads)}, {&reals, real_reads}})

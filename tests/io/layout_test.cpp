@@ -16,24 +16,22 @@ namespace iostat = qx::iostat;
 TEST(LayoutText, AcceptsTheFormsAndRejectsMalformedOrOversizedTexts) {
   for (const char* t : {"()", "(I5/I5)", "(1P)", "( 1 P , 5 E 15 . 5 )", "(3'ab')", "(2(3(I1)))", "(i8,f16.0,e15.5,a,1x)"})
     EXPECT_TRUE(Layout(t).ok()) << t;
-  for (const std::string t : {std::string(40, '(') + "I1" + std::string(40, ')'), std::string(), std::string("I8"),
-                              std::string("(I8"), std::string("(I8))"), std::string("(I8)x"), std::string("(I8,)")})
-    EXPECT_FALSE(Layout(t).ok()) << t;
-  for (const char* t : {"(,I8)", "(I8,,I8)", "(I8I8)", "(I0)", "(F8)", "(F8.)", "(E15)", "(Q5)", "(5)", "(0I8)", "(0(I8))",
-                        "(P)", "(-I8)", "(+2X)", "('abc)", "(I10001)", "(100001I8)", "(101P,E15.5)", "(A0)", "(E15.5E3)",
-                        "(T5,I2)", "(1P5)", "(I8 'x')", "(X)", "(100000(100000('x')))", "(1000(1000(20X)))"})
+  const std::string deep = std::string(40, '(') + "I1" + std::string(40, ')');
+  for (std::string_view t : std::initializer_list<std::string_view>{
+           deep, "", "(", ")", "I8", "(I8", "(I8))", "(I8)x", "(I8,)", "(,I8)", "(I8,,I8)", "(I8I8)", "(I0)", "(F8)", "(F8.)", "(E15)",
+           "(Q5)", "(5)", "(0I8)", "(0(I8))", "(P)", "(-I8)", "(+2X)", "('abc)", "(I10001)", "(100001I8)", "(101P,E15.5)", "(A0)",
+           "(E15.5E3)", "(T5,I2)", "(1P5)", "(I8 'x')", "(X)", "(100000(100000('x')))", "(1000(1000(20X)))"})
     EXPECT_FALSE(Layout(t).ok()) << t;
 }
 
 TEST(LayoutOutput, FailsOnAMisfitInsteadOfGuessing) {
   const std::int32_t i = 1;
   const double r = 1.0;
-  const std::vector<std::pair<const char*, std::vector<qx::OutItem>>> cases = {
-      {"(F8.2)", {out(i)}},  {"(I8)", {out(r)}}, {"(A4)", {out(i)}},  // a type that does not fit
-      {"(6PE12.4)", {out(r)}}, {"(-4PE12.4)", {out(r)}},             // a scale factor out of range for d
-      {"('x')", {out(i)}},  {"(I5,(' x'))", {out(i), out(i)}},         // items left, no data descriptor
-      {"(I8", {out(i)}}};                                               // not a valid layout
-  for (const auto& [text, items] : cases) {
+  // A type that does not fit, a scale out of range for d, items left without
+  // a data descriptor, a layout that is not valid.
+  for (const auto& [text, items] : std::vector<std::pair<const char*, std::vector<qx::OutItem>>>{
+           {"(F8.2)", {out(i)}}, {"(I8)", {out(r)}}, {"(A4)", {out(i)}}, {"(6PE12.4)", {out(r)}}, {"(-4PE12.4)", {out(r)}},
+           {"('x')", {out(i)}}, {"(I5,(' x'))", {out(i), out(i)}}, {"(I8", {out(i)}}}) {
     std::string s;
     EXPECT_EQ(qx::write_layout(Layout(text), items, s), iostat::bad_layout) << text;
   }
@@ -78,7 +76,6 @@ TEST(LayoutInput, RoundsARealOnceToItsOwnTypeAndRejectsInvalidFields) {
   float f = 0;
   ASSERT_EQ(qx::read_internal(Layout("(F30.0)"), {in(f)}, "1.00000005960464477539063"), 0);
   EXPECT_EQ(f, 1.0f + 0x1p-23f);
-
   // Wider than the fields compared with gfortran: the limits of the type.
   static const Layout i11("(I11)");
   std::int32_t i = 5;

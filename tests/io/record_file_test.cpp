@@ -2,8 +2,8 @@
 // long, corrupt, truncated), going back, and gfortran as the reference.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <numeric>
 
@@ -37,16 +37,14 @@ TEST(RecordWriter, KeepsAnOldFileUntilTheFirstRecordAndTellsAFullDisk) {
 }
 
 // The read-only reader and the read-write file read records alike.
-int open_binary(RecordReader& r, const std::string& path) { return r.open(path, ByteOrder::little); }
-int open_binary(UpdateFile& f, const std::string& path) { return f.open(path, UpdateFile::Form::binary, ByteOrder::little); }
-
 template <class Reader>
 struct Opened {
   TempDir dir;
   Reader r;
   explicit Opened(const std::string& content) {
     write_file(dir.file("r.bin"), content);
-    EXPECT_EQ(open_binary(r, dir.file("r.bin")), 0);
+    if constexpr (std::is_same_v<Reader, UpdateFile>) EXPECT_EQ(r.open(dir.file("r.bin"), UpdateFile::Form::binary, ByteOrder::little), 0);
+    else EXPECT_EQ(r.open(dir.file("r.bin"), ByteOrder::little), 0);
   }
 };
 
@@ -63,8 +61,7 @@ TYPED_TEST(BinaryReading, FewerOrMoreItemsThanTheRecordHolds) {
   EXPECT_EQ(f.r.rewind(), 0);
   a = b = c = d = -5;
   EXPECT_EQ(f.r.read({in(a), in(b), in(c), in(d)}), iostat::short_record);
-  EXPECT_EQ(c, 3) << "what the record holds is delivered";
-  EXPECT_EQ(d, -5);
+  EXPECT_TRUE(c == 3 && d == -5) << "what the record holds is delivered";
   EXPECT_EQ(f.r.read({in(a)}), 0) << "the short read leaves the file behind its record";
   EXPECT_EQ(a, 9);
   EXPECT_EQ(f.r.read({in(a)}), iostat::end_of_file);
@@ -132,7 +129,6 @@ TEST(RecordFiles, ShortAndLongRecordsInterleavedRoundTrip) {
     }
     ASSERT_EQ(w.close(), 0);
     ASSERT_TRUE(read_file(path) == expected) << "bytes written, order " << int(order);
-
     RecordReader rd;
     ASSERT_EQ(rd.open(path, order), 0);
     for (std::size_t r = 0; r < lengths.size(); ++r) {
@@ -187,7 +183,6 @@ TEST(RecordFraming, AgreesWithGfortranSequentialUnformattedFiles) {
                   static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(d)), std::bit_cast<std::uint32_t>(arr[0]),
                   std::bit_cast<std::uint32_t>(arr[1]), std::bit_cast<std::uint32_t>(arr[2]));
     EXPECT_EQ(res, expected) << cv;
-
     auto read_theirs = [&](auto& r) {
       char nm[4];
       std::int32_t k2 = 0;
