@@ -15,7 +15,6 @@
 
 namespace qxtest {
 
-// A 4-byte word in the given byte order.
 inline std::string word(std::uint32_t v, qx::ByteOrder order = qx::ByteOrder::little) {
   std::string s(4, '\0');
   for (int i = 0; i < 4; ++i) s[order == qx::ByteOrder::little ? i : 3 - i] = static_cast<char>(v >> 8 * i);

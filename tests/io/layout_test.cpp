@@ -24,7 +24,7 @@ TEST(LayoutText, AcceptsTheFormsAndRejectsMalformedOrOversizedTexts) {
     EXPECT_FALSE(Layout(t).ok()) << t;
 }
 
-TEST(LayoutOutput, FailsOnAMisfitInsteadOfGuessing) {
+TEST(LayoutOutput, FailsOnAMisfitAndCutsAnInternalWrite) {
   const std::int32_t i = 1;
   const double r = 1.0;
   // A type that does not fit, a scale out of range for d, items left without
@@ -35,10 +35,7 @@ TEST(LayoutOutput, FailsOnAMisfitInsteadOfGuessing) {
     std::string s;
     EXPECT_EQ(qx::write_layout(Layout(text), items, s), iostat::bad_layout) << text;
   }
-}
-
-TEST(LayoutOutput, InternalWriteFillsOrCutsTheVariable) {
-  std::string var;
+  std::string var;  // a text variable of n characters
   for (auto [n, st, want] : {std::tuple{16, 0, " NO. 1000 TEXT  "}, {8, iostat::line_too_long, " NO. 100"}}) {
     EXPECT_EQ(qx::write_internal(Layout("(A4,I5,A)"), {out_text("NO."), out(1000), out_text(" TEXT")}, var, n), st);
     EXPECT_EQ(var, want);
@@ -47,7 +44,6 @@ TEST(LayoutOutput, InternalWriteFillsOrCutsTheVariable) {
   EXPECT_EQ(var, " 1    ");
 }
 
-// Records the chunks it is given; fails from some call on.
 struct ChunkSink final : qx::TextSink {
   std::vector<std::string> chunks;
   std::size_t fail_from = 1000;
@@ -86,11 +82,11 @@ TEST(LayoutInput, RoundsARealOnceToItsOwnTypeAndRejectsInvalidFields) {
   EXPECT_EQ(i, INT32_MIN);
 }
 
-TEST(LayoutInput, ShortLinesReadAsPaddedAndListsRunOverLines) {
+TEST(LayoutInput, ShortLinesListsOverLinesAndTheEndOfTheSource) {
   std::int32_t a = -1, b = -1;
   for (auto [line, wa, wb] : {std::tuple{"       5", 5, 0}, {"  12,345678901", 12, 34567890}}) {  // a comma ends a field
     Lines one({line});
-    ASSERT_EQ(qx::read_layout(Layout("(I8,I8)"), {in(a), in(b)}, one), 0);
+    EXPECT_EQ(qx::read_layout(Layout("(I8,I8)"), {in(a), in(b)}, one), 0);
     EXPECT_TRUE(a == wa && b == wb) << line;
   }
   // A list of 13 over two lines; the next read starts on the third.
@@ -108,31 +104,26 @@ TEST(LayoutInput, ShortLinesReadAsPaddedAndListsRunOverLines) {
   EXPECT_EQ(a * 10 + b, 12);
   EXPECT_EQ(qx::read_layout(Layout("(A8)"), {}, three) + qx::read_layout(Layout("(/)"), {}, three), 0);
   EXPECT_EQ(three.consumed, 5u);
-}
-
-TEST(LayoutInput, TextFieldsKeepTheRightmostOrPadOnTheRight) {
-  // A field cut by the line end counts with the characters it has.
-  for (auto [layout, line, want] : {std::tuple{"(A8)", "ABCDEFGH", "EFGH"}, {"(A2)", "ABCDEFGH", "AB  "},
-                                    {"(A)", "ABCDEFGH", "ABCD"}, {"(3X,A4)", "ABCDEFGH", "DEFG"},
-                                    {"(A8)", "ABCDE", "BCDE"}, {"(6X,A4)", "ABCDE", "    "}}) {
-    char v[4];
-    Lines src({line});
-    EXPECT_EQ(qx::read_layout(Layout(layout), {qx::in_text(v)}, src), 0);
-    EXPECT_EQ(std::string(v, 4), want) << layout << " " << line;
-  }
-}
-
-TEST(LayoutInput, ReportsTheEndAndFailuresOfTheSource) {
-  std::int32_t a = 0, b = 0;
+  // The end, or a failure (39), of the source; a text variable is one line.
   float f;
   Lines empty({}), one({"       1"}), broken({"       1"}, 39);
   EXPECT_EQ(qx::read_layout(Layout("(I8)"), {in(a)}, empty), iostat::end_of_file);
   EXPECT_EQ(qx::read_layout(Layout("(I8)"), {in(a), in(b)}, one), iostat::end_of_file);  // reversion needs a line
   EXPECT_EQ(qx::read_layout(Layout("(I8,/,I8)"), {in(a), in(b)}, broken), 39);
-  // A text variable is one line: reading on past it meets the end.
   EXPECT_EQ(qx::read_internal(Layout("(I8)"), {in(a), in(b)}, "1"), iostat::end_of_file);
   EXPECT_EQ(qx::read_internal(Layout("('x',I8)"), {in(a)}, "1"), iostat::bad_layout);
   EXPECT_EQ(qx::read_internal(Layout("(I8)"), {in(f)}, "1"), iostat::bad_layout);
+}
+
+TEST(LayoutInput, TextFieldsKeepTheRightmostOrPadOnTheRight) {
+  // A field cut by the line end counts with the characters it has.
+  for (auto [layout, line, want] : {std::tuple{"(A8)", "ABCDEFGH", "EFGH"}, {"(A2)", "ABCDEFGH", "AB  "}, {"(A)", "ABCDEFGH", "ABCD"},
+                                    {"(3X,A4)", "ABCDEFGH", "DEFG"}, {"(A8)", "ABCDE", "BCDE"}, {"(6X,A4)", "ABCDE", "    "}}) {
+    char v[4];
+    Lines src({line});
+    EXPECT_EQ(qx::read_layout(Layout(layout), {qx::in_text(v)}, src), 0);
+    EXPECT_EQ(std::string(v, 4), want) << layout << " " << line;
+  }
 }
 
 }  // namespace

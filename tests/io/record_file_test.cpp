@@ -9,7 +9,6 @@
 
 #include "io/record_reader.hpp"
 #include "io/record_writer.hpp"
-#include "io/status.hpp"
 #include "io/update_file.hpp"
 #include "io_test_util.hpp"
 
@@ -131,8 +130,8 @@ TEST(RecordFiles, ShortAndLongRecordsInterleavedRoundTrip) {
     ASSERT_TRUE(read_file(path) == expected) << "bytes written, order " << int(order);
     RecordReader rd;
     ASSERT_EQ(rd.open(path, order), 0);
+    std::uint32_t n = 0;
     for (std::size_t r = 0; r < lengths.size(); ++r) {
-      std::uint32_t n = 0;
       ASSERT_EQ(rd.peek_length(n), 0);
       EXPECT_EQ(n, 4 * lengths[r]);
       // Every third record is read in part first, then again in whole.
@@ -145,7 +144,6 @@ TEST(RecordFiles, ShortAndLongRecordsInterleavedRoundTrip) {
       }
       EXPECT_TRUE(v == values(r, lengths[r])) << "record " << r << ", order " << int(order);
     }
-    std::uint32_t n = 0;
     EXPECT_EQ(rd.peek_length(n), iostat::end_of_file);
     EXPECT_EQ(rd.skip(), iostat::end_of_file);
   }
