@@ -5,31 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string>
-#include <vector>
-
-namespace {
 
 TEST(FreeForm, WritesOneLineBeginningWithABlank) {
-  auto written = [](std::initializer_list<std::string_view> items) {
-    std::ostringstream out;
-    qx::free_form_write(out, items);
-    return out.str();
-  };
-  EXPECT_EQ(written({"   file name = ", "case1.qxin"}), "    file name = case1.qxin\n");
-  EXPECT_EQ(written({}), "\n");
-  EXPECT_EQ(written({""}), " \n");
+  std::ostringstream out;
+  for (auto items : {std::initializer_list<std::string_view>{"   file name = ", "case1.qxin"}, {}, {""}}) qx::free_form_write(out, items);
+  EXPECT_EQ(out.str(), "    file name = case1.qxin\n\n \n");
 }
 
 TEST(FreeForm, ReadsOneValuePerLine) {
   // Input text and all values read from it until the end.
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-      {"case1.TP18\n", {"case1.TP18"}},
+      {"case1.TP18\n", {"case1.TP18"}}, {"last line without feed", {"last"}}, {"crlf\r\n", {"crlf"}}, {"", {}},
       {"\n   \n\t  yes please\nNo\n", {"yes", "No"}},  // blank lines skipped, a blank ends the value
       {"dir/model.qxin\na,b\n", {"dir", "a"}},          // so do a slash and a comma
-      {"last line without feed", {"last"}},
-      {"crlf\r\n", {"crlf"}},
-      {"", {}},
       {"'dir/model.qxin'\n\"a b,c\" rest\n", {"dir/model.qxin", "a b,c"}},  // quotes keep them
       {"'it''s'\n\"say \"\"hi\"\"\"\n'unclosed /x\n", {"it's", "say \"hi\"", "unclosed /x"}},
       {"/\n,abc\n  , x\n", {"", "", ""}},  // null values
@@ -44,5 +32,3 @@ TEST(FreeForm, ReadsOneValuePerLine) {
     EXPECT_EQ(got, want) << text;
   }
 }
-
-}  // namespace

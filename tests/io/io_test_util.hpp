@@ -1,5 +1,5 @@
 // Helpers of the I/O tests: record bytes built by hand, a line source over
-// strings, and a script of line reads for readers that can go back.
+// strings, line-read scripts, and a Fortran reference program run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,10 +11,10 @@
 #include "io/byte_order.hpp"
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "support/test_support.hpp"
 
 namespace qxtest {
 
-// A 4-byte word in the given byte order.
 inline std::string word(std::uint32_t v, qx::ByteOrder order = qx::ByteOrder::little) {
   std::string s(4, '\0');
   for (int i = 0; i < 4; ++i) s[order == qx::ByteOrder::little ? i : 3 - i] = static_cast<char>(v >> 8 * i);
@@ -27,14 +27,10 @@ inline std::string record(const std::string& payload, qx::ByteOrder order = qx::
   return m + payload + m;
 }
 
+// Lines from strings, then `end` (the end of the file or a read failure).
 struct Lines final : qx::LineSource {
-  explicit Lines(std::vector<std::string> l, int end_status = qx::iostat::end_of_file)
-      : lines(std::move(l)), end(end_status) {}
-  int next_line(std::string_view& line) override {
-    if (consumed == lines.size()) return end;
-    line = lines[consumed++];
-    return 0;
-  }
+  explicit Lines(std::vector<std::string> l, int end = qx::iostat::end_of_file) : lines(std::move(l)), end(end) {}
+  int next_line(std::string_view& line) override { return consumed == lines.size() ? end : (line = lines[consumed++], 0); }
   std::vector<std::string> lines;
   int end;
   std::size_t consumed = 0;
@@ -49,6 +45,14 @@ void expect_lines(Reader& r, std::initializer_list<std::string> script) {
     EXPECT_EQ(s == "<back>" ? r.backspace() : r.next_line(line), s == "<eof>" ? qx::iostat::end_of_file : 0) << s;
     EXPECT_EQ(s.starts_with('<') ? s : std::string(line), s);
   }
+}
+
+// Compiles and runs `source` in `dir`; `out` gets out.txt, or the log on failure.
+inline bool run_fortran(const TempDir& dir, const std::string& source, std::string& out) {
+  if (!compile_fortran(source, dir.file("ref"), out)) return false;
+  const auto run = run_program({dir.file("ref")}, {}, dir.path());
+  out = run.exit_status == 0 ? read_file(dir.file("out.txt")) : run.err;
+  return run.exit_status == 0;
 }
 
 }  // namespace qxtest

@@ -1,16 +1,7 @@
 // Corners of the layout engine that the comparison with gfortran does not
-// reach: layout texts, statuses, internal writes, chunked output, and input
-// of text fields, lists over lines and the end of the source.
-#include "io/layout.hpp"
-
-#include <gtest/gtest.h>
-
-#include <limits>
-#include <string>
+// reach: bad layouts, statuses, internal writes, chunked output, text fields.
 #include <tuple>
-#include <vector>
 
-#include "io/status.hpp"
 #include "io_test_util.hpp"
 
 namespace {
@@ -23,52 +14,40 @@ using qxtest::Lines;
 namespace iostat = qx::iostat;
 
 TEST(LayoutText, AcceptsTheFormsAndRejectsMalformedOrOversizedTexts) {
-  for (const char* t : {"()", "(//)", "(I5/I5)", "(I5,/I5)", "(-1PE15.5)", "(1P)", "( 1 P , 5 E 15 . 5 )", "('it''s')",
-                        "(3'ab')", "(2(3(I1)))", "(A)", "(i8,f16.0,e15.5,a,1x)", "(2X,A6,\" =\",I8)"})
+  for (const char* t : {"()", "(I5/I5)", "(1P)", "( 1 P , 5 E 15 . 5 )", "(3'ab')", "(2(3(I1)))", "(i8,f16.0,e15.5,a,1x)"})
     EXPECT_TRUE(Layout(t).ok()) << t;
   const std::string deep = std::string(40, '(') + "I1" + std::string(40, ')');
-  for (const std::string& t : {std::string(), std::string("("), std::string(")"), deep}) EXPECT_FALSE(Layout(t).ok()) << t;
-  for (const char* t : {"I8", "(I8", "(I8))", "(I8)x", "(I8,)", "(,I8)", "(I8,,I8)", "(I8I8)", "(I0)", "(F8)", "(F8.)",
-                        "(E15)", "(Q5)", "(5)", "(0I8)", "(0(I8))", "(P)", "(-I8)", "(+2X)", "('abc)", "(I10001)",
-                        "(100001I8)", "(101P,E15.5)", "(A0)", "(E15.5E3)", "(T5,I2)", "(1P5)", "(I8 'x')", "(X)",
-                        "(100000(100000('x')))", "(1000(1000(20X)))"})
+  for (std::string_view t : std::initializer_list<std::string_view>{
+           deep, "", "(", ")", "I8", "(I8", "(I8))", "(I8)x", "(I8,)", "(,I8)", "(I8,,I8)", "(I8I8)", "(I0)", "(F8)", "(F8.)", "(E15)",
+           "(Q5)", "(5)", "(0I8)", "(0(I8))", "(P)", "(-I8)", "(+2X)", "('abc)", "(I10001)", "(100001I8)", "(101P,E15.5)", "(A0)",
+           "(E15.5E3)", "(T5,I2)", "(1P5)", "(I8 'x')", "(X)", "(100000(100000('x')))", "(1000(1000(20X)))"})
     EXPECT_FALSE(Layout(t).ok()) << t;
 }
 
-TEST(LayoutOutput, FailsOnAMisfitInsteadOfGuessing) {
+TEST(LayoutOutput, FailsOnAMisfitAndCutsAnInternalWrite) {
   const std::int32_t i = 1;
   const double r = 1.0;
-  const std::vector<std::pair<const char*, std::vector<qx::OutItem>>> cases = {
-      {"(F8.2)", {out(i)}},  {"(I8)", {out(r)}}, {"(A4)", {out(i)}},  // a type that does not fit
-      {"(6PE12.4)", {out(r)}}, {"(-4PE12.4)", {out(r)}},             // a scale factor out of range for d
-      {"('x')", {out(i)}},  {"(I5,(' x'))", {out(i), out(i)}},         // items left, no data descriptor
-      {"(I8", {out(i)}}};                                               // not a valid layout
-  for (const auto& [text, items] : cases) {
+  // A type that does not fit, a scale out of range for d, items left without
+  // a data descriptor, a layout that is not valid.
+  for (const auto& [text, items] : std::vector<std::pair<const char*, std::vector<qx::OutItem>>>{
+           {"(F8.2)", {out(i)}}, {"(I8)", {out(r)}}, {"(A4)", {out(i)}}, {"(6PE12.4)", {out(r)}}, {"(-4PE12.4)", {out(r)}},
+           {"('x')", {out(i)}}, {"(I5,(' x'))", {out(i), out(i)}}, {"(I8", {out(i)}}}) {
     std::string s;
     EXPECT_EQ(qx::write_layout(Layout(text), items, s), iostat::bad_layout) << text;
   }
-}
-
-TEST(LayoutOutput, InternalWriteFillsOrCutsTheVariable) {
-  std::string var;
-  EXPECT_EQ(qx::write_internal(Layout("(A4,I5,A)"), {out_text("NO."), out(1000), out_text(" TEXT")}, var, 16), 0);
-  EXPECT_EQ(var, " NO. 1000 TEXT  ");
-  EXPECT_EQ(qx::write_internal(Layout("(A4,I5,A)"), {out_text("NO."), out(1000), out_text(" TEXT")}, var, 8),
-            iostat::line_too_long);
-  EXPECT_EQ(var, " NO. 100");
+  std::string var;  // a text variable of n characters
+  for (auto [n, st, want] : {std::tuple{16, 0, " NO. 1000 TEXT  "}, {8, iostat::line_too_long, " NO. 100"}}) {
+    EXPECT_EQ(qx::write_internal(Layout("(A4,I5,A)"), {out_text("NO."), out(1000), out_text(" TEXT")}, var, n), st);
+    EXPECT_EQ(var, want);
+  }
   EXPECT_EQ(qx::write_internal(Layout("(I2,/,I2)"), {out(1), out(2)}, var, 6), iostat::line_too_long);
   EXPECT_EQ(var, " 1    ");
 }
 
-// Takes the text in chunks and records them; fails from some call on.
 struct ChunkSink final : qx::TextSink {
   std::vector<std::string> chunks;
   std::size_t fail_from = 1000;
-  int put(std::string_view text) override {
-    if (chunks.size() >= fail_from) return iostat::write_failed;
-    chunks.emplace_back(text);
-    return 0;
-  }
+  int put(std::string_view t) override { return chunks.size() >= fail_from ? iostat::write_failed : (chunks.emplace_back(t), 0); }
 };
 
 TEST(LayoutOutput, HandsLongOutputToTheSinkInChunksOfWholeLines) {
@@ -89,79 +68,62 @@ TEST(LayoutOutput, HandsLongOutputToTheSinkInChunksOfWholeLines) {
 }
 
 TEST(LayoutInput, RoundsARealOnceToItsOwnTypeAndRejectsInvalidFields) {
-  // Just above the tie between two floats; via double it would fall on the
-  // tie and round down to 1.
+  // Just above a tie between floats; via double it would round down to 1.
   float f = 0;
   ASSERT_EQ(qx::read_internal(Layout("(F30.0)"), {in(f)}, "1.00000005960464477539063"), 0);
   EXPECT_EQ(f, 1.0f + 0x1p-23f);
-
-  static const Layout i11("(I11)"), f16("(F16.0)");
+  // Wider than the fields compared with gfortran: the limits of the type.
+  static const Layout i11("(I11)");
   std::int32_t i = 5;
-  double d = 5;
-  for (const char* t : {"1.5", "12x", "2147483648", "-2147483649", "--1", "1e5", "+"})
+  for (const char* t : {"2147483648", "-2147483649", "1.5", "--1"})
     EXPECT_EQ(qx::read_internal(i11, {in(i)}, t), iostat::bad_field) << t;
-  for (const char* t : {"1.5.", "1.5e", "1..5", "abc", "1e10000", "nan(a b)", "1.5,3"})
-    EXPECT_EQ(qx::read_internal(f16, {in(d)}, t), iostat::bad_field) << t;
-  EXPECT_TRUE(i == 5 && d == 5) << "a failed read leaves the value";
+  EXPECT_EQ(i, 5) << "a failed read leaves the value";
   ASSERT_EQ(qx::read_internal(i11, {in(i)}, "-2147483648"), 0);
-  EXPECT_EQ(i, std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(i, INT32_MIN);
 }
 
-TEST(LayoutInput, ShortLinesReadAsPaddedAndListsRunOverLines) {
+TEST(LayoutInput, ShortLinesListsOverLinesAndTheEndOfTheSource) {
   std::int32_t a = -1, b = -1;
-  Lines one({"       5"});
-  ASSERT_EQ(qx::read_layout(Layout("(I8,I8)"), {in(a), in(b)}, one), 0);
-  EXPECT_TRUE(a == 5 && b == 0);
-  // A comma ends a numeric field of a file line; the next begins after it.
-  Lines comma({"  12,345678901"});
-  ASSERT_EQ(qx::read_layout(Layout("(I8,I8)"), {in(a), in(b)}, comma), 0);
-  EXPECT_TRUE(a == 12 && b == 34567890);
-  // A node list of 13 over two lines; the rest of the second is ignored and
-  // the next read starts on the third line.
-  std::string first = "BDFEML  ", second = "        ";
-  for (int k = 1; k <= 11; ++k) first += "      " + std::to_string(10 + k);
-  second += "      22      23      99      99";
-  Lines src({first, second, "NEXT"});
+  for (auto [line, wa, wb] : {std::tuple{"       5", 5, 0}, {"  12,345678901", 12, 34567890}}) {  // a comma ends a field
+    Lines one({line});
+    EXPECT_EQ(qx::read_layout(Layout("(I8,I8)"), {in(a), in(b)}, one), 0);
+    EXPECT_TRUE(a == wa && b == wb) << line;
+  }
+  // A list of 13 over two lines; the next read starts on the third.
+  Lines src({"BDFEML        11      12      13      14      15      16      17      18      19      20      21",
+             "              22      23      99      99", "NEXT"});
   std::vector<std::int32_t> nodes(13);
   ASSERT_EQ(qx::read_layout(Layout("(8X,11I8)"), {in(std::span(nodes))}, src), 0);
-  for (int k = 0; k < 13; ++k) EXPECT_EQ(nodes[k], 11 + k);
+  EXPECT_TRUE(nodes == std::vector<std::int32_t>({11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}));
   char head[4];
   ASSERT_EQ(qx::read_layout(Layout("(A4)"), {qx::in_text(head)}, src), 0);
-  EXPECT_EQ(std::string(head, 4), "NEXT");
+  EXPECT_EQ(std::string_view(head, 4), "NEXT");
   // Slashes go on with the next line; no items still take one line.
-  Lines three({"1", "2", "3"});
+  Lines three({"1", "2", "3", "4", "5"});
   ASSERT_EQ(qx::read_layout(Layout("(I1,/,I1)"), {in(a), in(b)}, three), 0);
   EXPECT_EQ(a * 10 + b, 12);
-  ASSERT_EQ(qx::read_layout(Layout("(A8)"), {}, three), 0);
-  EXPECT_EQ(three.consumed, 3u);
-  Lines two({"a", "b", "c"});
-  ASSERT_EQ(qx::read_layout(Layout("(/)"), {}, two), 0);
-  EXPECT_EQ(two.consumed, 2u);
-}
-
-TEST(LayoutInput, TextFieldsKeepTheRightmostOrPadOnTheRight) {
-  // A field cut by the line end counts with the characters it has.
-  for (auto [layout, line, want] : std::vector<std::tuple<const char*, const char*, const char*>>{
-           {"(A8)", "ABCDEFGH", "EFGH"}, {"(A2)", "ABCDEFGH", "AB  "}, {"(A)", "ABCDEFGH", "ABCD"},
-           {"(3X,A4)", "ABCDEFGH", "DEFG"}, {"(A8)", "ABCDE", "BCDE"}, {"(6X,A4)", "ABCDE", "    "}}) {
-    char v[4];
-    Lines src({line});
-    EXPECT_EQ(qx::read_layout(Layout(layout), {qx::in_text(v)}, src), 0);
-    EXPECT_EQ(std::string(v, 4), want) << layout << " " << line;
-  }
-}
-
-TEST(LayoutInput, ReportsTheEndAndFailuresOfTheSource) {
-  std::int32_t a = 0, b = 0;
+  EXPECT_EQ(qx::read_layout(Layout("(A8)"), {}, three) + qx::read_layout(Layout("(/)"), {}, three), 0);
+  EXPECT_EQ(three.consumed, 5u);
+  // The end, or a failure (39), of the source; a text variable is one line.
   float f;
   Lines empty({}), one({"       1"}), broken({"       1"}, 39);
   EXPECT_EQ(qx::read_layout(Layout("(I8)"), {in(a)}, empty), iostat::end_of_file);
   EXPECT_EQ(qx::read_layout(Layout("(I8)"), {in(a), in(b)}, one), iostat::end_of_file);  // reversion needs a line
   EXPECT_EQ(qx::read_layout(Layout("(I8,/,I8)"), {in(a), in(b)}, broken), 39);
-  // A text variable is one line: reading on past it meets the end.
   EXPECT_EQ(qx::read_internal(Layout("(I8)"), {in(a), in(b)}, "1"), iostat::end_of_file);
   EXPECT_EQ(qx::read_internal(Layout("('x',I8)"), {in(a)}, "1"), iostat::bad_layout);
   EXPECT_EQ(qx::read_internal(Layout("(I8)"), {in(f)}, "1"), iostat::bad_layout);
+}
+
+TEST(LayoutInput, TextFieldsKeepTheRightmostOrPadOnTheRight) {
+  // A field cut by the line end counts with the characters it has.
+  for (auto [layout, line, want] : {std::tuple{"(A8)", "ABCDEFGH", "EFGH"}, {"(A2)", "ABCDEFGH", "AB  "}, {"(A)", "ABCDEFGH", "ABCD"},
+                                    {"(3X,A4)", "ABCDEFGH", "DEFG"}, {"(A8)", "ABCDE", "BCDE"}, {"(6X,A4)", "ABCDE", "    "}}) {
+    char v[4];
+    Lines src({line});
+    EXPECT_EQ(qx::read_layout(Layout(layout), {qx::in_text(v)}, src), 0);
+    EXPECT_EQ(std::string(v, 4), want) << layout << " " << line;
+  }
 }
 
 }  // namespace
