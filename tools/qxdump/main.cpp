@@ -9,6 +9,7 @@
 
 #include "dump_file.hpp"
 #include "help_text.hpp"
+#include "qx_version.hpp"
 
 namespace {
 
@@ -31,6 +32,7 @@ struct CommandLine {
   qxdump::DumpOptions options;
   std::vector<std::string> files;
   bool help = false;
+  bool version = false;
 };
 
 // Empty on success, else what is wrong with the command line.
@@ -44,6 +46,8 @@ std::string parse(int argc, char** argv, CommandLine& c) {
       options_end = true;
     } else if (a == "-h" || a == "--help") {
       c.help = true;
+    } else if (a == "--version") {
+      c.version = true;
     } else if (a == "--records") {
       c.options.records = true;
     } else if (a == "--values" || a.starts_with("--values=")) {
@@ -63,7 +67,7 @@ std::string parse(int argc, char** argv, CommandLine& c) {
       return "unknown option '" + std::string(a) + "'";
     }
   }
-  if (!c.help && c.files.empty()) return "no file named";
+  if (!c.help && !c.version && c.files.empty()) return "no file named";
   return {};
 }
 
@@ -74,6 +78,10 @@ int main(int argc, char** argv) {
   if (const std::string error = parse(argc, argv, c); !error.empty()) {
     std::fprintf(stderr, "qxdump: %s (see qxdump --help)\n", error.c_str());
     return 2;
+  }
+  if (c.version) {
+    std::printf("qxdump %.*s\n", static_cast<int>(qx::program_version.size()), qx::program_version.data());
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (c.help) {
     const std::string_view h = qxdump::help_text();
