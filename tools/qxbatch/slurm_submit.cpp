@@ -123,8 +123,10 @@ int wait_for_job(const WorkDir& w, const std::string& job, std::size_t tasks, bo
       poll_every = std::min(poll_every * 1.5, longest_queue_poll_s);
       next_query = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(poll_every));
     }
+    // The summaries are seen at once, the queue only now and then.
+    const std::size_t running = std::min(queue.running, tasks - ended);
     progress.show("qxbatch: job " + job + ": " + std::to_string(ended) + " of " + std::to_string(tasks) +
-                  " tasks ended, " + std::to_string(queue.running) + " running, " + std::to_string(queue.pending) +
+                  " tasks ended, " + std::to_string(running) + " running, " + std::to_string(tasks - ended - running) +
                   " waiting");
     if (!pause(1)) {
       progress.finish();
