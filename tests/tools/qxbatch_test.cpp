@@ -222,8 +222,8 @@ TEST(Qxbatch, StatusLineOnATerminalPlainLinesElsewhere) {
   const auto tty = qxtest::run_program({"script", "-qec", command, study.file("typescript")}, "", study.path());
   EXPECT_EQ(tty.exit_status, 0) << tty.out;
   const std::string shown = read_file(study.file("typescript"));
-  EXPECT_NE(shown.find("\rqxbatch: "), std::string::npos) << shown;
-  EXPECT_NE(shown.find(" running of 2; "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" running of 2 cases | "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\r\x1b[K"), std::string::npos) << "the status line is not cleared:\n" << shown;
   EXPECT_EQ(shown.find("[1/2] done"), std::string::npos) << shown;
 
   const auto plain = qxtest::run_program({QXBATCH_PATH, "a", "b"}, "", study.path());

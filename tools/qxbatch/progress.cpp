@@ -78,7 +78,6 @@ void Progress::case_ended(const CaseResult& r) {
   }
   // On a terminal only what needs attention gets a line of its own.
   if (mode_ == ProgressMode::lines || r.status == Status::failed || r.status == Status::interrupted) note(line);
-  draw(false);
 }
 
 void Progress::update(std::size_t running, std::uint64_t running_bytes) {
@@ -92,14 +91,14 @@ void Progress::note(std::string_view text) {
   clear_line();
   std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(out_);
-  draw(true);
+  // The status line comes back with the next update, when the counts are right again.
 }
 
 void Progress::show(const std::string& text) {
   if (text == shown_) return;
   shown_ = text;
   if (mode_ == ProgressMode::lines) note(text);
-  draw(true);
+  draw(false);
 }
 
 void Progress::finish() {
@@ -121,8 +120,8 @@ void Progress::draw(bool force) {
   if (!shown_.empty()) return write_line(shown_);
   const double elapsed = std::chrono::duration<double>(now - start_).count();
   const std::uint64_t read = finished_bytes_ + running_bytes_;
-  std::string line = "qxbatch: " + std::to_string(done_) + " done, " + std::to_string(failed_) +
-                     " failed, " + std::to_string(running_) + " running of " + std::to_string(cases_) + "; " +
+  std::string line = std::to_string(done_) + " done, " + std::to_string(failed_) + " failed, " +
+                     std::to_string(running_) + " running of " + std::to_string(cases_) + " cases | " +
                      format_bytes(read) + " read";
   if (elapsed >= 1 && read > 0) {
     const double rate = static_cast<double>(read) / elapsed;

@@ -28,11 +28,14 @@ class Progress {
  public:
   Progress(ProgressMode mode, std::size_t cases, std::uint64_t bytes_to_read, std::FILE* out = stderr);
 
+  // Counts a case and, as the mode asks, gives it a line; the status line
+  // is drawn by update().
   void case_ended(const CaseResult& r);
   // `running` conversions have read `running_bytes` so far; the line is
   // redrawn at most a few times a second.
   void update(std::size_t running, std::uint64_t running_bytes);
-  // A line of its own, above the status line.
+  // A line of its own, above the status line, which is drawn again at the
+  // next update.
   void note(std::string_view text);
   // Shows `text` as the status line instead of the counts; in plain lines
   // only when it changed.
