@@ -64,11 +64,14 @@ fail() {
 
 # A TCP port that nothing listens on.
 free_port() {
-  local port used
-  used=$(awk '$4 == "0A" { split($2, a, ":"); print strtonum("0x" a[2]) }' /proc/net/tcp /proc/net/tcp6 2>/dev/null)
+  local port used=" " _ local_address state
+  # Listening sockets (state 0A) and their ports, in hexadecimal after the colon.
+  while read -r _ local_address _ state _; do
+    [ "$state" = 0A ] && used+="$((16#${local_address##*:})) "
+  done < <(cat /proc/net/tcp /proc/net/tcp6 2>/dev/null)
   while :; do
     port=$((20000 + RANDOM % 20000))
-    grep -qx "$port" <<<"$used" || { echo "$port"; return; }
+    [[ $used == *" $port "* ]] || { echo "$port"; return; }
   done
 }
 
