@@ -199,6 +199,8 @@ int submit_study(const std::vector<Case>& cases, const std::vector<std::string>&
   const CommandOutput r = run_command(argv);
   const std::string job = trimmed(r.out.substr(0, r.out.find(';')));
   if (!r.succeeded() || job.empty() || job.find_first_not_of("0123456789") != std::string::npos) {
+    // Nothing was submitted: the directory may be used again.
+    std::remove(w.cases_file().c_str());
     say("sbatch did not submit the job: " +
         (r.start_error.empty() ? trimmed(r.err) + " (" + describe_wait_status(r.wait_status) + ")" : r.start_error));
     return 2;

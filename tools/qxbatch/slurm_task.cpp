@@ -40,7 +40,9 @@ int run_task(const WorkDir& w, RunSettings settings, const std::string& qxin_pat
     std::fprintf(stderr, "qxbatch: --slurm-task runs in a task of the job array that --slurm submitted\n");
     return 2;
   }
-  if (env_count("SLURM_CPUS_PER_TASK", cpus) && cpus > 0) settings.jobs = static_cast<unsigned>(cpus);
+  // A task has the processors it asked for: one unless --cpus-per-task said more.
+  if (!env_count("SLURM_CPUS_PER_TASK", cpus) || cpus == 0) cpus = 1;
+  settings.jobs = static_cast<unsigned>(cpus);
   const auto start = std::chrono::steady_clock::now();
   const std::vector<std::string> slice(names.begin() + static_cast<std::ptrdiff_t>(slice_begin(task, tasks, names.size())),
                                        names.begin() + static_cast<std::ptrdiff_t>(slice_begin(task + 1, tasks, names.size())));
@@ -73,7 +75,9 @@ std::string collect_results(const WorkDir& w, std::vector<CaseResult>& results) 
       r.name = names[i];
       r.status = Status::interrupted;
       r.message = "not run: Slurm task " + std::to_string(task) + " of job " + job +
-                  (problem.empty() ? " left no row for it" : " left no summary (see " + w.task_output(job, task) + ")");
+                  (problem.empty()                      ? " left no row for it"
+                   : file_state(summary).exists ? " left a damaged summary (" + problem + ")"
+                                                        : " left no summary (see " + w.task_output(job, task) + ")");
       results.push_back(std::move(r));
     }
   }
