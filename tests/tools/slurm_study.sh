@@ -22,25 +22,33 @@ done
 
 tmp=$(mktemp -d /tmp/qxslurm-XXXXXX)
 daemons=()
+controller=
 started=$SECONDS
 
 show_logs() {
+  local log
   for log in "$tmp"/log/*.log; do
-    [ -f "$log" ] && { echo "--- $log"; tail -n 25 "$log"; }
+    if [ -f "$log" ]; then
+      echo "--- $log"
+      tail -n 25 "$log"
+    fi
   done
 }
 
 stop_daemons() {
   local status=$?
+  set +e
   trap - EXIT
   if [ "$status" != 0 ] && [ "$status" != 77 ]; then show_logs; fi
-  if [ ${#daemons[@]} -gt 0 ]; then
-    # Jobs first, so that slurmd leaves no step behind; then the daemons, newest first.
-    scancel --quiet --user=root 2>/dev/null || true
+  # Jobs first, so that slurmd leaves no step behind; then the daemons, newest first.
+  if [ -n "$controller" ] && kill -0 "$controller" 2>/dev/null; then
+    timeout 20 scancel --quiet --user=root 2>/dev/null
     for _ in $(seq 20); do
-      [ -z "$(squeue --noheader 2>/dev/null)" ] && break
+      [ -z "$(timeout 10 squeue --noheader 2>/dev/null)" ] && break
       sleep 0.5
     done
+  fi
+  if [ ${#daemons[@]} -gt 0 ]; then
     for ((i = ${#daemons[@]} - 1; i >= 0; i--)); do
       kill -TERM "${daemons[i]}" 2>/dev/null || true
       for _ in $(seq 40); do
@@ -56,6 +64,8 @@ stop_daemons() {
   exit "$status"
 }
 trap stop_daemons EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 fail() {
   echo "FAILED: $*"
@@ -124,6 +134,7 @@ CONF
 for _ in $(seq 40); do [ -S "$tmp/munge/socket" ] && break; sleep 0.25; done
 [ -S "$tmp/munge/socket" ] || fail "munged did not start"
 slurmctld -D -i -f "$SLURM_CONF" >"$tmp/log/slurmctld.out.log" 2>&1 &
+controller=$!
 daemons+=($!)
 slurmd -D -N qxnode -f "$SLURM_CONF" >"$tmp/log/slurmd.out.log" 2>&1 &
 daemons+=($!)
