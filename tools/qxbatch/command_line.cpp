@@ -1,0 +1,248 @@
+#include "command_line.hpp"
+
+#include <charconv>
+#include <string_view>
+
+#include "case_list.hpp"
+#include "summary.hpp"
+
+namespace qxbatch {
+namespace {
+
+bool parse_count(std::string_view text, unsigned& value) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc{} && end == text.data() + text.size() && value > 0;
+}
+
+struct OptionSpec {
+  std::string_view names;  // "-j, --jobs" or "--skip-done"
+  std::string_view arg;    // empty for a switch
+  std::string_view help;
+  std::string (*apply)(CommandLine& c, std::string_view value);
+};
+
+constexpr std::string_view ok{};
+
+constexpr OptionSpec option_table[] = {
+    {"-j, --jobs", "N", "conversions at a time (default: the number of\nprocessors)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       return parse_count(v, c.jobs) ? std::string(ok) : "-j takes a number of conversions, not '" + std::string(v) + "'";
+     }},
+    {"--options", "'OPTS'", "run options for every qxconv, e.g. '-wave -maxr'",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.run_options = v;
+       return {};
+     }},
+    {"--big-endian", "", "converted binary files big-endian (answer Yes\nat question (3))",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.big_endian = true;
+       return {};
+     }},
+    {"--qxin", "PATTERN",
+     "the input data file of each case, in the case's\ndirectory: {} stands for the case's name, and a\n"
+     "pattern with *, ? or [ must match one file\n(default: {}.qxin)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.qxin_pattern = v;
+       return v.empty() ? "--qxin needs a pattern" : "";
+     }},
+    {"--skip-done", "", "pass over cases whose list file ends with\nNORMAL END and is newer than their inputs",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.skip_done = true;
+       return {};
+     }},
+    {"--summary", "FILE", "write one row per case to FILE: CSV (FILE.csv)\nor JSON lines (FILE.jsonl, FILE.json)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       SummaryFormat f;
+       c.summary = v;
+       return summary_format_of(v, f) ? "" : "--summary FILE must end in .csv, .jsonl or .json";
+     }},
+    {"--from", "FILE", "read more cases from FILE, one per line (- for\nstandard input)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.case_files.emplace_back(v);
+       return {};
+     }},
+    {"--qxconv", "PATH", "the converter to run (default: qxconv beside\nqxbatch, else on PATH)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.qxconv = v;
+       return {};
+     }},
+    {"-q, --quiet", "", "no progress; only the failures and errors",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.quiet = true;
+       return {};
+     }},
+    {"--slurm", "", "submit the cases to Slurm as one job array",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.mode = Mode::submit;
+       return {};
+     }},
+    {"--array-size", "N[%M]",
+     "with --slurm: N array tasks, each converting a\nslice of the cases (default: one per case, at\n"
+     "most 1000); %M runs at most M of them at once",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       const std::size_t percent = v.find('%');
+       if (parse_count(v.substr(0, percent), c.array_size) &&
+           (percent == std::string_view::npos || parse_count(v.substr(percent + 1), c.array_throttle)))
+         return {};
+       return "--array-size takes N or N%M, not '" + std::string(v) + "'";
+     }},
+    {"--sbatch", "ARG", "with --slurm: pass ARG to sbatch (repeatable),\ne.g. --sbatch=--partition=long",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       if (v == "-a" || v.starts_with("--array") || (v.starts_with("-a") && v.size() > 2))
+         return "the array is qxbatch's: give --array-size instead of --sbatch " + std::string(v);
+       c.sbatch_args.emplace_back(v);
+       return {};
+     }},
+    {"--workdir", "DIR",
+     "with --slurm: the work directory for the case\nlist, job script, task summaries and Slurm's\n"
+     "output (default: a new qxbatch-DATE-TIME here)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.workdir = v;
+       return {};
+     }},
+    {"--wait", "", "with --slurm: wait for the job to end, then\ncollect",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.wait = true;
+       return {};
+     }},
+    {"--collect", "DIR", "gather the summaries of the job submitted with\nwork directory DIR",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.mode = Mode::collect;
+       c.workdir = v;
+       return {};
+     }},
+    {"--slurm-task", "DIR", "(run by the job script) convert this array\ntask's slice of DIR's case list",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.mode = Mode::task;
+       c.workdir = v;
+       return {};
+     }},
+    {"-h, --help", "", "show this text",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.help = true;
+       return {};
+     }},
+    {"--version", "", "show the version",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.version = true;
+       return {};
+     }},
+};
+
+constexpr std::string_view help_head =
+    "usage: qxbatch [options] CASE...\n"
+    "       qxbatch --slurm [--array-size N] [--sbatch ARG]... [--wait] [options] CASE...\n"
+    "       qxbatch --collect DIR [--summary FILE]\n"
+    "\n"
+    "Converts the cases of a study with qxconv: one run per case, in the\n"
+    "case's directory, with the answers of its dialogue on its standard\n"
+    "input. A CASE is a base name (DIR/NAME, with or without .TP18, .TP19 or\n"
+    ".qxin) or a directory that holds one case. A case is converted once,\n"
+    "however often it is named.\n"
+    "\n"
+    "options:\n";
+
+constexpr std::string_view help_tail =
+    "\n"
+    "Progress goes to standard error: one status line on a terminal, one line\n"
+    "per case otherwise. At the end a table gives the reason of each failed\n"
+    "case, from its list file or from qxconv. A first Ctrl-C starts no more\n"
+    "conversions and lets the running ones end; a second one stops them.\n"
+    "\n"
+    "Exit status: 0 when every case ended with NORMAL END (or was passed over\n"
+    "by --skip-done), 1 when a case failed or was not converted, 2 for a wrong\n"
+    "command line or a job that could not be submitted, 128 + the signal\n"
+    "(130 for Ctrl-C) when a signal stopped the batch.\n";
+
+bool matches(std::string_view names, std::string_view word) {
+  while (!names.empty()) {
+    const std::size_t comma = names.find(", ");
+    if (names.substr(0, comma) == word) return true;
+    if (comma == std::string_view::npos) break;
+    names.remove_prefix(comma + 2);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> split_words(const std::string& text) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+    if (i > start) words.push_back(text.substr(start, i - start));
+  }
+  return words;
+}
+
+void print_help(std::FILE* out) {
+  std::fwrite(help_head.data(), 1, help_head.size(), out);
+  for (const auto& opt : option_table) {
+    std::string left = "  " + std::string(opt.names);
+    if (!opt.arg.empty()) left += " " + std::string(opt.arg);
+    std::fprintf(out, "%-24s", left.c_str());
+    if (left.size() >= 24) std::fprintf(out, "\n%24s", "");
+    for (char c : opt.help) {
+      std::fputc(c, out);
+      if (c == '\n') std::fprintf(out, "%24s", "");
+    }
+    std::fputc('\n', out);
+  }
+  std::fwrite(help_tail.data(), 1, help_tail.size(), out);
+}
+
+std::string parse_command_line(int argc, const char* const* argv, CommandLine& c) {
+  bool options_end = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view word = argv[i];
+    if (options_end || word.empty() || word[0] != '-' || word == "-") {
+      c.cases.emplace_back(word);
+      continue;
+    }
+    if (word == "--") {
+      options_end = true;
+      continue;
+    }
+    std::string_view value;
+    bool has_value = false;
+    if (const auto eq = word.find('='); word.starts_with("--") && eq != std::string_view::npos) {
+      value = word.substr(eq + 1);
+      word = word.substr(0, eq);
+      has_value = true;
+    } else if (word.size() > 2 && word[0] == '-' && word[1] == 'j') {  // -j4
+      value = word.substr(2);
+      word = "-j";
+      has_value = true;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const auto& opt : option_table)
+      if (matches(opt.names, word)) spec = &opt;
+    if (!spec) return "unknown option '" + std::string(argv[i]) + "'";
+    if (!spec->arg.empty() && !has_value) {
+      if (i + 1 >= argc) return std::string(word) + " needs a value " + std::string(spec->arg);
+      value = argv[++i];
+    } else if (spec->arg.empty() && has_value) {
+      return std::string(word) + " takes no value";
+    }
+    const Mode before = c.mode;
+    if (std::string error = spec->apply(c, value); !error.empty()) return error;
+    if (before != Mode::convert && c.mode != before) return "--slurm, --collect and --slurm-task exclude each other";
+  }
+  if (c.help || c.version) return {};
+  if (c.qxin_pattern.empty()) c.qxin_pattern = default_qxin_pattern;
+  const bool slurm = c.mode == Mode::submit;
+  if (!slurm && (c.array_size || !c.sbatch_args.empty() || c.wait || (!c.workdir.empty() && c.mode == Mode::convert)))
+    return "--array-size, --sbatch, --workdir and --wait go with --slurm";
+  if (slurm && c.jobs)
+    return "-j does not apply to --slurm: each task runs as many conversions as it has processors "
+           "(--sbatch=--cpus-per-task=N)";
+  if (slurm && !c.summary.empty() && !c.wait) return "--summary with --slurm needs --wait (or give it to --collect)";
+  if ((c.mode == Mode::collect || c.mode == Mode::task) && (!c.cases.empty() || !c.case_files.empty()))
+    return "--collect and --slurm-task take their cases from the work directory";
+  return {};
+}
+
+}  // namespace qxbatch

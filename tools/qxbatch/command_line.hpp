@@ -1,0 +1,41 @@
+// The command line of qxbatch: its options as a table, parsed into
+// CommandLine, and the help text made from the same table.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace qxbatch {
+
+enum class Mode { convert, submit, task, collect };
+
+struct CommandLine {
+  Mode mode = Mode::convert;
+  bool help = false, version = false;
+  std::vector<std::string> cases;
+  std::vector<std::string> case_files;  // --from
+  unsigned jobs = 0;                    // 0: one per processor
+  std::string run_options;              // --options, as given
+  bool big_endian = false;
+  std::string qxin_pattern;
+  bool skip_done = false;
+  std::string summary;
+  std::string qxconv;
+  bool quiet = false;
+  // Slurm
+  unsigned array_size = 0, array_throttle = 0;  // 0: the default
+  std::vector<std::string> sbatch_args;
+  std::string workdir;  // --workdir, or the DIR of --collect and of a task
+  bool wait = false;
+};
+
+// Empty on success, else what is wrong.
+std::string parse_command_line(int argc, const char* const* argv, CommandLine& c);
+
+void print_help(std::FILE* out);
+
+// The words of --options: the run options, split at blanks.
+std::vector<std::string> split_words(const std::string& text);
+
+}  // namespace qxbatch

@@ -1,0 +1,40 @@
+// The work directory of a Slurm submission: the case list, the number of
+// array tasks, the job script, the job's id, the tasks' summaries and
+// Slurm's output. Submission, tasks and collection meet only here.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qxbatch {
+
+struct WorkDir {
+  std::string path;  // absolute
+
+  std::string cases_file() const { return path + "/cases"; }    // the case names, each ended by a NUL
+  std::string tasks_file() const { return path + "/tasks"; }    // the number of array tasks
+  std::string job_file() const { return path + "/job"; }        // the job id that sbatch gave
+  std::string script_file() const { return path + "/job.sh"; }
+  std::string task_summary(std::size_t task) const { return path + "/task-" + std::to_string(task) + ".csv"; }
+  // sbatch's pattern for the output of each task, and its name for one task.
+  std::string output_pattern() const;
+  std::string task_output(const std::string& job, std::size_t task) const;
+};
+
+// The first case of each task's slice: task k converts cases
+// [first(k), first(k + 1)) of the list; contiguous slices of near-equal size.
+std::size_t slice_begin(std::size_t task, std::size_t tasks, std::size_t cases);
+
+// Writing and reading the files; each returns empty on success, else why not.
+std::string write_text_file(const std::string& path, const std::string& text);
+std::string read_text_file(const std::string& path, std::string& text);
+std::string write_case_list(const WorkDir& w, const std::vector<std::string>& names, std::size_t tasks);
+std::string read_case_list(const WorkDir& w, std::vector<std::string>& names, std::size_t& tasks);
+
+// Makes a new work directory: `requested`, or qxbatch-YYYYMMDD-HHMMSS (with
+// -2, -3... if taken) in the current directory. A requested directory may
+// exist if it holds no earlier submission.
+std::string make_work_dir(const std::string& requested, WorkDir& w);
+
+}  // namespace qxbatch

@@ -1,0 +1,51 @@
+// The summary of a batch: a file for programs (CSV, or JSON lines, one row
+// per case: case, status, error, message, seconds, bytes_in, bytes_out) and
+// the end-of-run report for people on standard error.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "case_result.hpp"
+
+namespace qxbatch {
+
+enum class SummaryFormat { csv, json_lines };
+
+// The format a file name asks for: .csv, or .jsonl or .json; false otherwise.
+bool summary_format_of(std::string_view path, SummaryFormat& format);
+
+// One field of a CSV row: between double quotes (inner quotes doubled) when
+// it holds a comma, a quote, a line break or blanks at either end.
+std::string csv_field(std::string_view text);
+// A JSON string: quotes, backslashes and control characters escaped; bytes
+// that are not UTF-8 become U+FFFD.
+std::string json_string(std::string_view text);
+
+std::string csv_summary(const std::vector<CaseResult>& results);
+std::string json_lines_summary(const std::vector<CaseResult>& results);
+
+// Writes the summary through a temporary file renamed into place. Empty on
+// success, else why it failed.
+std::string write_summary(const std::string& path, const std::vector<CaseResult>& results);
+
+// Reads a CSV summary written by csv_summary. Empty on success.
+std::string read_csv_summary(const std::string& path, std::vector<CaseResult>& results);
+
+// The counts line (with the time taken unless `seconds` is negative) and the
+// table of the cases that did not end well.
+void print_report(std::FILE* out, const std::vector<CaseResult>& results, double seconds, bool counts_line);
+
+}  // namespace qxbatch
+
+namespace qxbatch {
+
+// The end of a batch: the report on standard error, the summary file if one
+// is asked for, and the exit status: 0 when every case is done or was passed
+// over, `stop_status` when a signal stopped the batch, 1 otherwise.
+int conclude_batch(const std::vector<CaseResult>& results, double seconds, const std::string& summary_path, bool quiet,
+                   int stop_status);
+
+}  // namespace qxbatch
