@@ -95,8 +95,9 @@ TEST(ManPages, QxconvPageShowsTheDialogueAsTheProgramWritesIt) {
 // NAME's page shows. A program that has no --help yet is passed over.
 TEST(ManPages, ShowEveryOptionOfTheUsageLines) {
   int usages = 0;
+  TempDir dir;  // where a program that takes --help for a run could write
   for (const std::string program : {QXCONV_PATH, QXDUMP_PATH}) {
-    const qxtest::CommandResult help = qxtest::run_program({program, "--help"});
+    const qxtest::CommandResult help = qxtest::run_program({program, "--help"}, "", dir.path());
     if (help.exit_status != 0) continue;
     for (const std::string& line : qxtest::split_lines(help.out)) {
       if (!line.starts_with("usage: ")) continue;
