@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds the converter and the inspector qxdump, and converts the bundled
-# example case in out/example/, answering the dialogue through a pipe. Extra
-# arguments are run options (default: every option, so that all text twins
-# are written).
+# Installs what the build needs (tools/deps.sh), builds the converter and the
+# inspector qxdump without the tests, and converts the bundled example case in
+# out/example/, answering the dialogue through a pipe. Extra arguments are run
+# options (default: every option, so that all text twins are written).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+bash tools/deps.sh build
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TESTS=OFF >/dev/null
 cmake --build build -j "$(nproc)" --target qxconv qxdump
 
 mkdir -p out/example
