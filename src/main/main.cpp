@@ -21,6 +21,6 @@ int main(int argc, char** argv) {
       return std::cout ? 0 : 1;
     }
   }
-  qx::Run run({std::cin, std::cout}, std::move(args));
+  qx::Run run({std::cin, std::cout, std::cerr}, std::move(args));
   return qx::run_driver(run);
 }
