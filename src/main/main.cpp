@@ -17,11 +17,11 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   qx::Run run({std::cin, std::cout, std::cerr}, std::vector<std::string>(argv + 1, argv + argc));
   switch (qx::examine_arguments(run)) {
-    case qx::Request::help: std::cout << qx::usage_text() << std::flush; return std::cout ? 0 : 1;
-    case qx::Request::version:
-      std::cout << "qxconv " << qx::program_version << '\n' << std::flush;
-      return std::cout ? 0 : 1;
-    case qx::Request::convert: break;
+    case qx::Request::help: std::cout << qx::usage_text() << std::flush; break;
+    case qx::Request::version: std::cout << "qxconv " << qx::program_version << '\n' << std::flush; break;
+    case qx::Request::convert: return qx::run_driver(run);
   }
-  return qx::run_driver(run);
+  if (std::cout) return 0;
+  qx::tell(run, "standard output cannot be written");
+  return 1;
 }

@@ -85,6 +85,11 @@ TEST(Arguments, HelpAndVersionAskNothingAndTouchNoFile) {
       }
       EXPECT_TRUE(snapshot(dir.path()) == before) << args.front() << " touched a file";
     }
+  // A text that cannot be shown is a failure, told on standard error.
+  const auto full = qxtest::run_shell(std::string(QXCONV_PATH) + " --help > /dev/full", {}, dir.path());
+  EXPECT_EQ(full.exit_status, 1);
+  EXPECT_EQ(full.err, "qxconv: standard output cannot be written\n");
+
   // The help names the dialogue, the options, the files, the exit status and
   // where the documents are; the documents it names are there.
   EXPECT_TRUE(help.starts_with("usage: qxconv [-stru] [-spec] [-ampl] [-wave] [-maxr] [-four]\n")) << help;
