@@ -71,8 +71,9 @@ on the terminal), 1 otherwise. Why a run stopped is told in one line on
 standard error: the question whose answer was refused, or the numbered error
 and the list file that holds its report.
 
-Documentation: README.md and docs/file-formats.md in the source tree, and
-the manual page qxconv(1).
+Documentation: the manual page qxconv(1), and README.md and
+docs/file-formats.md in the source tree or in the documentation directory of
+an installation.
 )";
 }
 
