@@ -11,8 +11,8 @@ namespace qxfuzz {
 
 struct QuietRun {
   std::istringstream in;
-  std::ostringstream out;
-  qx::Run run{qx::Terminal{in, out}};
+  std::ostringstream out, err;
+  qx::Run run{qx::Terminal{in, out, err}};
 
   explicit QuietRun(bool options) {
     run.val.conv = "LITTLE_ENDIAN";

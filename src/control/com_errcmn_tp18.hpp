@@ -11,6 +11,7 @@ namespace qx {
 struct Run;
 
 struct ComErrcmnTp18 {
+  int iecode = 0;                    // number of the last report; 0 while there is none
   std::array<std::string, 2> cmerr;  // last report: message line and extra text, 256 characters each
 };
 

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
 #include "control/run.hpp"
@@ -102,18 +104,51 @@ void ask_byte_order(Run& run) {
   line(run, {stars48});
 }
 
-// Sets the switch of every option form that the argument's first five
-// characters (blank-padded) spell; anything else is passed over.
+// The option form that the argument's first five characters (blank-padded)
+// spell, or none.
+const RunOption* find_run_option(std::string_view arg) {
+  std::string opt(arg.substr(0, option_length));
+  opt.resize(option_length, ' ');
+  for (const RunOption& o : run_options)
+    if (opt == o.form) return &o;
+  return nullptr;
+}
+
+// Sets the switch of every argument that spells an option form; anything
+// else is passed over.
 void scan_run_options(Run& run) {
-  for (const std::string& arg : run.args) {
-    std::string opt(std::string_view(arg).substr(0, option_length));
-    opt.resize(option_length, ' ');
-    for (const RunOption& o : run_options)
-      if (opt == o.form) run.val.*o.flag = 1;
-  }
+  for (const std::string& arg : run.args)
+    if (const RunOption* o = find_run_option(arg)) run.val.*o->flag = 1;
+}
+
+// Why a typed name was not taken as a file, in the user's words.
+std::string not_a_file(const std::string& name) {
+  if (name.empty()) return "no file name given";
+  const std::string quoted = "'" + name + "'";
+  struct stat st {};
+  if (name.find('\0') != std::string::npos) return "no such file " + quoted;
+  if (::stat(name.c_str(), &st) == 0) return quoted + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a file");
+  if (errno == ENOENT || errno == ENOTDIR) return "no such file " + quoted;
+  return quoted + " cannot be reached (" + std::strerror(errno) + ")";
+}
+
+std::string no_answer(char question) {
+  return std::string("no answer to question (") + question + "): standard input ended";
 }
 
 }  // namespace
+
+std::string_view run_option_form(std::string_view arg) {
+  const RunOption* o = find_run_option(arg);
+  return o ? o->form : std::string_view{};
+}
+
+std::string run_option_list() {
+  std::string list;
+  for (const RunOption& o : run_options)
+    if (o.form[1] >= 'a' && o.form[1] <= 'z') list += (list.empty() ? "" : " ") + std::string(o.form);
+  return list;
+}
 
 std::string result_base_name(std::string_view answer) {
   std::size_t dot = answer.rfind('.');
@@ -142,6 +177,7 @@ void filnam_set(Run& run, int& irtn) {
   if (!file_exists(val.inpdt_name)) {
     refuse_input_data_file(run);
     run.term.out.flush();
+    tell(run, irtn != 0 ? no_answer('1') : "question (1): " + not_a_file(val.inpdt_name));
     irtn = 1;
     return;
   }
@@ -156,6 +192,8 @@ void filnam_set(Run& run, int& irtn) {
   if (!val.ltp18 && !val.ltp19) {
     refuse_result_files(run);
     run.term.out.flush();
+    tell(run, irtn != 0 ? no_answer('2')
+                        : "question (2): neither " + val.rslt_name + ".TP18 nor " + val.rslt_name + ".TP19 exists");
     irtn = 1;
     return;
   }
@@ -171,6 +209,7 @@ void filnam_set(Run& run, int& irtn) {
   run.term.out.flush();
 
   scan_run_options(run);
+  if (irtn != 0) tell(run, no_answer('3'));
 }
 
 }  // namespace qx

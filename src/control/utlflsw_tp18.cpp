@@ -6,6 +6,7 @@
 #include "control/channel_numbers.hpp"
 #include "control/run.hpp"
 #include "io/layout.hpp"
+#include "io/open_file.hpp"
 
 namespace qx {
 
@@ -88,6 +89,12 @@ void report_open_failure(Run& run, int error, std::string_view file, int status)
   errcmn_set(run, error, smerr);
 }
 
+// An input that cannot be opened because it is a FIFO, socket or device is
+// reported like any failed open; the user is also told what is wrong with it.
+void tell_if_special(Run& run, const std::string& name) {
+  if (names_special_file(name)) tell(run, "'" + name + "' is not a regular file");
+}
+
 // Opens a file for writing so that it starts empty: any file of that name
 // is deleted first. Only the status of the last open counts.
 void open_made_anew(Run& run, const std::string& name, int unit, int mode, int& irtn) {
@@ -98,6 +105,15 @@ void open_made_anew(Run& run, const std::string& name, int unit, int mode, int& 
 
 }  // namespace
 
+void report_list_file_failure(Run& run, std::string_view name, int status) {
+  std::string line;
+  write_layout(file_status_layout(),
+               {out_text("*** FILE NAME = "), out_text(name), out_text("  IOSTAT = "), out(status), out_text(" *** ")},
+               line);
+  run.term.out << line << std::flush;
+  tell(run, "the list file " + std::string(name) + " cannot be written (IOSTAT = " + std::to_string(status) + ")");
+}
+
 void utlflsw_tp18(Run& run, int& irtn) {
   irtn = 0;
 
@@ -106,17 +122,13 @@ void utlflsw_tp18(Run& run, int& irtn) {
   const std::string fnmlst = derived_name(run, list_suffix);
   open_made_anew(run, fnmlst, unit::lst, write_text, irtn);
   if (irtn != 0) {
-    std::string line;
-    write_layout(file_status_layout(),
-                 {out_text("*** FILE NAME = "), out_text(trim_right(fnmlst)), out_text("  IOSTAT = "), out(irtn),
-                  out_text(" *** ")},
-                 line);
-    run.term.out << line << std::flush;
+    report_list_file_failure(run, trim_right(fnmlst), irtn);
     return;
   }
 
   utpfls(run, run.val.inpdt_name, unit::qxin, read_text, irtn);
   if (irtn != 0) {
+    tell_if_special(run, std::string(trim_right(run.val.inpdt_name)));
     report_open_failure(run, 1000, run.val.inpdt_name, irtn);
     return;
   }
@@ -125,6 +137,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
     if (!(run.val.*f.condition)) continue;
     utpfls(run, derived_name(run, f.suffix), f.unit, f.mode, irtn);
     if (irtn != 0) {
+      if (f.mode == read_binary) tell_if_special(run, derived_name(run, f.suffix));
       report_open_failure(run, f.error, derived_name(run, f.named_suffix), irtn);
       return;
     }

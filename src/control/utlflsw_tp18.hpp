@@ -4,6 +4,8 @@
 // is given, the text twins.
 #pragma once
 
+#include <string_view>
+
 #include "control/utpfls.hpp"
 
 namespace qx {
@@ -13,5 +15,11 @@ struct Run;
 // has been reported (in the list file; on the terminal when the list file
 // itself cannot be opened). No later file is opened after a failure.
 void utlflsw_tp18(Run& run, int& irtn);
+
+// A list file that cannot be opened or written cannot hold its own report:
+// the terminal shows its name and the status (20 blanks, "*** FILE NAME = ",
+// the name, "  IOSTAT = ", the status in five columns, " ***"), and standard
+// error says the same in words.
+void report_list_file_failure(Run& run, std::string_view name, int status);
 
 }  // namespace qx

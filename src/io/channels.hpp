@@ -40,7 +40,9 @@ class Channels {
   ~Channels();  // closes and keeps every open file
 
   // Opens return 0, 9 (permission denied), 29 (not found) or 30 (other
-  // failure, a directory included). A channel already open is closed first.
+  // failure, a directory included; for the read-only opens also anything
+  // that is not a regular file, refused without waiting for a writer). A
+  // channel already open is closed first.
   int open_binary_read(int unit, std::string_view name, ByteOrder order);
   // Not emptied at open: replaced when the first record is written.
   int open_binary_write(int unit, std::string_view name, ByteOrder order);

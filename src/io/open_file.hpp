@@ -27,4 +27,26 @@ inline int open_file(const std::string& path, int flags, int& fd, struct stat& s
   return iostat::ok;
 }
 
+// Opens an input file for reading. Only a regular file (or a link to one) is
+// taken: a FIFO, socket or device would block the run or never end, so it is
+// refused as an open failure. The open itself does not wait for a FIFO's
+// writer; reads of the regular file then block as usual.
+inline int open_input_file(const std::string& path, int& fd, struct stat& st) {
+  if (int status = open_file(path, O_RDONLY | O_NONBLOCK, fd, st); status != iostat::ok) return status;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (!S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    fd = -1;
+    return iostat::open_failed;
+  }
+  return iostat::ok;
+}
+
+// The name leads to something other than a regular file (a directory, FIFO,
+// socket or device), which open_input_file refuses.
+inline bool names_special_file(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 }  // namespace qx

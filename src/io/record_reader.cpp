@@ -41,7 +41,7 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
   close();
   int fd = -1;
   struct stat st {};
-  if (int status = open_file(path, O_RDONLY, fd, st); status != iostat::ok) return status;
+  if (int status = open_input_file(path, fd, st); status != iostat::ok) return status;
   fd_ = fd;
   order_ = order;
   seekable_ = S_ISREG(st.st_mode);

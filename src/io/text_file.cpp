@@ -82,7 +82,7 @@ int TextReader::open(const std::string& path) {
   close();
   int fd = -1;
   struct stat st {};
-  if (int status = open_file(path, O_RDONLY, fd, st); status != iostat::ok) return status;
+  if (int status = open_input_file(path, fd, st); status != iostat::ok) return status;
   fd_ = fd;
   buf_.assign(buffer_bytes, 0);
   pos_ = len_ = 0;

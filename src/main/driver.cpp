@@ -2,6 +2,9 @@
 
 #include <xmmintrin.h>
 
+#include <cstring>
+#include <string>
+
 #include "control/channel_numbers.hpp"
 #include "control/filnam_set.hpp"
 #include "control/qxident_tp18.hpp"
@@ -18,24 +21,60 @@ void set_zero_on_underflow() { _mm_setcsr(_mm_getcsr() | 0x8000u); }
 
 namespace {
 
-using Phase = void (*)(Run&, int&);
-constexpr Phase phases[] = {filnam_set, utlflsw_tp18, qxident_tp18, r_qxin, cnvt_tp18, cnvt_tp19};
-
-// The list file is the last file open at a normal end; its buffered lines
-// are only safe once it is closed. A list file that could not be written
-// cannot hold its own report, so the terminal is told instead.
-int close_list_file(Run& run) {
-  const std::string name = run.ch.name(unit::lst);
-  int st = run.ch.close(unit::lst);
-  if (st != 0) {
-    static const Layout lay("(20X,A,A,A,I5,A4)");
-    std::string line;
-    write_layout(lay, {out_text("*** FILE NAME = "), out_text(name), out_text("  IOSTAT = "), out(st),
-                       out_text(" *** ")},
-                 line);
-    run.term.out << line << std::flush;
+// The case named in the dialogue is claimed before anything is written: a
+// lock on each result file to be read. Another run that holds one of them is
+// converting the same case into the same outputs, so this run stops at once
+// and leaves every file as it is.
+void lock_case(Run& run, int& irtn) {
+  struct ResultFile {
+    bool ComValTp18::*exists;
+    std::string_view suffix;
+  };
+  static constexpr ResultFile result_files[] = {{&ComValTp18::ltp18, ".TP18"}, {&ComValTp18::ltp19, ".TP19"}};
+  irtn = 0;
+  for (const ResultFile& f : result_files) {
+    if (!(run.val.*f.exists)) continue;
+    const std::string path = run.val.rslt_name + std::string(f.suffix);
+    int error = 0;
+    switch (run.case_lock.lock(path, error)) {
+      case FileLocks::Outcome::busy:
+        run.case_lock.release();
+        tell(run, run.val.rslt_name + " is being converted by another run (" + path +
+                      " is locked); nothing was written");
+        irtn = 1;
+        return;
+      case FileLocks::Outcome::failed:
+        tell(run, "warning: " + path + " cannot be locked (" + std::strerror(error) +
+                      "); another run of this case would not be kept out");
+        break;
+      case FileLocks::Outcome::locked:
+      case FileLocks::Outcome::skipped: break;  // a file that cannot be opened is reported by the file set
+    }
   }
-  return st;
+}
+
+using Phase = void (*)(Run&, int&);
+constexpr Phase phases[] = {filnam_set, lock_case, utlflsw_tp18, qxident_tp18, r_qxin, cnvt_tp18, cnvt_tp19};
+
+// A catalogue message without its frame of asterisks: "TP1819 FILE READ ERROR".
+std::string_view message_words(std::string_view message) {
+  const std::size_t begin = message.find_first_not_of(" *"), end = message.find_last_not_of(" *");
+  return begin == std::string_view::npos ? std::string_view{} : message.substr(begin, end + 1 - begin);
+}
+
+// Tells why a run stopped after its list file was opened: the numbered error
+// of the last report and where to read it. When the list file itself failed
+// it has been told already and the report is not pointed to.
+void tell_stop(Run& run, int irtn, const std::string& list_file, bool list_written) {
+  const std::string iostat = "IOSTAT = " + std::to_string(irtn);
+  const std::string see = list_written ? "; see " + list_file : "";
+  if (run.err.iecode == 0) {
+    if (list_written) tell(run, "the run stopped (" + iostat + ")" + see);
+    return;
+  }
+  const std::string_view words = message_words(error_message(run.err.iecode));
+  tell(run, "error " + std::to_string(run.err.iecode) + (words.empty() ? "" : " (" + std::string(words) + ")") +
+                ", " + iostat + see);
 }
 
 }  // namespace
@@ -46,20 +85,40 @@ int run_driver(Run& run) {
   for (Phase phase : phases) {
     phase(run, irtn);
     if (irtn != 0) {
-      if (run.ch.is_open(unit::lst)) close_list_file(run);
+      if (run.ch.is_open(unit::lst)) {
+        const std::string list_file = run.ch.name(unit::lst);
+        const int closed = run.ch.close(unit::lst);
+        tell_stop(run, irtn, list_file, closed == 0);
+        if (closed != 0) report_list_file_failure(run, list_file, closed);
+      }
       run.ch.close_all();
+      run.case_lock.release();
       return 1;
     }
   }
+  // The list file is the last file open at a normal end; its buffered lines
+  // are only safe once it is closed. A list file that could not be written
+  // cannot hold its own report, so the terminal is told instead.
   static const Layout end_layout("(/,A)");
   irtn = run.ch.write_text(unit::lst, end_layout, {out_text("NORMAL END")});
-  int closed = close_list_file(run);
+  const std::string list_file = run.ch.name(unit::lst);
+  const int closed = run.ch.close(unit::lst);
   run.ch.close_all();
-  if (irtn != 0 || closed != 0) return 1;
+  run.case_lock.release();
+  if (closed != 0) {
+    report_list_file_failure(run, list_file, closed);
+    return 1;
+  }
+  if (irtn != 0) {
+    tell(run, "the list file " + list_file + " cannot be written (IOSTAT = " + std::to_string(irtn) + ")");
+    return 1;
+  }
   std::string text;
   write_layout(end_layout, {out_text("NORMAL END (zelvorith)")}, text);
   run.term.out << text << std::flush;
-  return run.term.out ? 0 : 1;
+  if (run.term.out) return 0;
+  tell(run, "standard output cannot be written: the end message is lost");
+  return 1;
 }
 
 }  // namespace qx

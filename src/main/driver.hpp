@@ -1,5 +1,7 @@
-// The run driver: zero-on-underflow, the six phases in order through the
-// shared status, and the "NORMAL END" lines.
+// The run driver: zero-on-underflow, the phases in order through the shared
+// status (the dialogue, the lock on the case, the file set, the cover page,
+// the model, the two conversions), the "NORMAL END" lines, and one line on
+// standard error that tells why a run stopped after its list file was made.
 #pragma once
 
 namespace qx {

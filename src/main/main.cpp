@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "control/command_line.hpp"
 #include "control/run.hpp"
 #include "main/driver.hpp"
 #include "qx_version.hpp"
@@ -14,13 +15,13 @@ int main(int argc, char** argv) {
   // disk, not end the process silently.
   std::signal(SIGXFSZ, SIG_IGN);
   std::ios::sync_with_stdio(false);
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& a : args) {
-    if (a == "--version") {
-      std::cout << "qxconv " << qx::program_version << '\n' << std::flush;
-      return std::cout ? 0 : 1;
-    }
+  qx::Run run({std::cin, std::cout, std::cerr}, std::vector<std::string>(argv + 1, argv + argc));
+  switch (qx::examine_arguments(run)) {
+    case qx::Request::help: std::cout << qx::usage_text() << std::flush; break;
+    case qx::Request::version: std::cout << "qxconv " << qx::program_version << '\n' << std::flush; break;
+    case qx::Request::convert: return qx::run_driver(run);
   }
-  qx::Run run({std::cin, std::cout}, std::move(args));
-  return qx::run_driver(run);
+  if (std::cout) return 0;
+  qx::tell(run, "standard output cannot be written");
+  return 1;
 }

@@ -168,6 +168,7 @@ class QxinReader {
       const std::string_view head = trim_right(line.substr(0, 8));
       const auto it = std::find_if(table.begin(), table.end(), [&](const Section& s) { return s.keyword == head; });
       if (it == table.end()) continue;  // not a keyword line: passed over
+      found_section_ = true;
       const std::size_t index = static_cast<std::size_t>(it - table.begin());
       // A section that creates arrays keeps its first occurrence: a second
       // one is read through its layouts as usual (so that its data lines are
@@ -183,6 +184,9 @@ class QxinReader {
     fill_densities();
     return iostat::ok;
   }
+
+  // A keyword line was met: the file holds a model, however small.
+  bool found_section() const { return found_section_; }
 
  private:
   int read_section(const Section& s, std::string_view line, bool store) {
@@ -305,6 +309,7 @@ class QxinReader {
   std::uint64_t file_size_ = 0;
   bool bound_read_ = false;     // a BOUND line was stored, bound_at_ bytes into the file
   std::uint64_t bound_at_ = 0;
+  bool found_section_ = false;
 };
 
 void report_read_error(Run& run, int status) {
@@ -329,7 +334,13 @@ void r_qxin(Run& run, int& irtn) {
   if (st != iostat::ok) {
     report_read_error(run, st);
     irtn = st;
+    return;
   }
+  // Any file reads without a fault (every line is passed over that is not a
+  // keyword line), so a file that is no model at all would go unnoticed.
+  if (!reader.found_section())
+    tell(run, "warning: no section keyword found in " + std::string(trim_right(run.val.inpdt_name)) +
+                  ": the model is empty");
 }
 
 }  // namespace qx

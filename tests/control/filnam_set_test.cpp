@@ -21,18 +21,19 @@ namespace {
 
 struct Talk {
   int irtn = 99;
-  std::string out;
+  std::string out, err;
   qx::ComValTp18 val;
 };
 
 // Runs the dialogue on a fresh Run with `input` as the terminal input.
 Talk talk(const std::string& input, std::vector<std::string> args = {}) {
   std::istringstream in(input);
-  std::ostringstream out;
-  qx::Run run({in, out}, std::move(args));
+  std::ostringstream out, err;
+  qx::Run run({in, out, err}, std::move(args));
   Talk t;
   qx::filnam_set(run, t.irtn);
   t.out = out.str();
+  t.err = err.str();
   t.val = run.val;
   return t;
 }
@@ -109,23 +110,34 @@ TEST(FilnamSetProgram, RefusalsAndTheEndOfTheInputEndTheRunWithoutAnyFile) {
   write_file(dir.file("dir/model.qxin"), "");
   mkdir(dir.file("model.qxin").c_str(), 0755);
   mkdir(dir.file("case.TP19").c_str(), 0755);
-  const std::pair<std::string, std::string> runs[] = {
-      {"", expected::missing_model_file("")},
-      {"missing.qxin\ncase.TP18\nNo\n", expected::missing_model_file("missing.qxin")},
-      {std::string(300, 'm') + "\n", expected::missing_model_file(std::string(256, 'm'))},
-      {"model.qxin\ncase.TP18\nNo\n", expected::missing_model_file("model.qxin")},
-      // Without quotes the slash ends the name: what is left is a directory.
-      {"dir/model.qxin\ncase.TP18\nNo\n", expected::missing_model_file("dir")},
-      {"case.qxin\n", expected::missing_result_files("")},
-      {"case.qxin\ncase.TP18\nyes\n", expected::missing_result_files("case")},
-      {"'dir/model.qxin'\n'dir/case'\n", expected::missing_result_files("dir/case")},
-      {"case.qxin\nrun.TP18\n", expected::dialogue()},
+  const std::string ended = "): standard input ended\n";
+  struct Refusal {
+    std::string input, out, err;
   };
-  for (const auto& [input, out] : runs) {
-    auto res = qxtest::run_program({QXCONV_PATH, "-wave"}, input, dir.path());
-    EXPECT_EQ(res.exit_status, 1) << input;
-    EXPECT_EQ(res.out, out) << input;
-    EXPECT_EQ(res.err, "");
+  const Refusal runs[] = {
+      {"", expected::missing_model_file(""), "qxconv: no answer to question (1" + ended},
+      {"missing.qxin\ncase.TP18\nNo\n", expected::missing_model_file("missing.qxin"),
+       "qxconv: question (1): no such file 'missing.qxin'\n"},
+      {std::string(300, 'm') + "\n", expected::missing_model_file(std::string(256, 'm')),
+       "qxconv: question (1): '" + std::string(256, 'm') + "' cannot be reached (File name too long)\n"},
+      {"model.qxin\ncase.TP18\nNo\n", expected::missing_model_file("model.qxin"),
+       "qxconv: question (1): 'model.qxin' is a directory\n"},
+      // Without quotes the slash ends the name: what is left is a directory.
+      {"dir/model.qxin\ncase.TP18\nNo\n", expected::missing_model_file("dir"),
+       "qxconv: question (1): 'dir' is a directory\n"},
+      {"''\ncase.TP18\nNo\n", expected::missing_model_file(""), "qxconv: question (1): no file name given\n"},
+      {"case.qxin\n", expected::missing_result_files(""), "qxconv: no answer to question (2" + ended},
+      {"case.qxin\ncase.TP18\nyes\n", expected::missing_result_files("case"),
+       "qxconv: question (2): neither case.TP18 nor case.TP19 exists\n"},
+      {"'dir/model.qxin'\n'dir/case'\n", expected::missing_result_files("dir/case"),
+       "qxconv: question (2): neither dir/case.TP18 nor dir/case.TP19 exists\n"},
+      {"case.qxin\nrun.TP18\n", expected::dialogue(), "qxconv: no answer to question (3" + ended},
+  };
+  for (const Refusal& r : runs) {
+    auto res = qxtest::run_program({QXCONV_PATH, "-wave"}, r.input, dir.path());
+    EXPECT_EQ(res.exit_status, 1) << r.input;
+    EXPECT_EQ(res.out, r.out) << r.input;
+    EXPECT_EQ(res.err, r.err) << r.input;
   }
   for (const char* made : {"case_TP18-19_COVT.lst", "_TP18-19_COVT.lst", "run_TP18-19_COVT.lst", "case_QX2D.TP19"})
     EXPECT_FALSE(file_exists(dir.file(made))) << made;

@@ -26,8 +26,8 @@ struct FileSet {
   TempDir dir;
   std::string base = dir.file("case");
   std::istringstream in;
-  std::ostringstream term;
-  qx::Run run{{in, term}};
+  std::ostringstream term, err;
+  qx::Run run{{in, term, err}};
   int irtn = 99;
 
   FileSet(bool tp18, bool tp19, bool options = false) {
@@ -127,6 +127,13 @@ TEST(Utlflsw, EachFailedOpenIsReportedWithItsNumberAndTheResultFileItDerivesFrom
     EXPECT_FALSE(fs.run.ch.is_open(f.next_unit)) << f.in_the_way;
     if (f.number <= 1000) { EXPECT_EQ(fs.open_channels(), (f.number ? std::set<int>{7} : std::set<int>{})); }
     EXPECT_EQ(fs.term.str(), f.number ? "" : expected::list_file_line(blocked, 30));
+    // Standard error says what the terminal and the list file cannot: why an
+    // input is refused, or that the list file is lost. An input that is not
+    // a regular file (a directory here) is told as such.
+    const std::string told = f.number == 0      ? "qxconv: the list file " + blocked + " cannot be written (IOSTAT = 30)\n"
+                             : f.number <= 1002 ? "qxconv: '" + blocked + "' is not a regular file\n"
+                                                : "";
+    EXPECT_EQ(fs.err.str(), told) << f.in_the_way;
     if (f.number == 0) continue;
     const std::string kind = f.number == 1000 ? "INPUT DATA" : std::string(f.in_the_way + (f.in_the_way[0] == '.'));
     EXPECT_EQ(fs.file(list_suffix), expected::open_error(f.number, kind, fs.base + f.named, 30)) << f.in_the_way;

@@ -61,6 +61,34 @@ TEST(Channels, ADeletingCloseRemovesNamesNotDevices) {
   EXPECT_TRUE(lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
 }
 
+// The inputs of a run are read to their end: only a regular file (or a link
+// to one) can be. A FIFO, socket or device is refused as an open failure, at
+// once: the open does not wait for a FIFO's writer.
+TEST(Channels, InputsAreRegularFilesOpenedWithoutWaiting) {
+  TempDir dir;
+  const std::string fifo = dir.file("case.TP18"), socket = dir.file("case.TP19"), link = dir.file("link.qxin");
+  write_file(dir.file("case.qxin"), "TITLE   x\n");
+  ASSERT_EQ(symlink(dir.file("case.qxin").c_str(), link.c_str()), 0);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int listening = bind_socket(socket);
+  ASSERT_GE(listening, 0);
+  const int refused = exit_code_within_seconds([&] {
+    Channels ch;
+    int wrong = 0;
+    for (const std::string& p : {fifo, socket, std::string("/dev/null"), std::string("/dev/zero")}) {
+      wrong += ch.open_text_read(71, p) != iostat::open_failed;
+      wrong += ch.open_binary_read(18, p, ByteOrder::little) != iostat::open_failed;
+    }
+    wrong += ch.open_text_read(71, link) != iostat::ok;
+    std::string_view line;
+    wrong += ch.read_line(71, line) != iostat::ok || line != "TITLE   x";
+    wrong += ch.open_binary_read(18, link, ByteOrder::little) != iostat::ok;
+    return wrong;
+  });
+  EXPECT_EQ(refused, 0) << "-1: an open waited";
+  close(listening);
+}
+
 TEST(TextFiles, LinesAreReadOnceOrAgainAfterGoingBack) {
   TempDir dir;
   const std::string path = dir.file("m.qxin");

@@ -1,10 +1,17 @@
 // Helpers of the I/O tests: record bytes built by hand, a line source over
-// strings, line-read scripts, and a Fortran reference program run.
+// strings, line-read scripts, a Fortran reference program run, special files
+// and calls that must not block.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +60,34 @@ inline bool run_fortran(const TempDir& dir, const std::string& source, std::stri
   const auto run = run_program({dir.file("ref")}, {}, dir.path());
   out = run.exit_status == 0 ? read_file(dir.file("out.txt")) : run.err;
   return run.exit_status == 0;
+}
+
+// Runs `body` in a child process that an alarm ends after ten seconds, so
+// that a call which blocks fails the test instead of hanging it. The child's
+// exit code (what `body` returns), or -1 when it did not finish.
+inline int exit_code_within_seconds(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(10);
+    _exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A listening Unix socket bound to `path`; its descriptor (-1 on failure).
+inline int bind_socket(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (fd < 0 || path.size() >= sizeof addr.sun_path) return -1;
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 1) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace qxtest

@@ -79,18 +79,24 @@ TEST(DriverProgram, ARunThatStopsExitsWithOneAndItsReport) {
   struct Stop {
     const char* in_the_way;  // a directory of this name blocks an open
     std::vector<std::string> argv;
-    std::string answers, terminal, list;
+    std::string answers, terminal, list, errors;
   };
   const std::string qxconv = QXCONV_PATH, answers = "case.qxin\ncase\nNo\n";
+  const std::string see = "; see case" + list_suffix + "\n",
+                    list_lost = "qxconv: the list file case" + list_suffix + " cannot be written (IOSTAT = ";
   const Stop stops[] = {
-      {"case_QXSH.TP19", {qxconv}, answers, "", expected::open_error(1006, "_QXSH.TP19", "case.TP19", 30)},
+      {"case_QXSH.TP19", {qxconv}, answers, "", expected::open_error(1006, "_QXSH.TP19", "case.TP19", 30),
+       "qxconv: error 1006 (_QXSH.TP19 FILE OPEN ERROR), IOSTAT = 30" + see},
       {"case_QX2D.TP19.txt", {qxconv, "-AMPL"}, "case.qxin\ncase\ny\n", "",
-       expected::open_error(1012, "_QX2D.TP19.txt", "case.TP19", 30)},
+       expected::open_error(1012, "_QX2D.TP19.txt", "case.TP19", 30),
+       "qxconv: error 1012 (_QX2D.TP19.txt FILE OPEN ERROR), IOSTAT = 30" + see},
       {"case_TP18-19_COVT.lst", {qxconv, "-wave"}, answers, expected::list_file_line("case" + list_suffix, 30),
-       ""},
-      // The list file cannot grow beyond its heading: the cover page fails.
+       "", list_lost + "30)\n"},
+      // The list file cannot grow beyond its heading: the cover page fails,
+      // and its report cannot be written either.
       {nullptr, {"prlimit", "--fsize=692", qxconv}, answers, expected::list_file_line("case" + list_suffix, 38),
-       expected::cover_page().substr(0, 692)},
+       expected::cover_page().substr(0, 692),
+       "qxconv: error 999 (COVER PAGE OUTPUT ERROR  OF LIST FILE), IOSTAT = 38\n" + list_lost + "38)\n"},
   };
   for (const Stop& s : stops) {
     TempDir dir;
@@ -103,6 +109,7 @@ TEST(DriverProgram, ARunThatStopsExitsWithOneAndItsReport) {
     auto res = run_program(s.argv, s.answers, dir.path());
     EXPECT_EQ(res.exit_status, 1) << s.answers;
     EXPECT_EQ(res.out, expected::dialogue(s.answers.ends_with("y\n")) + s.terminal) << s.answers;
+    EXPECT_EQ(res.err, s.errors) << s.answers;
     if (!s.list.empty()) { EXPECT_EQ(read_file(dir.file("case" + list_suffix)), s.list) << s.answers; }
   }
 }

@@ -39,6 +39,7 @@ TEST(ProgramFaults, OutputsThatCannotBeOpenedOrWritten) {
   const Result r = convert(dir, c.in, every_option, 0, [&] { mkdir(dir.file("case" + list_suffix).c_str(), 0755); });
   EXPECT_EQ(r.program.exit_status, 1);
   EXPECT_TRUE(r.program.terminal.ends_with(expected::list_file_line("case" + list_suffix, 30))) << r.program.terminal;
+  EXPECT_EQ(r.program.errors, "qxconv: the list file case" + list_suffix + " cannot be written (IOSTAT = 30)\n");
   EXPECT_TRUE(r.files.empty());
 }
 
@@ -66,11 +67,16 @@ TEST(ProgramFaults, AFileSizeLimitStopsTheRunAtTheFirstWriteBeyondIt) {
       // The report is in the list file or, if that met the limit, on the terminal.
       const Report report = final_report(get(r.files, list_suffix));
       if (report.number != 0)
-        EXPECT_TRUE(report.number == 1008 && report.status == 38) << what << ": " << report.number;
+        EXPECT_TRUE(report.number == 1008 && report.status == 38 &&
+                    r.program.errors.ends_with(stop_line(get(r.files, list_suffix))))
+            << what << ": " << report.number << "\n"
+            << r.program.errors;
       else
-        EXPECT_TRUE(r.program.terminal.ends_with(expected::list_file_line("case" + list_suffix, 38)))
+        EXPECT_TRUE(r.program.terminal.ends_with(expected::list_file_line("case" + list_suffix, 38)) &&
+                    r.program.errors.ends_with("qxconv: the list file case" + list_suffix +
+                                               " cannot be written (IOSTAT = 38)\n"))
             << what << "\n"
-            << r.program.terminal;
+            << r.program.terminal << r.program.errors;
     }
   }
 }

@@ -29,7 +29,8 @@ constexpr std::uint64_t address_space_limit = 268435456;
 
 struct ProgramRun {
   int exit_status = -1;  // exit code, or 128 + signal number
-  std::string terminal;
+  std::string terminal;  // standard output
+  std::string errors;    // standard error
   long peak_rss_kb = 0;
 };
 
@@ -43,7 +44,7 @@ inline ProgramRun run_qxconv(const std::string& dir, const std::vector<std::stri
   argv.push_back(QXCONV_PATH);
   argv.insert(argv.end(), options.begin(), options.end());
   const qxtest::CommandResult r = qxtest::run_program(argv, answers, dir);
-  return {r.exit_status, r.out, std::atol(qxtest::read_file(dir + "/peak_rss").c_str())};
+  return {r.exit_status, r.out, r.err, std::atol(qxtest::read_file(dir + "/peak_rss").c_str())};
 }
 
 inline std::string answers(const std::string& base, bool big_endian = false) {
@@ -170,15 +171,30 @@ inline std::string before_report(const std::string& list) {
 
 inline constexpr int any_status = -99;
 
+// The line on standard error that tells the report ending a list file of
+// base name "case": its number and message words, its status, the list file.
+inline std::string stop_line(const std::string& list) {
+  const std::size_t head = ("\n" + list).rfind("\n  **** ERROR NO.");
+  if (head == npos) return "(no report)";
+  const std::string line = list.substr(head, list.find('\n', head) - head);
+  const std::size_t words = line.find_first_not_of(" *", 21);
+  return "qxconv: error " + std::to_string(std::atoi(line.c_str() + 16)) + " (" +
+         line.substr(words, line.find_last_not_of(" *") + 1 - words) +
+         "), IOSTAT = " + std::to_string(final_report(list).status) + "; see case" + list_suffix + "\n";
+}
+
 // A normal end when `number` is 0; else exit status 1, no "NORMAL END", and
-// report `number` with `status` at the end of the list file.
+// report `number` with `status` at the end of the list file, told on
+// standard error as well.
 inline void expect_end(const Result& r, const std::string& what, int number = 0, int status = any_status) {
   const std::string list = get(r.files, list_suffix);
   EXPECT_EQ(r.program.exit_status, number ? 1 : 0) << what;
   if (number == 0) {
     EXPECT_TRUE(r.program.terminal.ends_with("\nNORMAL END (zelvorith)\n") && list.ends_with("\nNORMAL END\n")) << what;
+    EXPECT_EQ(r.program.errors, "") << what;
     return;
   }
+  EXPECT_TRUE(r.program.errors.ends_with(stop_line(list))) << what << ": standard error\n" << r.program.errors;
   EXPECT_TRUE(r.program.terminal.find("NORMAL END") == npos && list.find("NORMAL END") == npos) << what;
   const Report report = final_report(list);
   EXPECT_TRUE(report.number == number && (status == any_status || report.status == status))

@@ -3,11 +3,10 @@
 // that stop a read.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -153,11 +152,14 @@ TEST(RQxin, FaultsStopTheReadWithError1016) {
 TEST(RQxin, InputOfUnknownSizeChecksBoundCountsAtItsEnd) {
   for (const int count : {21, 22}) {  // 80 bytes follow: 21 fit
     QxinRun r;
-    ASSERT_EQ(::mkfifo(r.qxin.c_str(), 0600), 0);
-    const std::string text = "BOUND   " + i8({0, 0, 0, count, 0, 0}) + "\n" + std::string(79, '#') + "\n";
-    std::thread writer([&] { qxtest::write_file(r.qxin, text); });
-    const int irtn = r.read_file_at(r.qxin);
-    writer.join();
+    qxtest::write_file(r.qxin, "BOUND   " + i8({0, 0, 0, count, 0, 0}) + "\n" + std::string(79, '#') + "\n");
+    // Removed once open, the file has no size to be looked up by its name.
+    r.run.val.inpdt_name = r.qxin;
+    ASSERT_EQ(r.run.ch.open_text_read(qx::unit::qxin, r.qxin), 0);
+    ASSERT_EQ(r.run.ch.open_text_write(qx::unit::lst, r.lst), 0);
+    ASSERT_EQ(::unlink(r.qxin.c_str()), 0);
+    int irtn = -99;
+    qx::r_qxin(r.run, irtn);
     EXPECT_EQ(irtn, count == 21 ? 0 : 24) << count;
   }
 }

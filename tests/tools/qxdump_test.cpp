@@ -184,4 +184,52 @@ TEST(Qxdump, BrokenFilesAreReportedByOffset) {
   EXPECT_NE(r.out.find("end @" + std::to_string(rec[5].first) + " records=5 blocks=2 "), npos) << r.out;
 }
 
+// A run that stops leaves its converted files empty or cut after any record
+// it wrote. Cut before the first block, the model section is incomplete and
+// the file is reported so; cut between blocks, the file reads as whole (its
+// list file tells whether the run ended normally).
+TEST(Qxdump, ConvertedFilesEmptyOrEndingInsideTheirModelSectionAreIncomplete) {
+  TempDir dir;
+  convert_case(dir, "No");
+  for (const char* suffix : {"_QX2D.TP18", "_QXSH.TP19"}) {
+    const std::string whole = read_file(dir.file(std::string("case1") + suffix));
+    const CommandResult listing = qxdump({dir.file(std::string("case1") + suffix)});
+    ASSERT_EQ(listing.exit_status, 0) << listing.err;
+    // Every record boundary up to the first block, then every fifth block
+    // boundary and the end.
+    std::vector<std::uint64_t> inside, between{whole.size()};
+    std::uint64_t model_end = 0, block = 0;
+    for (const std::string& line : qxtest::split_lines(listing.out))
+      if (line.starts_with("block ") && block++ % 5 == 0) between.push_back(std::stoull(line.substr(line.find('@') + 1)));
+    ASSERT_GE(between.size(), 3u);
+    model_end = between[1];
+    for (const auto& [offset, length] : marker_walk(whole))
+      if (offset < model_end) inside.push_back(offset);
+    ASSERT_GE(inside.size(), 5u) << suffix;
+    for (const std::uint64_t at : inside) {
+      const std::string path = dir.file("cut" + std::to_string(at) + suffix), what = path;
+      qxtest::write_file(path, whole.substr(0, at));
+      const CommandResult r = qxdump({path});
+      EXPECT_EQ(r.exit_status, 1) << what;
+      EXPECT_EQ(r.out.find("\nend "), npos) << what;
+      const std::string expected =
+          at == 0 ? "incomplete converted file: it is empty, without the model section it must begin with\n"
+                  : "incomplete converted file: it ends at offset " + std::to_string(at) +
+                        " inside its model section, which lacks its ";
+      EXPECT_TRUE(r.err.starts_with("qxdump: " + path + ": " + expected)) << what << ": " << r.err;
+    }
+    for (const std::uint64_t at : between) {
+      const std::string path = dir.file("cut" + std::to_string(at) + suffix), what = path;
+      qxtest::write_file(path, whole.substr(0, at));
+      const CommandResult r = qxdump({path});
+      EXPECT_EQ(r.exit_status, 0) << what << ": " << r.err;
+      EXPECT_NE(r.out.find("\nend @" + std::to_string(at) + " "), npos) << what;
+    }
+  }
+  // An empty file whose name makes no claim is only empty.
+  qxtest::write_file(dir.file("empty.TP18"), "");
+  const CommandResult r = qxdump({dir.file("empty.TP18")});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+}
+
 }  // namespace

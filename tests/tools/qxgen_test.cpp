@@ -105,4 +105,21 @@ TEST(Qxgen, ShapingOptionsLeaveOutBlocksSectionsAndBytes) {
   for (const char* key : {"\nNODE    ", "\nSOLID   ", "\nVOID    "}) EXPECT_NE(omit.find(key), npos) << key;
 }
 
+// The bundled example is what example/README.md says: the command printed
+// there remakes it byte for byte.
+TEST(Qxgen, TheCommandOfTheExampleReadmeRemakesTheBundledCase) {
+  const std::string example = std::string(QX_SOURCE_DIR) + "/example/";
+  const std::string readme = read_file(example + "README.md");
+  const std::regex command("\nbuild/qxgen --out example/case1 (.*)\n");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(readme, m, command)) << "no qxgen command in example/README.md";
+  std::vector<std::string> args;
+  std::istringstream in(m[1].str());
+  for (std::string a; in >> a;) args.push_back(a);
+  qxtest::TempDir dir;
+  const std::string base = generate(dir, args, "case1");
+  for (const char* ext : {".qxin", ".TP18", ".TP19"})
+    EXPECT_TRUE(read_file(base + ext) == read_file(example + "case1" + ext)) << ext;
+}
+
 }  // namespace

@@ -30,6 +30,10 @@ int dump_file(const std::string& path, const DumpOptions& options, qx::TextSink&
   if (info.size == 0) {
     info.kind = FileKind::empty;
     printer.file_line(info);
+    // A conversion writes the model section first: an empty converted file
+    // is one whose run stopped before it wrote anything to it.
+    if (info.side_from_name)
+      return fail(err, path, "incomplete converted file: it is empty, without the model section it must begin with");
     printer.end_line(0, 0, {});
     return 0;
   }

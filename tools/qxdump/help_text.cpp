@@ -42,45 +42,14 @@ on its own line as "not in a block" rather than guessed into one.
 
 Exit status: 0 when every FILE was read to its end; 1 when a file cannot be
 read, has a corrupt record marker or a truncated record, or ends inside a
-block (the byte offset is told on standard error); 2 for a wrong command
-line.
+block, or when a converted file (_QX2D or _QXSH in its name) is empty or ends
+inside its model section, as a run that stopped leaves it (the byte offset
+is told on standard error); 2 for a wrong command line. A converted file that
+ends between two blocks reads as whole: whether the run that wrote it ended
+normally is told by its list file (CASE_TP18-19_COVT.lst), which then ends
+with "NORMAL END".
 
-The converter, qxconv
----------------------
-usage: qxconv [-stru] [-spec] [-ampl] [-wave] [-maxr] [-four]
-
-qxconv converts the results of one analysis case into the in-plane (SV,
-_QX2D) and out-of-plane (SH, _QXSH) layouts. It asks three questions on the
-terminal, one answer per line:
-  (1) the MODE1 input data file name (for example case.qxin)
-  (2) the result data file name: case.TP18, case.TP19 or case all give the
-      base name "case"; whichever of case.TP18 and case.TP19 exist are
-      converted
-  (3) Big_endian for output binary file ?(Yes/No): an answer beginning with
-      Y or y writes the converted files big-endian, any other little-endian
-A name that holds a slash must be typed between quotes. Scripted use:
-  printf 'case.qxin\ncase.TP18\nNo\n' | qxconv -wave
-
-Options (lower or upper case) switch on the text twins: -stru the model
-section, -wave, -four, -ampl, -spec and -maxr the result blocks of those
-kinds.
-
-Files written, for the base name "case":
-  case_TP18-19_COVT.lst   the list file: cover page, the model read, two
-                          lines per result block, errors, "NORMAL END"
-  case_QX2D.TP18          SV and SH binary files converted from case.TP18:
-  case_QXSH.TP18          the model section, then the result blocks routed
-                          to each variant
-  case_QX2D.TP19          the same from case.TP19
-  case_QXSH.TP19
-  *.txt                   with an option: text twins of the four binary
-                          files, case.TP18.txt (a dump of the maxima
-                          blocks, with -maxr) and case.TP19.txt (empty)
-
-qxconv exits with status 0 after a run that ends with "NORMAL END" (in the
-list file and on the terminal), and with status 1 otherwise; the reason is
-in the list file, or on the terminal when an answer was refused or the list
-file could not be written.
+The converter that writes the converted files is described by qxconv --help.
 )";
 }
 

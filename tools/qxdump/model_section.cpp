@@ -65,6 +65,14 @@ std::string title_of(const Record& r) {
 
 enum class Next : std::uint8_t { got, missing, stop };
 
+// The file ends before the model section does: a conversion that stopped
+// while writing it, whose file is not to be taken for a whole one.
+WalkStatus cut_in_model_section(WalkContext& ctx, std::string_view what) {
+  ctx.problem = "incomplete converted file: it ends at offset " + std::to_string(ctx.cursor.offset()) +
+                " inside its model section, which lacks its " + std::string(what);
+  return WalkStatus::cut;
+}
+
 // Reads the next record of the model section. A record that opens a result
 // block means the section ends before this one: noted and left unread.
 Next next_model_record(WalkContext& ctx, std::string_view what, Record& r, WalkStatus& status) {
@@ -74,7 +82,7 @@ Next next_model_record(WalkContext& ctx, std::string_view what, Record& r, WalkS
     return Next::stop;
   }
   if (s == RecordCursor::Step::end) {
-    status = ctx.cut_short("the model section lacks its " + std::string(what) + " record");
+    status = cut_in_model_section(ctx, std::string(what) + " record");
     return Next::stop;
   }
   if (is_block_header(r, ctx.info.kind, ctx.info.family)) {
@@ -105,7 +113,7 @@ WalkStatus walk_model_section(WalkContext& ctx) {
   Record r;
   const RecordCursor::Step first = ctx.next(r);
   if (first == RecordCursor::Step::fault) return WalkStatus::fault;
-  if (first == RecordCursor::Step::end) return ctx.cut_short("no model section");
+  if (first == RecordCursor::Step::end) return cut_in_model_section(ctx, "counts record");
 
   const std::int32_t ndpt = r.i4(72);
   Counts counts{};
