@@ -97,8 +97,8 @@ TEST(Qxbatch, StudyOutputsAreThoseOfSingleRunsAndTheSummaryTellsWhyCasesFailed) 
   }
   const std::map<std::string, std::pair<std::string, std::string>> failures{
       {"cut", {"1007", "TP1819 FILE READ ERROR; FILE NAME = TP18 IOSTAT = 39"}},
-      {"noqxin", {"", "ERROR...MODE1 input file is not exist !; file name = noqxin.qxin"}},
-      {"noresults/noresults.qxin", {"", "ERROR...the file name (*.TP18 and *.TP19) is not exist !"}},
+      {"noqxin", {"", "question (1): no such file 'noqxin.qxin'"}},
+      {"noresults/noresults.qxin", {"", "question (2): neither noresults.TP18 nor noresults.TP19 exists"}},
       {"empty", {"", "no result file (*.TP18, *.TP19) in the directory"}},
       {"locked", {"", "cannot read the directory: Permission denied"}},
   };

@@ -199,7 +199,7 @@ cut_columns() { sed 's/,[0-9.]*,[0-9]*,[0-9]*$//' "$1"; }
 diff <(cut_columns "$tmp/local.csv") <(cut_columns "$tmp/slurm.csv") || fail "the Slurm summary differs from the local one"
 [ "$(grep -c ',done,' "$tmp/slurm.csv")" = 22 ] || fail "not 22 cases done"
 grep -q '^cut,failed,1007,TP1819 FILE READ ERROR' "$tmp/slurm.csv" || fail "the cut case's error is not in the summary"
-grep -q '^nomodel,failed,,ERROR...MODE1 input file is not exist' "$tmp/slurm.csv" || fail "the refusal is not in the summary"
+grep -q "^nomodel,failed,,question (1): no such file 'nomodel.qxin'" "$tmp/slurm.csv" || fail "the refusal is not in the summary"
 
 # A task that left no summary: its cases were not run.
 rm "$tmp/work/task-2.csv"
