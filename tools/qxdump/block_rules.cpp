@@ -8,21 +8,29 @@ namespace {
 
 // Data records of an ordinary block by kind word: in a TP18 and a TP19 result
 // file, and in the files converted from them (spectra gain their frequency
-// axis in converted TP18 files; converted TP19 blocks carry one record).
+// axis in converted TP18 files: the first of their records; converted TP19
+// blocks carry one record).
 struct KindRecords {
   std::string_view kind;
   int tp18, tp19, converted_tp18, converted_tp19;
+  int converted_tp18_axis;
 };
 
 constexpr KindRecords kind_records[] = {
-    {"INFO", 0, 0, 0, 0},
-    {"WAVE", 1, 1, 1, 1},
-    {"FOUR", 2, 1, 3, 1},
-    {"AMPL", 2, 2, 3, 1},
-    {"SPEC", 2, 1, 2, 1},
+    {"INFO", 0, 0, 0, 0, 0},
+    {"WAVE", 1, 1, 1, 1, 0},
+    {"FOUR", 2, 1, 3, 1, 1},
+    {"AMPL", 2, 2, 3, 1, 1},
+    {"SPEC", 2, 1, 2, 1, 0},
 };
 // Any other kind word.
-constexpr KindRecords other_kind = {"", 0, 1, 0, 1};
+constexpr KindRecords other_kind = {"", 0, 1, 0, 1, 0};
+
+const KindRecords& records_of(std::string_view kind) {
+  const auto* row = std::find_if(std::begin(kind_records), std::end(kind_records),
+                                 [&](const KindRecords& k) { return k.kind == kind; });
+  return row == std::end(kind_records) ? other_kind : *row;
+}
 
 struct MaximaComponents {
   std::int32_t first, last;  // code range
@@ -43,11 +51,13 @@ constexpr MaximaShape converted_maxima_shapes[] = {
 }  // namespace
 
 int ordinary_data_records(std::string_view kind, Family family, bool converted) {
-  const auto* row = std::find_if(std::begin(kind_records), std::end(kind_records),
-                                 [&](const KindRecords& k) { return k.kind == kind; });
-  const KindRecords& k = row == std::end(kind_records) ? other_kind : *row;
+  const KindRecords& k = records_of(kind);
   if (family == Family::tp19) return converted ? k.converted_tp19 : k.tp19;
   return converted ? k.converted_tp18 : k.tp18;
+}
+
+int axis_records(std::string_view kind, Family family, bool converted) {
+  return family == Family::tp18 && converted ? records_of(kind).converted_tp18_axis : 0;
 }
 
 std::optional<int> tp18_dropped_records(std::string_view kind, const Codes& nc) {

@@ -28,6 +28,8 @@ using Codes = std::array<std::int32_t, 6>;
 
 // Data records after REC2 of an ordinary block, by the rules of the file.
 int ordinary_data_records(std::string_view kind, Family family, bool converted);
+// How many of them, at their head, hold the block's frequency axis.
+int axis_records(std::string_view kind, Family family, bool converted);
 
 // The records a TP18 reader passes over for a block that the conversion
 // drops because of its codes; nothing for a block that it converts.
