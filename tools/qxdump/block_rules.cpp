@@ -42,11 +42,35 @@ constexpr MaximaComponents maxima_component_table[] = {
     {109, 109, 1},       {110, 110, 3}, {111, 112, 4},
 };
 
+// Converted maxima records by the code written. The component strings name,
+// value by value (a pair counts once), the component of the maxima record
+// read that the converter took; '0' is a zero it wrote as a filler. An empty
+// string: the variant receives no data record of this code.
 constexpr MaximaShape converted_maxima_shapes[] = {
-    {101, 1, 4, false}, {102, 1, 4, false}, {103, 2, 4, false}, {104, 1, 4, false},
-    {105, 1, 3, false}, {106, 1, 4, false}, {107, 1, 2, false}, {108, 1, 1, true},
-    {109, 1, 1, false}, {110, 1, 3, false}, {111, 1, 3, false}, {112, 1, 3, false},
+    // code ids reals optional pairs  SV       SH
+    {101,   1,  4,    false,   true,  "13",    "20"},
+    {102,   1,  4,    false,   true,  "13",    "20"},
+    {103,   2,  4,    false,   true,  "13",    "20"},
+    {104,   1,  4,    false,   true,  "13",    "20"},
+    {105,   1,  3,    false,   false, "136",   "450"},
+    {106,   1,  4,    false,   false, "1234",  ""},
+    {107,   1,  2,    false,   false, "12",    "03"},
+    {108,   1,  1,    true,    false, "4",     ""},  // the second half of a 107 block
+    {109,   1,  1,    false,   false, "1",     ""},
+    {110,   1,  3,    false,   false, "123",   ""},
+    {111,   1,  3,    false,   false, "013",   ""},  // read as 112
+    {112,   1,  3,    false,   false, "013",   ""},  // read as 111
 };
+
+constexpr bool components_fit(const MaximaShape& s, std::string_view c) {
+  return c.empty() || static_cast<int>(c.size()) * (s.pairs ? 2 : 1) == s.reals;
+}
+constexpr bool shapes_consistent() {
+  for (const MaximaShape& s : converted_maxima_shapes)
+    if (s.ids < 1 || s.ids > 2 || !components_fit(s, s.sv) || !components_fit(s, s.sh) || s.sv.empty()) return false;
+  return true;
+}
+static_assert(shapes_consistent(), "every component string names one value (or pair) of the record's reals");
 
 }  // namespace
 

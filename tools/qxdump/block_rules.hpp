@@ -43,12 +43,17 @@ std::optional<int> maxima_components(std::int32_t code);
 inline constexpr std::int32_t last_converted_maxima_code = 112;
 
 // Layout of a converted maxima data record: na, then `ids` identifier words
-// per item, then `reals` real4 values per item.
+// per item (two: ia1 and ia2 of each item in turn), then `reals` real4 values
+// per item. `sv` and `sh` name the component of the record read behind each
+// value (or pair of values, with `pairs`) in either variant, '0' a zero
+// filler.
 struct MaximaShape {
   std::int32_t code;
   int ids;
   int reals;
   bool data_optional;  // 108 follows a 107 with data, or stands alone without
+  bool pairs;
+  std::string_view sv, sh;
 };
 const MaximaShape* converted_maxima_shape(std::int32_t code);
 

@@ -44,6 +44,7 @@ struct BlockReport {
   double real = 0.0;  // dmp (or dap)
   double step = 0.0;  // dt (or dtt)
   std::array<float, 4> yt{};
+  int data_rule = 0;     // data records that the rules of the file give the block
   int axis_records = 0;  // leading data records that hold the frequency axis
 
   // Maxima blocks: code is nc[0], nc2 is nc[1].
@@ -54,6 +55,7 @@ struct BlockReport {
 
   std::vector<RecordEntry> records;
   std::vector<std::string> notes;
+  bool broken = false;  // the file is damaged or ends inside the block: it lacks records
 };
 
 enum class ModelPart : std::uint8_t { counts, bound, nodes, elements };

@@ -44,7 +44,8 @@ class FileHandler {
   virtual bool block_begin(const BlockReport&) { return true; }
   // The index-th data record of the block (0-based), after block_begin.
   virtual bool data_record(const BlockReport&, const RecordEntry&, std::size_t /*index*/, Words) { return true; }
-  // Every record of the block and the notes on it.
+  // Every record of the block and the notes on it. A block that the file
+  // breaks off (`broken`) comes here too, and read_file() then fails.
   virtual bool block_end(const BlockReport&) { return true; }
   // A record that belongs to no block.
   virtual bool unplaced(const RecordEntry&, std::string_view /*first word*/, Words) { return true; }

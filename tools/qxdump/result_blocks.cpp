@@ -102,6 +102,7 @@ WalkStatus BlockWalker::run() {
       status = ordinary(r, b);
     if (status == WalkStatus::stopped) return status;
     // A block cut short by a fault is handed over with what was read of it.
+    b.broken = status != WalkStatus::ok;
     ctx_.totals.notes += b.notes.size();
     if (!begin(b) || !ctx_.handler.block_end(b)) return WalkStatus::stopped;
     if (status != WalkStatus::ok) return status;
@@ -127,10 +128,13 @@ WalkStatus BlockWalker::unplaced(const Record& r) {
 // after the block's header.
 WalkStatus BlockWalker::push(BlockReport& b, const Record& r, std::string_view role, bool data,
                              std::uint64_t int_words) {
+  // The header is complete once a data record comes, and the handler may
+  // want the values of the block's records only.
+  if (data && !begin(b)) return WalkStatus::stopped;
   RecordEntry e;
   if (!ctx_.entry(r, role, data, int_words, e)) return WalkStatus::fault;
   b.records.push_back(e);
-  if (data && (!begin(b) || !ctx_.handler.data_record(b, e, data_index_++, ctx_.words))) return WalkStatus::stopped;
+  if (data && !ctx_.handler.data_record(b, e, data_index_++, ctx_.words)) return WalkStatus::stopped;
   return WalkStatus::ok;
 }
 
@@ -203,6 +207,7 @@ WalkStatus BlockWalker::ordinary(const Record& rec1, BlockReport& b) {
       rule = *dropped;
     }
   }
+  b.data_rule = rule;
   const std::int64_t announced = static_cast<std::int64_t>(b.lrec) - 1;
   const WalkStatus status = data_records(b, plan_data(rule, announced), [](const Record&) { return 0; });
   if (status != WalkStatus::ok) return status;
@@ -240,6 +245,7 @@ WalkStatus BlockWalker::maxima(const Record& header, BlockReport& b) {
   b.nc[1] = header.i4(8);
   b.lrec = header.i4(12);
   b.dropped = b.nc[0] > last_converted_maxima_code;
+  b.data_rule = 1;
   if (const WalkStatus s = push(b, header, "header", false, 0); s != WalkStatus::ok) return s;
 
   // The data record: na, ia1(na), ia2(na), then nd pairs of reals per item.
@@ -286,6 +292,7 @@ WalkStatus BlockWalker::converted_maxima(const Record& header, BlockReport& b) {
   if (const WalkStatus s = push(b, header, "header", false, 0); s != WalkStatus::ok) return s;
   const std::int32_t code = b.nc[0];
   const MaximaShape* shape = converted_maxima_shape(code);
+  b.data_rule = shape && !shape->data_optional ? 1 : 0;
   if (code <= 100) return WalkStatus::ok;  // a header without data
   if (!shape) {
     b.notes.push_back("code " + std::to_string(code) + " is not written with data: records after it are listed");
