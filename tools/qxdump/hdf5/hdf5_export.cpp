@@ -27,9 +27,11 @@ std::string numbered(std::uint64_t n) {
   return name;
 }
 
-const hid_t int4_type = H5T_NATIVE_INT32;
-const hid_t real4_type = H5T_NATIVE_FLOAT;
-const hid_t word_type = H5T_NATIVE_UINT32;  // 4-byte words whose type the file does not tell
+// The types of the file's values (the library's type constants are calls
+// that start it, so they are not taken before the export begins).
+hid_t int4_type() { return H5T_NATIVE_INT32; }
+hid_t real4_type() { return H5T_NATIVE_FLOAT; }
+hid_t word_type() { return H5T_NATIVE_UINT32; }  // 4-byte words whose type the file does not tell
 
 class Hdf5Export final : public FileHandler {
  public:
@@ -47,6 +49,13 @@ class Hdf5Export final : public FileHandler {
 
   // Why the export stopped, when it stopped by itself.
   std::string problem() const { return problem_.empty() ? w_.error() : problem_; }
+  // Closes the groups and datasets still open, innermost first, before the
+  // file is closed; false when one of them cannot be written out.
+  bool release() {
+    bool ok = rows_.set.reset();
+    for (h5::Id* id : {&block_, &elements_, &model_, &blocks_, &unplaced_}) ok = id->reset() && ok;
+    return ok || w_.fail("cannot finish the groups of the HDF5 file");
+  }
 
  private:
   bool going() {
@@ -115,7 +124,7 @@ bool Hdf5Export::model_record(const ModelRecordReport& m, Words words) {
   if (!m.fits || words.size() * 4 != m.record.length) {
     model_notes_.push_back("the " + m.name + " record does not have the length its counts give: exported as " +
                            m.name + "_words");
-    return record_as_words(model, m.name + "_words", m.record, word_type, words);
+    return record_as_words(model, m.name + "_words", m.record, word_type(), words);
   }
   switch (m.part) {
     case ModelPart::bound: return boundary(m, words);
@@ -137,7 +146,7 @@ bool Hdf5Export::boundary(const ModelRecordReport& m, Words words) {
   for (const BoundarySide& side : boundary_sides) {
     const std::uint64_t n = positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
     if (side.lists == 1) {
-      array1(g.get(), std::string(side.table), int4_type, words.subspan(at, n));
+      array1(g.get(), std::string(side.table), int4_type(), words.subspan(at, n));
     } else {
       std::vector<std::uint32_t> rows(2 * n);
       for (std::uint64_t i = 0; i < n; ++i) {
@@ -146,7 +155,7 @@ bool Hdf5Export::boundary(const ModelRecordReport& m, Words words) {
       }
       const hsize_t dims[2] = {n, 2};
       h5::Id set;
-      if (w_.array(g.get(), std::string(side.table), int4_type, dims, rows.data(), &set))
+      if (w_.array(g.get(), std::string(side.table), int4_type(), dims, rows.data(), &set))
         w_.texts(set.get(), "columns", std::vector<std::string>(std::begin(boundary_list_names), std::end(boundary_list_names)));
     }
     at += static_cast<std::size_t>(side.lists) * n;
@@ -157,9 +166,9 @@ bool Hdf5Export::boundary(const ModelRecordReport& m, Words words) {
 bool Hdf5Export::nodes(const ModelRecordReport& m, Words words) {
   h5::Id g;
   if (!w_.group(model_.get(), "nodes", g)) return false;
-  array1(g.get(), "number", int4_type, words.subspan(0, m.rows));
-  array1(g.get(), "x", real4_type, words.subspan(m.rows, m.rows));
-  array1(g.get(), "z", real4_type, words.subspan(2 * m.rows, m.rows));
+  array1(g.get(), "number", int4_type(), words.subspan(0, m.rows));
+  array1(g.get(), "x", real4_type(), words.subspan(m.rows, m.rows));
+  array1(g.get(), "z", real4_type(), words.subspan(2 * m.rows, m.rows));
   return going();
 }
 
@@ -168,11 +177,11 @@ bool Hdf5Export::elements(const ModelRecordReport& m, Words words) {
   const ElementKind& k = *m.element;
   const hsize_t dims[2] = {m.rows, element_row_words};
   h5::Id set;
-  if (!w_.array(elements_.get(), std::string(k.table), int4_type, dims, words.data() + 1, &set)) return false;
+  if (!w_.array(elements_.get(), std::string(k.table), int4_type(), dims, words.data() + 1, &set)) return false;
   w_.texts(set.get(), "columns", std::vector<std::string>(k.columns.begin(), k.columns.end()));
   w_.int32(set.get(), "count", int4_at(words, 0));
   if (k.densities)
-    array1(elements_.get(), std::string(k.table) + "_density", real4_type,
+    array1(elements_.get(), std::string(k.table) + "_density", real4_type(),
            words.subspan(1 + element_row_words * m.rows, m.rows));
   return going();
 }
@@ -223,14 +232,14 @@ bool Hdf5Export::value_record(const BlockReport& b, const RecordEntry& r, std::s
   const hid_t g = block_.get();
   const std::string own_name = "record_" + std::to_string(index + 1);
   const auto axis = static_cast<std::size_t>(b.axis_records);
-  if (index < axis) return index == 0 ? array1(g, "frequency", real4_type, words) && going()
-                                      : record_as_words(g, own_name, r, real4_type, words);
+  if (index < axis) return index == 0 ? array1(g, "frequency", real4_type(), words) && going()
+                                      : record_as_words(g, own_name, r, real4_type(), words);
   const std::size_t value_index = index - axis;
   const bool rows = b.data_rule - b.axis_records >= 2;
-  if (value_index == 0 && !rows) return array1(g, "values", real4_type, words) && going();
-  if (value_index == 0 && !w_.rows_begin(g, "values", real4_type, words.size(), rows_)) return false;
-  if (rows && rows_.set.valid() && rows_.width == words.size()) return w_.rows_append(rows_, real4_type, words.data());
-  return record_as_words(g, own_name, r, real4_type, words);
+  if (value_index == 0 && !rows) return array1(g, "values", real4_type(), words) && going();
+  if (value_index == 0 && !w_.rows_begin(g, "values", real4_type(), words.size(), rows_)) return false;
+  if (rows && rows_.set.valid() && rows_.width == words.size()) return w_.rows_append(rows_, real4_type(), words.data());
+  return record_as_words(g, own_name, r, real4_type(), words);
 }
 
 bool Hdf5Export::maxima_record(const BlockReport& b, const RecordEntry& r, std::size_t index, Words words) {
@@ -239,14 +248,14 @@ bool Hdf5Export::maxima_record(const BlockReport& b, const RecordEntry& r, std::
   if (index > 0 || !take_maxima_record(info_, b, r, words, t)) {
     block_notes_.push_back("data record " + std::to_string(index + 1) +
                            " does not hold the items its na and code call for: exported as words");
-    return record_as_words(g, "record_" + std::to_string(index + 1), r, word_type, words);
+    return record_as_words(g, "record_" + std::to_string(index + 1), r, word_type(), words);
   }
   const hsize_t na = t.na;
-  w_.array(g, "item_id1", int4_type, std::span(&na, 1), t.id1.data());
-  if (!t.id2.empty()) w_.array(g, "item_id2", int4_type, std::span(&na, 1), t.id2.data());
+  w_.array(g, "item_id1", int4_type(), std::span(&na, 1), t.id1.data());
+  if (!t.id2.empty()) w_.array(g, "item_id2", int4_type(), std::span(&na, 1), t.id2.data());
   const hsize_t dims[3] = {na, t.components, 2};
   h5::Id set;
-  if (w_.array(g, t.pairs ? "pairs" : "values", real4_type, std::span(dims, t.pairs ? 3 : 2), t.values.data(), &set) &&
+  if (w_.array(g, t.pairs ? "pairs" : "values", real4_type(), std::span(dims, t.pairs ? 3 : 2), t.values.data(), &set) &&
       !t.component_numbers.empty()) {
     const std::vector<std::int32_t> numbers(t.component_numbers.begin(), t.component_numbers.end());
     w_.int32s(set.get(), "components", numbers);
@@ -280,7 +289,7 @@ bool Hdf5Export::unplaced(const RecordEntry& r, std::string_view first_word, Wor
   h5::Id set;
   const hsize_t n = words.size();
   const std::string name = numbered(++unplaced_count_);
-  if (w_.array(unplaced_.get(), name, word_type, std::span(&n, 1), words.data(), &set)) {
+  if (w_.array(unplaced_.get(), name, word_type(), std::span(&n, 1), words.data(), &set)) {
     w_.uint64(set.get(), "offset", r.offset);
     w_.uint64(set.get(), "length", r.length);
     if (!first_word.empty()) w_.text(set.get(), "first_word", first_word);
@@ -297,11 +306,7 @@ bool Hdf5Export::file_end(std::uint64_t, std::uint64_t, const DumpTotals&) {
   if (!going()) return false;
   if (!model_notes_.empty()) w_.texts(model_.get(), "notes", model_notes_);
   if (!root_notes_.empty()) w_.texts(w_.root(), "notes", root_notes_);
-  elements_.reset();
-  model_.reset();
-  blocks_.reset();
-  unplaced_.reset();
-  return going();
+  return release() && going();
 }
 
 // A name for the HDF5 file while it is written: hidden, beside the one
@@ -343,7 +348,7 @@ int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5
   ReadStatus status = ReadStatus::stopped;
   Hdf5Export exporter(writer, options);
   if (writer.create(temporary)) status = read_file(path, exporter, problem);
-  const bool closed = writer.close();
+  const bool closed = exporter.release() && writer.close();
   int result = 0;
   if (status == ReadStatus::bad_input)
     result = fail(printable_text(path), problem);

@@ -20,6 +20,19 @@ herr_t innermost(unsigned n, const H5E_error2_t* e, void* out) {
   return 0;
 }
 
+// The system's reason where the library quotes it in a longer report of a
+// failed read or write ("... error message = 'File too large', ..."); else
+// the message on one line.
+std::string reason_of(std::string message) {
+  static constexpr std::string_view quoted = "error message = '";
+  if (const std::size_t at = message.find(quoted); at != std::string::npos) {
+    const std::size_t begin = at + quoted.size(), end = message.find('\'', begin);
+    if (end != std::string::npos) return message.substr(begin, end - begin);
+  }
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  return message;
+}
+
 // Chunks as wide as the dataset in every dimension but the first, which is
 // cut so that a chunk holds about chunk_elements values; none for a dataset
 // without values.
@@ -55,14 +68,24 @@ bool Writer::fail(std::string what) {
   std::string reason;
   H5Ewalk2(H5E_DEFAULT, H5E_WALK_UPWARD, innermost, &reason);
   H5Eclear2(H5E_DEFAULT);
-  error_ = reason.empty() ? what : what + ": " + reason;
+  error_ = reason.empty() ? what : what + ": " + reason_of(reason);
   return false;
 }
 
 bool Writer::create(const std::string& path) {
+  // A file whose closing fails (because its last writes do) stays open in the
+  // library, which would close it again at the program's exit and crash
+  // there: the library is told to leave its clean-up to the process's end.
+  // This must come before any other call into the library.
+  H5dont_atexit();
   // The library's own printing of its error stack is replaced by error().
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-  file_ = Id(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
+  // Closing the file closes whatever is still open in it, also after a
+  // failed write, so that nothing is left for the library to close at exit.
+  const Id access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
+  if (!access.valid() || H5Pset_fclose_degree(access.get(), H5F_CLOSE_STRONG) < 0)
+    return fail("cannot make a file access list");
+  file_ = Id(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.get()), H5Fclose);
   return file_.valid() || fail("cannot create the HDF5 file");
 }
 
