@@ -85,6 +85,14 @@ bool Writer::create(const std::string& path) {
   const Id access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
   if (!access.valid() || H5Pset_fclose_degree(access.get(), H5F_CLOSE_STRONG) < 0)
     return fail("cannot make a file access list");
+  H5AC_cache_config_t cache{};
+  cache.version = H5AC__CURR_CACHE_CONFIG_VERSION;
+  if (H5Pget_mdc_config(access.get(), &cache) < 0) return fail("cannot read the metadata cache settings");
+  cache.set_initial_size = true;
+  cache.initial_size = std::size_t{1} << 20;
+  cache.min_size = std::size_t{1} << 20;
+  cache.max_size = std::size_t{4} << 20;
+  if (H5Pset_mdc_config(access.get(), &cache) < 0) return fail("cannot set the metadata cache");
   file_ = Id(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.get()), H5Fclose);
   return file_.valid() || fail("cannot create the HDF5 file");
 }
@@ -165,13 +173,23 @@ bool Writer::creation_list(std::span<const hsize_t> chunk, Id& dcpl) {
   return true;
 }
 
+bool Writer::access_list(Id& dapl) {
+  dapl = Id(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+  if (!dapl.valid()) return fail("cannot make a dataset access list");
+  // Every chunk is written whole, once: without deflate, a chunk cache would
+  // only clear and copy each value on its way to the file.
+  if (!storage_.compress && H5Pset_chunk_cache(dapl.get(), 0, 0, H5D_CHUNK_CACHE_W0_DEFAULT) < 0)
+    return fail("cannot set the chunk cache");
+  return true;
+}
+
 bool Writer::array(hid_t parent, const std::string& name, hid_t type, std::span<const hsize_t> dims,
                    const void* data, Id* keep) {
-  Id dcpl;
-  if (!creation_list(chunk_shape(dims), dcpl)) return false;
+  Id dcpl, dapl;
+  if (!creation_list(chunk_shape(dims), dcpl) || !access_list(dapl)) return false;
   const Id space(H5Screate_simple(static_cast<int>(dims.size()), dims.data(), nullptr), H5Sclose);
   if (!space.valid()) return fail("cannot shape dataset " + name);
-  Id set(H5Dcreate2(parent, name.c_str(), type, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT), H5Dclose);
+  Id set(H5Dcreate2(parent, name.c_str(), type, space.get(), H5P_DEFAULT, dcpl.get(), dapl.get()), H5Dclose);
   if (!set.valid()) return fail("cannot create dataset " + name);
   const bool empty = std::find(dims.begin(), dims.end(), hsize_t{0}) != dims.end();
   if (!empty && H5Dwrite(set.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0)
@@ -186,11 +204,11 @@ bool Writer::rows_begin(hid_t parent, const std::string& name, hid_t type, hsize
   const hsize_t dims[2] = {0, width};
   const hsize_t max[2] = {H5S_UNLIMITED, width == 0 ? H5S_UNLIMITED : width};
   const hsize_t chunk[2] = {1, std::clamp<hsize_t>(width, 1, chunk_elements)};
-  Id dcpl;
-  if (!creation_list(chunk, dcpl)) return false;
+  Id dcpl, dapl;
+  if (!creation_list(chunk, dcpl) || !access_list(dapl)) return false;
   const Id space(H5Screate_simple(2, dims, max), H5Sclose);
   if (!space.valid()) return fail("cannot shape dataset " + name);
-  d.set = Id(H5Dcreate2(parent, name.c_str(), type, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT), H5Dclose);
+  d.set = Id(H5Dcreate2(parent, name.c_str(), type, space.get(), H5P_DEFAULT, dcpl.get(), dapl.get()), H5Dclose);
   d.rows = 0;
   d.width = width;
   return d.set.valid() || fail("cannot create dataset " + name);

@@ -78,6 +78,7 @@ class Writer {
   bool attribute(hid_t obj, const char* name, hid_t type, std::span<const hsize_t> dims, const void* data);
   bool strings(hid_t obj, const char* name, std::span<const std::string> values, bool scalar);
   bool creation_list(std::span<const hsize_t> chunk, Id& dcpl);
+  bool access_list(Id& dapl);
   bool check(herr_t status, const std::string& what) { return status >= 0 || fail(what); }
 
   Storage storage_;
