@@ -135,9 +135,11 @@ TEST(QxdumpCsv, EveryBlockReadsBackBitForBit) {
   convert_case(little, "No");
   convert_case(big, "Yes");
   std::vector<FileCase> files = {{little.file("case1.TP18"), false, false}, {little.file("case1.TP19"), false, true}};
+  // TP19 blocks are alike in both byte orders: big-endian ones suffice.
   for (const TempDir* d : {&little, &big})
     for (const char* name : {"case1_QX2D.TP18", "case1_QXSH.TP18", "case1_QX2D.TP19", "case1_QXSH.TP19"})
-      files.push_back({d->file(name), true, std::string(name).ends_with("TP19")});
+      if (d == &big || std::string(name).ends_with("TP18"))
+        files.push_back({d->file(name), true, std::string(name).ends_with("TP19")});
   std::size_t compared = 0, maxima = 0, curves = 0;
   for (const FileCase& f : files) {
     const std::string bytes = qxtest::read_file(f.path);
