@@ -209,6 +209,19 @@ TEST(QxdumpHdf5, FailedExportsLeaveNothingUnderTheNameAskedFor) {
     EXPECT_EQ(names_in(work.path()), std::vector<std::string>{}) << "no temporary file left";
   }
 
+  // Stopped by a signal once the temporary file exists (a result file of
+  // 100 MB takes a while to export).
+  generate(work, {"--seed", "8", "--size", "100M", "--only-tp18"}, "big");
+  std::filesystem::remove(work.file("big.qxin"));
+  const CommandResult stopped = qxtest::run_shell(
+      "'" + std::string(QXDUMP_PATH) + "' --hdf5 out.h5 big.TP18 & pid=$!\n"
+      "until ls -A | grep -q '^\\.out\\.h5\\.'; do sleep 0.01; done\n"
+      "kill -TERM $pid; wait $pid; echo \"status $?\"; rm big.TP18",
+      "", work.path());
+  EXPECT_EQ(stopped.out, "status 1\n");
+  EXPECT_EQ(stopped.err, "qxdump: big.TP18: interrupted\nqxdump: out.h5 not written\n");
+  EXPECT_EQ(names_in(work.path()), std::vector<std::string>{}) << "no temporary file left";
+
   // No directory to write in.
   const CommandResult nowhere = qxdump({"--hdf5", work.file("none/out.h5"), sv});
   EXPECT_EQ(nowhere.exit_status, 1);
