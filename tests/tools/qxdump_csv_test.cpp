@@ -54,7 +54,8 @@ std::size_t check_block(const FileCase& f, const std::string& bytes, const Liste
   if (data.empty()) {
     EXPECT_EQ(r.exit_status, 1) << where;
     EXPECT_TRUE(r.out.empty()) << where;
-    const std::string why = b.kind == "MAXR" ? ") is a maxima header without a data record\n" : ") holds no data records\n";
+    const std::string why =
+        b.kind == "MAXR" ? ") is a maxima header without a data record\n" : ") holds no data records\n";
     EXPECT_EQ(r.err, "qxdump: " + f.path + ": block " + std::to_string(b.number) + " (" + b.kind + why);
     return 0;
   }
@@ -197,8 +198,9 @@ TEST(QxdumpCsv, RequestsThatCannotBeMet) {
     if (b.kind != "MAXR" || data.empty() || word_at(hostile_bytes, data[0], 0, false) < 1000000) continue;
     r = qxdump({"--csv", std::to_string(b.number), hostile});
     EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.err, "qxdump: " + hostile + ": block " + std::to_string(b.number) + " (MAXR) has a data record at offset " +
-                         std::to_string(data[0].offset) + " that does not hold the items its na and code call for\n");
+    EXPECT_EQ(r.err, "qxdump: " + hostile + ": block " + std::to_string(b.number) +
+                         " (MAXR) has a data record at offset " + std::to_string(data[0].offset) +
+                         " that does not hold the items its na and code call for\n");
     ++refused;
   }
   EXPECT_EQ(refused, 1u);

@@ -129,15 +129,17 @@ TEST(QxdumpHdf5, H5dumpSeesTheLayoutAndTheValues) {
   // numbers, and a maxima block's identifiers.
   std::size_t compared = 0;
   for (const std::string& h5 : {plain, packed}) {
-    const ListedBlock& wave = *std::find_if(blocks.begin(), blocks.end(),
-                                            [](const ListedBlock& b) { return b.kind == "WAVE" && !b.data().empty() && b.data()[0].length > 400; });
+    const ListedBlock& wave = *std::find_if(blocks.begin(), blocks.end(), [](const ListedBlock& b) {
+      return b.kind == "WAVE" && !b.data().empty() && b.data()[0].length > 400;
+    });
     char group[16];
     std::snprintf(group, sizeof group, "/blocks/%06llu", static_cast<unsigned long long>(wave.number));
     const std::vector<std::string> v = h5_values(h5, "-d", group + std::string("/values"));
     ASSERT_EQ(v.size(), wave.data()[0].length / 4u);
     for (std::size_t k = 0; k < v.size(); ++k, ++compared)
       EXPECT_EQ(real4_bits(v[k]), word_at(bytes, wave.data()[0], k, true)) << group << " value " << k << " " << v[k];
-    EXPECT_EQ(real4_bits(h5_values(h5, "-a", group + std::string("/dtt")).at(0)), word_at(bytes, wave.records[1], 1, true));
+    EXPECT_EQ(real4_bits(h5_values(h5, "-a", group + std::string("/dtt")).at(0)),
+              word_at(bytes, wave.records[1], 1, true));
     const std::vector<std::string> numbers = h5_values(h5, "-d", "/model/nodes/number");
     ASSERT_EQ(numbers.size(), ndpt);
     const ListedRecord nodes{440, 12 * ndpt, "nodes"};

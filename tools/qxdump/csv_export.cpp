@@ -164,9 +164,8 @@ bool BlockCsv::write_maxima(const BlockReport& b) {
   csv_.name("item_id1");
   if (!t.id2.empty()) csv_.name("item_id2");
   for (std::size_t c = 0; c < t.components; ++c) {
-    const std::string d = c < t.component_numbers.size()
-                              ? (t.component_numbers[c] == 0 ? std::string("zero") : "c" + std::to_string(t.component_numbers[c]))
-                              : "value" + std::to_string(c + 1);
+    const int number = c < t.component_numbers.size() ? t.component_numbers[c] : -1;
+    const std::string d = number < 0 ? "value" + std::to_string(c + 1) : number == 0 ? "zero" : "c" + std::to_string(number);
     if (t.pairs) {
       csv_.name(d + "_1");
       csv_.name(d + "_2");

@@ -1,11 +1,11 @@
 #include "hdf5_export.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -155,8 +155,9 @@ bool Hdf5Export::boundary(const ModelRecordReport& m, Words words) {
       }
       const hsize_t dims[2] = {n, 2};
       h5::Id set;
+      const std::vector<std::string> columns(std::begin(boundary_list_names), std::end(boundary_list_names));
       if (w_.array(g.get(), std::string(side.table), int4_type(), dims, rows.data(), &set))
-        w_.texts(set.get(), "columns", std::vector<std::string>(std::begin(boundary_list_names), std::end(boundary_list_names)));
+        w_.texts(set.get(), "columns", columns);
     }
     at += static_cast<std::size_t>(side.lists) * n;
   }
@@ -238,7 +239,8 @@ bool Hdf5Export::value_record(const BlockReport& b, const RecordEntry& r, std::s
   const bool rows = b.data_rule - b.axis_records >= 2;
   if (value_index == 0 && !rows) return array1(g, "values", real4_type(), words) && going();
   if (value_index == 0 && !w_.rows_begin(g, "values", real4_type(), words.size(), rows_)) return false;
-  if (rows && rows_.set.valid() && rows_.width == words.size()) return w_.rows_append(rows_, real4_type(), words.data());
+  if (rows && rows_.set.valid() && rows_.width == words.size())
+    return w_.rows_append(rows_, real4_type(), words.data());
   return record_as_words(g, own_name, r, real4_type(), words);
 }
 
@@ -255,7 +257,8 @@ bool Hdf5Export::maxima_record(const BlockReport& b, const RecordEntry& r, std::
   if (!t.id2.empty()) w_.array(g, "item_id2", int4_type(), std::span(&na, 1), t.id2.data());
   const hsize_t dims[3] = {na, t.components, 2};
   h5::Id set;
-  if (w_.array(g, t.pairs ? "pairs" : "values", real4_type(), std::span(dims, t.pairs ? 3 : 2), t.values.data(), &set) &&
+  const std::string name = t.pairs ? "pairs" : "values";
+  if (w_.array(g, name, real4_type(), std::span(dims, t.pairs ? 3 : 2), t.values.data(), &set) &&
       !t.component_numbers.empty()) {
     const std::vector<std::int32_t> numbers(t.component_numbers.begin(), t.component_numbers.end());
     w_.int32s(set.get(), "components", numbers);
