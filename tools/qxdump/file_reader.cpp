@@ -27,8 +27,12 @@ ReadStatus read_file(const std::string& path, FileHandler& handler, std::string&
   name_hints(path, info);
   if (info.size == 0) {
     info.kind = FileKind::empty;
-    const bool go_on = handler.identity(info) && handler.file_end(0, 0, {});
-    return go_on ? ReadStatus::ok : ReadStatus::stopped;
+    if (!handler.identity(info)) return ReadStatus::stopped;
+    // A conversion writes the model section first: an empty converted file
+    // is one whose run stopped before it wrote anything to it.
+    if (info.side_from_name)
+      return bad(problem, "incomplete converted file: it is empty, without the model section it must begin with");
+    return handler.file_end(0, 0, {}) ? ReadStatus::ok : ReadStatus::stopped;
   }
 
   std::string why;
