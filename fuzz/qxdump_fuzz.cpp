@@ -1,11 +1,13 @@
 // Fuzz target of the inspector: the input is any file that qxdump may be
 // pointed at. The inspector takes the TP18/TP19 family and the SV/SH variant
 // from the file's name, so every input is inspected under each kind of name,
-// with and without the record list and the first values.
+// with and without the record list and the first values, and a few of its
+// blocks are written as CSV (which reads every value of their records).
 #include <cstdint>
 #include <string_view>
 
 #include "fuzz_input_file.hpp"
+#include "qxdump/csv_export.hpp"
 #include "qxdump/dump_file.hpp"
 
 namespace {
@@ -38,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.records = c.records;
     options.values = c.values;
     qxdump::dump_file(file.path(), options, out, err);
+    for (std::uint64_t block : {1, 2, 5}) qxdump::export_csv(file.path(), block, out, err);
   }
   return 0;
 }

@@ -18,7 +18,7 @@ set -euo pipefail
 # there is no dpkg; libraries have no command and are left to CMake there.
 deps_table=(
   "build    g++=g++ cmake=cmake ninja-build=ninja"
-  "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file"
+  "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file libhdf5-dev hdf5-tools=h5dump python3-h5py"
   "package  dpkg-dev=dpkg-shlibdeps file=file"
   "cluster  slurm-wlm=slurmctld munge=munged"
 )

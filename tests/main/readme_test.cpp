@@ -11,11 +11,16 @@ namespace {
 using qxtest::run_program;
 using qxtools::convert_case;
 
-// The body of the first fenced block of the README in the given language.
-std::string readme_block(const std::string& language) {
+// The body of the first fenced block of the README in the given language
+// (that holds `containing`).
+std::string readme_block(const std::string& language, const std::string& containing = "") {
   const std::string readme = qxtest::read_file(std::string(QX_SOURCE_DIR) + "/README.md");
-  const std::size_t begin = readme.find("```" + language + "\n") + language.size() + 4;
-  return readme.substr(begin, readme.find("\n```", begin) + 1 - begin);
+  for (std::size_t at = 0; (at = readme.find("```" + language + "\n", at)) != std::string::npos; ++at) {
+    const std::size_t begin = at + language.size() + 4;
+    const std::string body = readme.substr(begin, readme.find("\n```", begin) + 1 - begin);
+    if (body.find(containing) != std::string::npos) return body;
+  }
+  return {};
 }
 
 // Words `from` to `from + count` of a line, without punctuation and "key=" heads.
@@ -88,5 +93,91 @@ TEST(Readme, ExamplesListWhatQxdumpListsOfConvertedFiles) {
   }
   if (python.empty()) GTEST_SKIP() << "no python3 with NumPy for the Python example";
 }
+
+#ifdef QX_H5PY_PYTHON
+// What qxdump lists of a converted file in the words of the HDF5 example:
+// the title and the node count, then per block its number, its kind word and
+// how many values its data records hold (less the item count of a maxima
+// record, which the shapes of its arrays hold).
+std::vector<std::string> hdf5_summary(const std::string& path) {
+  const auto r = run_program({QXDUMP_PATH, "--records", path});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::string> s;
+  std::size_t values = 0;
+  bool maxima = false;
+  auto close_block = [&] {
+    if (s.size() > 1) s.back() += " " + std::to_string(values - (maxima && values ? 1 : 0));
+  };
+  for (const std::string& line : qxtest::split_lines(r.out)) {
+    std::istringstream in(line);
+    std::string word, number, at, kind, length, role;
+    if (line.starts_with("  counts ")) {
+      const std::size_t t = line.find("title=\"") + 7, end = line.find('"', t);
+      const std::size_t ndpt = line.find(" ndpt=") + 6;
+      s.push_back(line.substr(t, end - t) + " nodes " + line.substr(ndpt, line.find(' ', ndpt) - ndpt));
+    } else if (line.starts_with("block ") && in >> word >> number >> at >> kind) {
+      close_block();
+      s.push_back(std::string(6 - number.size(), '0') + number + " " + kind);
+      values = 0;
+      maxima = kind == "MAXR";
+    } else if (line.starts_with("  record ") && in >> word >> at >> length >> role && role == "data") {
+      values += std::stoul(length.substr(7)) / 4;
+    }
+  }
+  close_block();
+  return s;
+}
+
+// The same from the example's lines: the title and node count, then per
+// block its name, kind and the values of its datasets (the product of each
+// shape, summed).
+std::vector<std::string> hdf5_example_summary(const std::string& out) {
+  std::vector<std::string> s;
+  for (std::string line : qxtest::split_lines(out)) {
+    if (s.empty()) {
+      const std::size_t bar = line.find(" | nodes ");
+      s.push_back(bar == std::string::npos ? line : line.substr(0, bar) + " nodes " + line.substr(bar + 9));
+      continue;
+    }
+    std::istringstream in(line.substr(0, line.find('{')));
+    std::string name, kind;
+    in >> name >> kind;
+    std::size_t total = 0;
+    for (std::size_t at = line.find('('); at != std::string::npos; at = line.find('(', at + 1)) {
+      std::size_t product = 1;
+      std::istringstream dims(line.substr(at + 1, line.find(')', at) - at - 1));
+      for (std::string d; std::getline(dims, d, ',');)
+        if (d.find_first_of("0123456789") != std::string::npos) product *= std::stoul(d);
+      total += product;
+    }
+    s.push_back(name + " " + kind + " " + std::to_string(total));
+  }
+  return s;
+}
+
+// The Python example of the HDF5 export reads, as printed, case1_QX2D.TP18
+// exported, and with the name changed the other converted files.
+TEST(Readme, Hdf5ExampleListsWhatQxdumpListsOfConvertedFiles) {
+  const std::string example = readme_block("python", "import h5py");
+  const std::string name = "case1_QX2D.TP18.h5";
+  ASSERT_NE(example.find("'" + name + "'"), std::string::npos);
+  for (const std::string answer : {"No", "Yes"}) {
+    qxtest::TempDir dir;
+    convert_case(dir, answer);
+    for (const std::string file : {"case1_QX2D.TP18", "case1_QXSH.TP18", "case1_QX2D.TP19", "case1_QXSH.TP19"}) {
+      const auto exported = run_program({QXDUMP_PATH, "--hdf5", file + ".h5", file}, "", dir.path());
+      ASSERT_EQ(exported.exit_status, 0) << exported.err;
+      std::string script = example;
+      script.replace(script.find(name), name.size(), file + ".h5");
+      qxtest::write_file(dir.file("readh5.py"), script);
+      const auto r = run_program({QX_H5PY_PYTHON, "readh5.py"}, "", dir.path());
+      ASSERT_EQ(r.exit_status, 0) << file << ": " << r.err;
+      const std::vector<std::string> listed = hdf5_example_summary(r.out);
+      EXPECT_GT(listed.size(), 5u) << file;
+      EXPECT_EQ(listed, hdf5_summary(dir.file(file))) << file << " answered " << answer;
+    }
+  }
+}
+#endif
 
 }  // namespace

@@ -28,6 +28,8 @@ using Codes = std::array<std::int32_t, 6>;
 
 // Data records after REC2 of an ordinary block, by the rules of the file.
 int ordinary_data_records(std::string_view kind, Family family, bool converted);
+// How many of them, at their head, hold the block's frequency axis.
+int axis_records(std::string_view kind, Family family, bool converted);
 
 // The records a TP18 reader passes over for a block that the conversion
 // drops because of its codes; nothing for a block that it converts.
@@ -41,12 +43,17 @@ std::optional<int> maxima_components(std::int32_t code);
 inline constexpr std::int32_t last_converted_maxima_code = 112;
 
 // Layout of a converted maxima data record: na, then `ids` identifier words
-// per item, then `reals` real4 values per item.
+// per item (two: ia1 and ia2 of each item in turn), then `reals` real4 values
+// per item. `sv` and `sh` name the component of the record read behind each
+// value (or pair of values, with `pairs`) in either variant, '0' a zero
+// filler.
 struct MaximaShape {
   std::int32_t code;
   int ids;
   int reals;
   bool data_optional;  // 108 follows a 107 with data, or stands alone without
+  bool pairs;
+  std::string_view sv, sh;
 };
 const MaximaShape* converted_maxima_shape(std::int32_t code);
 

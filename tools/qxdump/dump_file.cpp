@@ -1,60 +1,74 @@
 #include "dump_file.hpp"
 
+#include <vector>
+
 #include "dump_print.hpp"
-#include "file_kind.hpp"
-#include "model_section.hpp"
-#include "record_cursor.hpp"
-#include "result_blocks.hpp"
-#include "walk_context.hpp"
+#include "file_reader.hpp"
 
 namespace qxdump {
 
 namespace {
 
-int fail(qx::TextSink& err, const std::string& path, const std::string& why) {
-  err.put("qxdump: " + printable_text(path) + ": " + why + "\n");
-  return 1;
-}
+// The listing as a reader of the file: one line per file, model record and
+// block, with the first values of data records that --values asks for. A
+// block is printed at its end, when its records and notes are all known.
+class Listing final : public FileHandler {
+ public:
+  Listing(qx::TextSink& out, const DumpOptions& options) : printer_(out, options) {}
+
+  std::uint64_t values_wanted() const override { return printer_.options().values; }
+  bool identity(const FileInfo& info) override {
+    printer_.file_line(info);
+    return true;
+  }
+  bool model_begin(const FileInfo& info, std::string_view how) override {
+    printer_.model_line(info.side, how);
+    return true;
+  }
+  bool model_record(const ModelRecordReport& m, Words values) override {
+    printer_.model_record(m, values);
+    return true;
+  }
+  bool block_begin(const BlockReport&) override {
+    shown_.clear();
+    return true;
+  }
+  bool data_record(const BlockReport& b, const RecordEntry&, std::size_t, Words values) override {
+    // The record is the block's last one so far.
+    shown_.resize(b.records.size());
+    shown_.back().assign(values.begin(), values.end());
+    return true;
+  }
+  bool block_end(const BlockReport& b) override {
+    printer_.block(b, shown_);
+    return true;
+  }
+  bool unplaced(const RecordEntry& r, std::string_view first_word, Words values) override {
+    printer_.unplaced(r, first_word, values);
+    return true;
+  }
+  bool note(std::string_view text) override {
+    printer_.note(text);
+    return true;
+  }
+  bool file_end(std::uint64_t offset, std::uint64_t records, const DumpTotals& totals) override {
+    printer_.end_line(offset, records, totals);
+    return true;
+  }
+
+ private:
+  Printer printer_;
+  std::vector<std::vector<std::uint32_t>> shown_;
+};
 
 }  // namespace
 
 int dump_file(const std::string& path, const DumpOptions& options, qx::TextSink& out, qx::TextSink& err) {
-  RawFile raw;
-  if (const std::string why = raw.open(path); !why.empty()) return fail(err, path, "cannot be read: " + why);
-
-  FileInfo info;
-  info.path = path;
-  info.size = raw.size();
-  name_hints(path, info);
-  Printer printer(out, options);
-  if (info.size == 0) {
-    info.kind = FileKind::empty;
-    printer.file_line(info);
-    // A conversion writes the model section first: an empty converted file
-    // is one whose run stopped before it wrote anything to it.
-    if (info.side_from_name)
-      return fail(err, path, "incomplete converted file: it is empty, without the model section it must begin with");
-    printer.end_line(0, 0, {});
-    return 0;
-  }
-
-  std::string why;
-  if (!detect_byte_order(raw, info.order, why)) return fail(err, path, why);
-  RecordCursor cursor;
-  if (why = cursor.open(path, info.order, raw); !why.empty()) return fail(err, path, why);
-  Record first;
-  if (cursor.next(first) != RecordCursor::Step::record) return fail(err, path, cursor.fault());
-  detect_kind(first, info);
-  if (!cursor.back()) return fail(err, path, "cannot go back to the first record");
-  printer.file_line(info);
-
-  WalkContext ctx{cursor, info, printer, {}, {}};
-  WalkStatus status = WalkStatus::ok;
-  if (info.kind == FileKind::converted) status = walk_model_section(ctx);
-  if (status == WalkStatus::ok) status = walk_blocks(ctx);
-  if (status != WalkStatus::ok) return fail(err, path, ctx.problem);
-  printer.end_line(cursor.offset(), cursor.records_read(), ctx.totals);
-  return 0;
+  Listing listing(out, options);
+  std::string problem;
+  if (read_file(path, listing, problem) == ReadStatus::ok) return 0;
+  err.put("qxdump: " + printable_text(path) + ": " + problem + "\n");
+  return 1;
 }
 
 }  // namespace qxdump

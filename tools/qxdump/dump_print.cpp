@@ -66,18 +66,17 @@ void Printer::model_line(Side side, std::string_view how) {
   line("model " + at(0) + " " + std::string(side_text(side)) + " (" + std::string(how) + ")");
 }
 
-void Printer::model_record(const ModelRecordReport& m) {
+void Printer::model_record(const ModelRecordReport& m, Words v) {
   std::string s =
       "  " + m.name + " " + at(m.record.offset) + " length=" + std::to_string(m.record.length) + " " + m.fields;
-  if (m.record.has_values)
-    s +=
-        " (first " + std::to_string(m.record.values.size()) + " of " + std::to_string(m.record.length / 4) + " values)";
+  if (shows_values(m.record))
+    s += " (first " + std::to_string(v.size()) + " of " + std::to_string(m.record.length / 4) + " values)";
   line(s);
   for (const std::string& n : m.notes) line("    note: " + n);
-  if (m.record.has_values) values(m.record);
+  if (shows_values(m.record)) values(m.record, v);
 }
 
-void Printer::block(const BlockReport& b) {
+void Printer::block(const BlockReport& b, std::span<const std::vector<std::uint32_t>> v) {
   std::string s;
   s.reserve(160);
   s += "block " + std::to_string(b.number) + " " + at(b.offset) + " " + printable_text(b.kind);
@@ -99,19 +98,21 @@ void Printer::block(const BlockReport& b) {
   if (b.dropped) s += " dropped";
   line(s);
   for (const std::string& n : b.notes) line("  note: " + n);
-  for (const RecordEntry& r : b.records) {
-    if (options_.records || r.has_values) record_line(r);
-    if (r.has_values) values(r);
+  for (std::size_t i = 0; i < b.records.size(); ++i) {
+    const RecordEntry& r = b.records[i];
+    const Words shown = i < v.size() ? Words(v[i]) : Words();
+    if (options_.records || shows_values(r)) record_line(r, shown.size());
+    if (shows_values(r)) values(r, shown);
   }
 }
 
 void Printer::note(std::string_view text) { line("  note: " + std::string(text)); }
 
-void Printer::unplaced(const RecordEntry& r, std::string_view first_word) {
+void Printer::unplaced(const RecordEntry& r, std::string_view first_word, Words v) {
   std::string s = "record " + at(r.offset) + " length=" + std::to_string(r.length) + " not in a block";
   if (!first_word.empty()) s += ", begins \"" + std::string(first_word) + "\"";
   line(s);
-  if (r.has_values) values(r);
+  if (shows_values(r)) values(r, v);
 }
 
 void Printer::end_line(std::uint64_t offset, std::uint64_t records, const DumpTotals& totals) {
@@ -119,30 +120,29 @@ void Printer::end_line(std::uint64_t offset, std::uint64_t records, const DumpTo
        " unplaced=" + std::to_string(totals.unplaced) + " notes=" + std::to_string(totals.notes));
 }
 
-void Printer::record_line(const RecordEntry& r) {
+void Printer::record_line(const RecordEntry& r, std::size_t shown) {
   std::string s = "  record " + at(r.offset) + " length=" + std::to_string(r.length) + " " + std::string(r.role);
-  if (r.has_values)
-    s += " (first " + std::to_string(r.values.size()) + " of " + std::to_string(r.length / 4) + " values)";
+  if (shows_values(r)) s += " (first " + std::to_string(shown) + " of " + std::to_string(r.length / 4) + " values)";
   line(s);
 }
 
 // Integers through (4X,8I12), reals through (4X,1P,6E15.5): the leading
 // int4 words of the record first, then the real4 values.
-void Printer::values(const RecordEntry& r) {
+void Printer::values(const RecordEntry& r, Words words) {
   static const qx::Layout int_layout("(4X,8I12)");
   static const qx::Layout real_layout("(4X,1P,6E15.5)");
-  const std::size_t n = r.values.size();
+  const std::size_t n = words.size();
   const std::size_t ints = static_cast<std::size_t>(std::min<std::uint64_t>(r.int_words, n));
   std::string text;
   if (ints > 0) {
     std::vector<std::int32_t> v(ints);
-    std::transform(r.values.begin(), r.values.begin() + static_cast<std::ptrdiff_t>(ints), v.begin(),
+    std::transform(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(ints), v.begin(),
                    [](std::uint32_t w) { return static_cast<std::int32_t>(w); });
     qx::write_layout(int_layout, {qx::out(std::span<const std::int32_t>(v))}, text);
   }
   if (n > ints) {
     std::vector<float> v(n - ints);
-    std::transform(r.values.begin() + static_cast<std::ptrdiff_t>(ints), r.values.end(), v.begin(),
+    std::transform(words.begin() + static_cast<std::ptrdiff_t>(ints), words.end(), v.begin(),
                    [](std::uint32_t w) { return std::bit_cast<float>(w); });
     qx::write_layout(real_layout, {qx::out(std::span<const float>(v))}, text);
   }

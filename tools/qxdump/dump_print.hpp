@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dump_report.hpp"
 #include "file_kind.hpp"
+#include "file_reader.hpp"
 #include "io/layout.hpp"
 
 namespace qxdump {
@@ -20,17 +23,21 @@ class Printer {
 
   void file_line(const FileInfo& info);
   void model_line(Side side, std::string_view how);
-  void model_record(const ModelRecordReport& m);
-  void block(const BlockReport& b);
+  // A model record with the first values of a data record (--values).
+  void model_record(const ModelRecordReport& m, Words values);
+  // A block; `values` holds the first values of each of its records, in
+  // order (empty for header records).
+  void block(const BlockReport& b, std::span<const std::vector<std::uint32_t>> values);
   // A finding that belongs to no single record.
   void note(std::string_view text);
-  void unplaced(const RecordEntry& r, std::string_view first_word);
+  void unplaced(const RecordEntry& r, std::string_view first_word, Words values);
   void end_line(std::uint64_t offset, std::uint64_t records, const DumpTotals& totals);
 
  private:
   void line(const std::string& text);
-  void record_line(const RecordEntry& r);
-  void values(const RecordEntry& r);
+  bool shows_values(const RecordEntry& r) const { return r.data && options_.values > 0; }
+  void record_line(const RecordEntry& r, std::size_t shown);
+  void values(const RecordEntry& r, Words v);
 
   qx::TextSink& out_;
   const DumpOptions& options_;

@@ -1,7 +1,9 @@
-// What the walkers found, handed to the printer: records with their first
-// values, blocks with their header fields, model section records.
+// What the walkers find, handed to the file handler: records with their
+// place, blocks with their header fields, model section records with what
+// their counts say.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "block_rules.hpp"
+#include "model_rules.hpp"
 
 namespace qxdump {
 
@@ -20,11 +23,9 @@ struct DumpOptions {
 struct RecordEntry {
   std::uint64_t offset = 0;
   std::uint32_t length = 0;
-  std::string_view role;               // "REC1", "data", ...
-  bool data = false;                   // a data record (its values may be shown)
-  std::uint64_t int_words = 0;         // leading int4 values; the rest are real4
-  std::vector<std::uint32_t> values;   // first values, host order (with --values)
-  bool has_values = false;
+  std::string_view role;        // "REC1", "data", ...
+  bool data = false;            // a data record (its values are handed over)
+  std::uint64_t int_words = 0;  // leading int4 values; the rest are real4
 };
 
 struct BlockReport {
@@ -42,6 +43,9 @@ struct BlockReport {
   std::int32_t nsize2 = 0;
   double real = 0.0;  // dmp (or dap)
   double step = 0.0;  // dt (or dtt)
+  std::array<float, 4> yt{};
+  int data_rule = 0;     // data records that the rules of the file give the block
+  int axis_records = 0;  // leading data records that hold the frequency axis
 
   // Maxima blocks: code is nc[0], nc2 is nc[1].
   bool has_na = false;
@@ -51,14 +55,31 @@ struct BlockReport {
 
   std::vector<RecordEntry> records;
   std::vector<std::string> notes;
+  bool broken = false;  // the file is damaged or ends inside the block: it lacks records
 };
+
+enum class ModelPart : std::uint8_t { counts, bound, nodes, elements };
 
 // One record of the model section at the start of a converted file.
 struct ModelRecordReport {
+  ModelPart part = ModelPart::counts;
   std::string name;    // "counts", "bound", "nodes", or the element kind
   std::string fields;  // what the record says, as "name=value" words
   RecordEntry record;
   std::vector<std::string> notes;
+
+  // counts: the title's 72 characters as stored, ndpt, nelm (or nelmh).
+  std::string title;
+  std::int32_t ndpt = 0;
+  std::array<std::int32_t, model_count_slots> counts{};
+  // bound: keyb(3), nbound(3).
+  std::array<std::int32_t, boundary_head_words> bound{};
+  // elements: the kind of the record.
+  const ElementKind* element = nullptr;
+  // nodes and elements: the rows the counts call for; bound, nodes and
+  // elements: the record's length is the one these counts give.
+  std::uint64_t rows = 0;
+  bool fits = false;
 };
 
 struct DumpTotals {

@@ -4,17 +4,40 @@ namespace qxdump {
 
 std::string_view help_text() {
   return R"(usage: qxdump [--records] [--values N] FILE...
+       qxdump --csv BLOCK FILE
+       qxdump --hdf5 OUT.h5 [--compress] FILE
 
 Shows what a binary result file of the analysis (CASE.TP18, CASE.TP19) or a
 file converted from it (CASE_QX2D.TP18, CASE_QXSH.TP18, CASE_QX2D.TP19,
-CASE_QXSH.TP19) holds, one line per block.
+CASE_QXSH.TP19) holds, one line per block; or hands its values over as CSV
+or HDF5.
 
 options:
   --records     also list every record of a block: its byte offset and its
                 payload length
   --values N    also show the first N values of every data record: int4
                 values through (8I12), real4 values through (1P,6E15.5)
+  --csv BLOCK   write block number BLOCK (as the listing numbers it, 1 for
+                the first block after the model section) as CSV on standard
+                output: a header line naming the columns; the abscissa
+                (time k*dt, in double precision from the file's step;
+                frequency, the block's own axis record or k*df; or index
+                k), then one column per data record; maxima blocks one line
+                per item (item_id1, item_id2, then one column per
+                component: c3, or c3_1 and c3_2 for a pair, zero for a
+                filler). Reals in the fewest digits that read back to the
+                same real4.
+  --hdf5 OUT.h5 write everything FILE holds to the HDF5 file OUT.h5:
+                /model (title, boundary lists, nodes, one table per element
+                kind), /blocks/000001... (one group per block: its header
+                fields as attributes; values, frequency, or item_id1,
+                item_id2 and pairs or values for maxima). Values keep the
+                file's types (real4 as 32-bit floats, int4 as 32-bit
+                integers) in the host's byte order. OUT.h5 appears only when
+                it is complete. Only in a qxdump built with the HDF5 library.
+  --compress    with --hdf5: shuffle and deflate the datasets
   -h, --help    show this text
+      --version show the program version
 
 For each FILE qxdump tells the byte order (from the first record's length
 markers: a little-endian marker that the file cannot hold but whose byte swap
@@ -40,14 +63,17 @@ the rules (an lrec that counts other records, a record shorter than its
 counts need, a missing record); a record that belongs to no block is listed
 on its own line as "not in a block" rather than guessed into one.
 
-Exit status: 0 when every FILE was read to its end; 1 when a file cannot be
-read, has a corrupt record marker or a truncated record, or ends inside a
-block, or when a converted file (_QX2D or _QXSH in its name) is empty or ends
-inside its model section, as a run that stopped leaves it (the byte offset
-is told on standard error); 2 for a wrong command line. A converted file that
-ends between two blocks reads as whole: whether the run that wrote it ended
-normally is told by its list file (CASE_TP18-19_COVT.lst), which then ends
-with "NORMAL END".
+Exit status: 0 when every FILE was read to its end (and the CSV or HDF5
+file written); 1 when a file cannot be read, has a corrupt record marker or a
+truncated record, or ends inside a block, or when a converted file (_QX2D or
+_QXSH in its name) is empty or ends inside its model section, as a run that
+stopped leaves it (the byte offset is told on standard error); also when the
+block asked for with --csv does not exist or holds no values, or when the
+HDF5 file cannot be written (nothing is then left under its name); 2 for a
+wrong command line, and for --hdf5 in a qxdump built without HDF5. A
+converted file that ends between two blocks reads as whole: whether the run
+that wrote it ended normally is told by its list file
+(CASE_TP18-19_COVT.lst), which then ends with "NORMAL END".
 
 The converter that writes the converted files is described by qxconv --help.
 )";

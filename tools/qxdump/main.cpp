@@ -2,14 +2,19 @@
 // files converted from them. Command line and exit status here; the
 // inspection of a file is dump_file().
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "csv_export.hpp"
 #include "dump_file.hpp"
 #include "help_text.hpp"
 #include "qx_version.hpp"
+#ifdef QX_HAVE_HDF5
+#include "hdf5_export.hpp"
+#endif
 
 namespace {
 
@@ -30,16 +35,42 @@ class StdioSink final : public qx::TextSink {
 
 struct CommandLine {
   qxdump::DumpOptions options;
+  bool listing_options = false;  // --records or --values given
   std::vector<std::string> files;
   bool help = false;
   bool version = false;
+  bool csv = false;
+  std::uint64_t csv_block = 0;
+  std::string hdf5;  // the HDF5 file to write
+  bool compress = false;
 };
+
+// The argument of an option given as "--name VALUE" or "--name=VALUE"; false
+// when the option is not `name`.
+bool option_value(std::string_view name, int argc, char** argv, int& i, std::string_view& value, std::string& error) {
+  const std::string_view a = argv[i];
+  if (a.starts_with(name) && a.size() > name.size() && a[name.size()] == '=') {
+    value = a.substr(name.size() + 1);
+    return true;
+  }
+  if (a != name) return false;
+  if (i + 1 >= argc) error = std::string(name) + " needs a value";
+  else value = argv[++i];
+  return true;
+}
+
+bool count_value(std::string_view v, std::uint64_t& n) {
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+  return !v.empty() && ec == std::errc{} && end == v.data() + v.size();
+}
 
 // Empty on success, else what is wrong with the command line.
 std::string parse(int argc, char** argv, CommandLine& c) {
   bool options_end = false;
+  std::string error;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
+    std::string_view v;
     if (options_end || a.empty() || a[0] != '-' || a == "-") {
       c.files.emplace_back(a);
     } else if (a == "--") {
@@ -49,27 +80,45 @@ std::string parse(int argc, char** argv, CommandLine& c) {
     } else if (a == "--version") {
       c.version = true;
     } else if (a == "--records") {
-      c.options.records = true;
-    } else if (a == "--values" || a.starts_with("--values=")) {
-      std::string_view v;
-      if (a == "--values") {
-        if (i + 1 >= argc) return "--values needs a number";
-        v = argv[++i];
-      } else {
-        v = a.substr(9);
-      }
-      std::size_t n = 0;
-      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-      if (v.empty() || ec != std::errc{} || end != v.data() + v.size())
-        return "--values needs a count of values, not '" + std::string(v) + "'";
-      c.options.values = n;
+      c.options.records = c.listing_options = true;
+    } else if (option_value("--values", argc, argv, i, v, error)) {
+      std::uint64_t n = 0;
+      if (!error.empty()) return "--values needs a number";
+      if (!count_value(v, n)) return "--values needs a count of values, not '" + std::string(v) + "'";
+      c.options.values = static_cast<std::size_t>(n);
+      c.listing_options = true;
+    } else if (option_value("--csv", argc, argv, i, v, error)) {
+      if (!error.empty()) return "--csv needs a block number";
+      if (!count_value(v, c.csv_block) || c.csv_block == 0)
+        return "--csv needs a block number (1 for the first block), not '" + std::string(v) + "'";
+      c.csv = true;
+    } else if (option_value("--hdf5", argc, argv, i, v, error)) {
+      if (!error.empty()) return "--hdf5 needs the name of the HDF5 file to write";
+      if (v.empty()) return "--hdf5 needs the name of the HDF5 file to write";
+      c.hdf5 = v;
+    } else if (a == "--compress") {
+      c.compress = true;
     } else {
       return "unknown option '" + std::string(a) + "'";
     }
   }
-  if (!c.help && !c.version && c.files.empty()) return "no file named";
+  if (c.help || c.version) return {};
+  if (c.files.empty()) return "no file named";
+  const bool hdf5 = !c.hdf5.empty();
+  if (c.csv && hdf5) return "--csv and --hdf5 cannot be given together";
+  if ((c.csv || hdf5) && c.listing_options)
+    return std::string(c.csv ? "--csv" : "--hdf5") + " takes no listing options (--records, --values)";
+  if ((c.csv || hdf5) && c.files.size() != 1)
+    return std::string(c.csv ? "--csv" : "--hdf5") + " takes one FILE, not " + std::to_string(c.files.size());
+  if (c.compress && !hdf5) return "--compress goes with --hdf5";
   return {};
 }
+
+#ifdef QX_HAVE_HDF5
+// Set when an interrupt or termination asks an export to stop.
+volatile std::sig_atomic_t stop_requested = 0;
+extern "C" void request_stop(int) { stop_requested = 1; }
+#endif
 
 }  // namespace
 
@@ -91,6 +140,28 @@ int main(int argc, char** argv) {
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   StdioSink out(stdout), err(stderr, stdout);
+  if (!c.hdf5.empty()) {
+#ifdef QX_HAVE_HDF5
+    // Stopped, the export removes what it has written instead of leaving
+    // half a file.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, request_stop);
+    qxdump::Hdf5Options options;
+    options.compress = c.compress;
+    options.interrupted = &stop_requested;
+    return qxdump::export_hdf5(c.files.front(), c.hdf5, options, err);
+#else
+    std::fputs("qxdump: this qxdump was built without HDF5: --hdf5 is not available\n", stderr);
+    return 2;
+#endif
+  }
+  if (c.csv) {
+    const int status = qxdump::export_csv(c.files.front(), c.csv_block, out, err);
+    if (std::fflush(stdout) != 0) {
+      std::fputs("qxdump: standard output cannot be written\n", stderr);
+      return 1;
+    }
+    return status;
+  }
   int status = 0;
   for (const std::string& f : c.files) {
     if (qxdump::dump_file(f, c.options, out, err) != 0) status = 1;

@@ -123,16 +123,20 @@ bool RecordCursor::back() {
   return true;
 }
 
-RecordCursor::Step RecordCursor::words(const Record& r, std::size_t count, std::vector<std::uint32_t>& out) {
+RecordCursor::Step RecordCursor::words(const Record& r, std::uint64_t count, std::vector<std::uint32_t>& buffer,
+                                       std::span<const std::uint32_t>& values) {
   // The record was read whole before, so its length is backed by the file.
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, r.words()));
-  out.assign(n, 0);
+  // The buffer only grows: every word of it that is used is read below, so
+  // records of changing lengths cost no clearing.
+  if (buffer.size() < n) buffer.resize(n);
+  values = {buffer.data(), n};
   if (n == 0) return Step::record;
   if (reader_.backspace() != qx::iostat::ok) {
     fault_ = "record at offset " + std::to_string(r.offset) + " cannot be read again";
     return Step::fault;
   }
-  const int st = reader_.read({qx::in(std::span(reinterpret_cast<std::int32_t*>(out.data()), n))});
+  const int st = reader_.read({qx::in(std::span(reinterpret_cast<std::int32_t*>(buffer.data()), n))});
   if (st != qx::iostat::ok) {
     describe_fault(r.offset, st);
     return Step::fault;

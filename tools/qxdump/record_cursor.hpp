@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,8 +84,10 @@ class RecordCursor {
   // counts as read.
   bool back();
   // The first min(count, r.words()) 4-byte values of the record last read by
-  // next() (r), as stored in host order; `fault` when it cannot be read again.
-  Step words(const Record& r, std::size_t count, std::vector<std::uint32_t>& out);
+  // next() (r), in host order: read into `buffer`, which grows to hold them,
+  // and shown by `values`. `fault` when the record cannot be read again.
+  Step words(const Record& r, std::uint64_t count, std::vector<std::uint32_t>& buffer,
+             std::span<const std::uint32_t>& values);
 
   std::uint64_t offset() const { return reader_.offset(); }
   std::uint64_t records_read() const { return records_; }

@@ -13,6 +13,16 @@ using IntWords = std::function<std::uint64_t(const Record&)>;
 
 std::uint64_t positive(std::int64_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
 
+// The component count of a TP18 maxima block; codes without one of their
+// own get the one that the data record's length gives, when it gives one.
+void set_maxima_components(BlockReport& b, std::uint64_t length) {
+  b.nd = maxima_components(b.nc[0]);
+  const std::uint64_t na = positive(b.na);
+  if (b.nd || na == 0 || length < 4 + 8 * na || (length - 4 - 8 * na) % (8 * na) != 0) return;
+  b.nd = static_cast<int>((length - 4 - 8 * na) / (8 * na));
+  b.nd_from_length = true;
+}
+
 std::string where(const BlockReport& b) {
   return "block " + std::to_string(b.number) + " at @" + std::to_string(b.offset);
 }
@@ -52,10 +62,15 @@ class BlockWalker {
   void note_lrec(BlockReport& b, int rule, std::int64_t announced, std::size_t header_records);
   void check_tp18_lengths(BlockReport& b);
   void check_maxima_length(BlockReport& b);
-  bool push(BlockReport& b, const Record& r, std::string_view role, bool data, std::uint64_t int_words);
+  WalkStatus push(BlockReport& b, const Record& r, std::string_view role, bool data, std::uint64_t int_words);
+  bool begin(const BlockReport& b);
 
   WalkContext& ctx_;
   bool converted_;
+  // The block at hand was handed over with its header, and how many of its
+  // data records followed.
+  bool begun_ = false;
+  std::size_t data_index_ = 0;
   // Values that a TP18 reader takes from every FOUR/AMPL and SPEC data record:
   // the nsize2 of the first such block it converts.
   std::int64_t spectrum_values_ = -1;
@@ -78,30 +93,49 @@ WalkStatus BlockWalker::run() {
     b.offset = r.offset;
     b.kind = r.word(0);
     b.converted = converted_;
+    begun_ = false;
+    data_index_ = 0;
     WalkStatus status;
     if (maxima_kind(r))
       status = converted_ ? converted_maxima(r, b) : maxima(r, b);
     else
       status = ordinary(r, b);
+    if (status == WalkStatus::stopped) return status;
+    // A block cut short by a fault is handed over with what was read of it.
+    b.broken = status != WalkStatus::ok;
     ctx_.totals.notes += b.notes.size();
-    ctx_.printer.block(b);
+    if (!begin(b) || !ctx_.handler.block_end(b)) return WalkStatus::stopped;
     if (status != WalkStatus::ok) return status;
   }
+}
+
+bool BlockWalker::begin(const BlockReport& b) {
+  if (begun_) return true;
+  begun_ = true;
+  return ctx_.handler.block_begin(b);
 }
 
 WalkStatus BlockWalker::unplaced(const Record& r) {
   RecordEntry e;
   if (!ctx_.entry(r, "unplaced", true, r.words(), e)) return WalkStatus::fault;
   ++ctx_.totals.unplaced;
-  ctx_.printer.unplaced(e, r.printable_word(0) ? r.word(0) : std::string_view{});
+  if (!ctx_.handler.unplaced(e, r.printable_word(0) ? r.word(0) : std::string_view{}, ctx_.words))
+    return WalkStatus::stopped;
   return WalkStatus::ok;
 }
 
-bool BlockWalker::push(BlockReport& b, const Record& r, std::string_view role, bool data, std::uint64_t int_words) {
+// Adds a record to the block; a data record is handed over with its values,
+// after the block's header.
+WalkStatus BlockWalker::push(BlockReport& b, const Record& r, std::string_view role, bool data,
+                             std::uint64_t int_words) {
+  // The header is complete once a data record comes, and the handler may
+  // want the values of the block's records only.
+  if (data && !begin(b)) return WalkStatus::stopped;
   RecordEntry e;
-  if (!ctx_.entry(r, role, data, int_words, e)) return false;
-  b.records.push_back(std::move(e));
-  return true;
+  if (!ctx_.entry(r, role, data, int_words, e)) return WalkStatus::fault;
+  b.records.push_back(e);
+  if (data && !ctx_.handler.data_record(b, e, data_index_++, ctx_.words)) return WalkStatus::stopped;
+  return WalkStatus::ok;
 }
 
 WalkStatus BlockWalker::data_records(BlockReport& b, DataPlan plan, const IntWords& int_words) {
@@ -118,7 +152,7 @@ WalkStatus BlockWalker::data_records(BlockReport& b, DataPlan plan, const IntWor
       ctx_.cursor.back();
       return WalkStatus::ok;
     }
-    if (!push(b, r, "data", true, int_words(r))) return WalkStatus::fault;
+    if (const WalkStatus s2 = push(b, r, "data", true, int_words(r)); s2 != WalkStatus::ok) return s2;
   }
   return WalkStatus::ok;
 }
@@ -143,7 +177,7 @@ WalkStatus BlockWalker::ordinary(const Record& rec1, BlockReport& b) {
   for (std::size_t i = 0; i < b.nc.size(); ++i) b.nc[i] = rec1.i4(4 + 4 * i);
   b.real = converted_ ? rec1.r4(28) : rec1.r8(28);
   b.lrec = converted_ ? rec1.i4(32) : rec1.i4(36);
-  if (!push(b, rec1, "REC1", false, 0)) return WalkStatus::fault;
+  if (const WalkStatus s1 = push(b, rec1, "REC1", false, 0); s1 != WalkStatus::ok) return s1;
 
   Record rec2;
   const Step s = ctx_.next(rec2);
@@ -161,15 +195,19 @@ WalkStatus BlockWalker::ordinary(const Record& rec1, BlockReport& b) {
   b.has_sizes = true;
   b.nsize2 = rec2.i4(0);
   b.step = converted_ ? rec2.r4(4) : rec2.r8(4);
-  if (!push(b, rec2, "REC2", false, 0)) return WalkStatus::fault;
+  const std::size_t yt_at = converted_ ? 8 : 12;
+  for (std::size_t i = 0; i < b.yt.size(); ++i) b.yt[i] = rec2.r4(yt_at + 4 * i);
+  if (const WalkStatus s2 = push(b, rec2, "REC2", false, 0); s2 != WalkStatus::ok) return s2;
 
   int rule = ordinary_data_records(b.kind, ctx_.info.family, converted_);
+  b.axis_records = axis_records(b.kind, ctx_.info.family, converted_);
   if (!converted_ && ctx_.info.family == Family::tp18) {
     if (const auto dropped = tp18_dropped_records(b.kind, b.nc)) {
       b.dropped = true;
       rule = *dropped;
     }
   }
+  b.data_rule = rule;
   const std::int64_t announced = static_cast<std::int64_t>(b.lrec) - 1;
   const WalkStatus status = data_records(b, plan_data(rule, announced), [](const Record&) { return 0; });
   if (status != WalkStatus::ok) return status;
@@ -207,13 +245,15 @@ WalkStatus BlockWalker::maxima(const Record& header, BlockReport& b) {
   b.nc[1] = header.i4(8);
   b.lrec = header.i4(12);
   b.dropped = b.nc[0] > last_converted_maxima_code;
-  if (!push(b, header, "header", false, 0)) return WalkStatus::fault;
+  b.data_rule = 1;
+  if (const WalkStatus s = push(b, header, "header", false, 0); s != WalkStatus::ok) return s;
 
   // The data record: na, ia1(na), ia2(na), then nd pairs of reals per item.
   const IntWords ids = [&b](const Record& r) {
     if (!b.has_na && r.length >= 4) {
       b.has_na = true;
       b.na = r.i4(0);
+      set_maxima_components(b, r.length);
     }
     return 1 + 2 * positive(r.i4(0));
   };
@@ -225,23 +265,16 @@ WalkStatus BlockWalker::maxima(const Record& header, BlockReport& b) {
   return WalkStatus::ok;
 }
 
-// The data record holds 4 + 8 na + 8 nd na bytes. Codes without a component
-// count of their own get the one that the record's length gives.
+// The data record holds 4 + 8 na + 8 nd na bytes.
 void BlockWalker::check_maxima_length(BlockReport& b) {
   const std::uint64_t length = b.records[1].length;
   const std::uint64_t na = positive(b.na);
   const std::int32_t code = b.nc[0];
   if (b.na < 0) b.notes.push_back("negative na");
-  b.nd = maxima_components(code);
-  if (!b.nd) {
-    if (na > 0 && length >= 4 + 8 * na && (length - 4 - 8 * na) % (8 * na) == 0) {
-      b.nd = static_cast<int>((length - 4 - 8 * na) / (8 * na));
-      b.nd_from_length = true;
-      b.notes.push_back("code " + std::to_string(code) + " has no component count of its own: nd " +
-                        std::to_string(*b.nd) + " from the record length");
-    }
-    return;
-  }
+  if (b.nd_from_length)
+    b.notes.push_back("code " + std::to_string(code) + " has no component count of its own: nd " +
+                      std::to_string(*b.nd) + " from the record length");
+  if (!b.nd || b.nd_from_length) return;
   if (b.dropped) return;
   const std::uint64_t need = 4 + 8 * na + 8 * static_cast<std::uint64_t>(*b.nd) * na;
   if (length < need)
@@ -256,9 +289,10 @@ WalkStatus BlockWalker::converted_maxima(const Record& header, BlockReport& b) {
   b.nc[0] = header.i4(4);
   b.nc[1] = header.i4(8);
   b.lrec = header.i4(32);
-  if (!push(b, header, "header", false, 0)) return WalkStatus::fault;
+  if (const WalkStatus s = push(b, header, "header", false, 0); s != WalkStatus::ok) return s;
   const std::int32_t code = b.nc[0];
   const MaximaShape* shape = converted_maxima_shape(code);
+  b.data_rule = shape && !shape->data_optional ? 1 : 0;
   if (code <= 100) return WalkStatus::ok;  // a header without data
   if (!shape) {
     b.notes.push_back("code " + std::to_string(code) + " is not written with data: records after it are listed");
@@ -292,8 +326,7 @@ WalkStatus BlockWalker::converted_maxima(const Record& header, BlockReport& b) {
                       std::to_string(expected));
   b.has_na = true;
   b.na = static_cast<std::int32_t>(na);
-  if (!push(b, r, "data", true, 1 + static_cast<std::uint64_t>(shape->ids) * positive(na))) return WalkStatus::fault;
-  return WalkStatus::ok;
+  return push(b, r, "data", true, 1 + static_cast<std::uint64_t>(shape->ids) * positive(na));
 }
 
 }  // namespace

@@ -15,9 +15,11 @@ bool WalkContext::entry(const Record& r, std::string_view role, bool data, std::
   e.role = role;
   e.data = data;
   e.int_words = int_words;
-  e.has_values = data && printer.options().values > 0;
-  if (!e.has_values) return true;
-  if (cursor.words(r, printer.options().values, e.values) != RecordCursor::Step::record) {
+  words = {};
+  if (!data) return true;
+  const std::uint64_t wanted = handler.values_wanted();
+  if (wanted == 0) return true;
+  if (cursor.words(r, wanted, buffer, words) != RecordCursor::Step::record) {
     problem = cursor.fault();
     return false;
   }

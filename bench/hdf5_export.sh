@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Times qxdump --hdf5 on a converted file of about 1 GB beside cp of the same
+# file, and measures its peak memory:
+#   - cp of the converted file (reading and writing every byte once);
+#   - qxdump --hdf5 of the little-endian file and of the big-endian one (the
+#     values byte-swapped on the way);
+#   - qxdump --hdf5 --compress (shuffle and deflate);
+#   - qxdump --csv of the file's longest time history, for scale.
+#
+# usage: bench/hdf5_export.sh [SIZE]   SIZE as for qxgen --size (default
+#                                      1600M: a TP18 file of 1.2 GB whose SV
+#                                      file holds 0.98 GB)
+# environment: RUNS   timed runs of each command (default 5; the median is
+#                     reported)
+#              SEED   seed of the case (default 1)
+#
+# Builds what it needs in build-bench/ (Release, with HDF5). Every command
+# runs once untimed first, so that the input is in the page cache; the timed
+# runs are interleaved, each on a fresh output after a sync. Scratch data
+# lives in out/ and is removed at the end.
+set -euo pipefail
+
+size=${1:-1600M}
+runs=${RUNS:-5}
+seed=${SEED:-1}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-bench
+
+die() {
+  echo "bench/hdf5_export.sh: $*" >&2
+  exit 1
+}
+
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$runs'"
+[[ $size =~ ^([0-9]+)([kMG]?)$ ]] || die "SIZE must be a number with an optional suffix k, M or G, not '$size'"
+case ${BASH_REMATCH[2]} in
+  k) bytes=$((BASH_REMATCH[1] << 10)) ;;
+  M) bytes=$((BASH_REMATCH[1] << 20)) ;;
+  G) bytes=$((BASH_REMATCH[1] << 30)) ;;
+  *) bytes=${BASH_REMATCH[1]} ;;
+esac
+for tool in cmake ninja /usr/bin/time; do
+  command -v "$tool" >/dev/null || die "needs $tool"
+done
+
+# The TP18 file, its SV and SH files in both byte orders, and the largest
+# output, all at once.
+mkdir -p "$root/out"
+need=$((bytes * 4 + (256 << 20)))
+avail=$(df -B1 --output=avail "$root/out" | tail -1 | tr -d ' ')
+if ((avail < need)); then
+  die "a $size case needs about $((need >> 20)) MiB free under $root/out; only $((avail >> 20)) MiB are free"
+fi
+
+echo "building in $build ..."
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
+cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+
+scratch=$(mktemp -d "$root/out/bench.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+if "$build/qxdump" --hdf5 "$scratch/probe.h5" "$scratch/none" 2>&1 | grep -q "built without HDF5"; then
+  die "qxdump was built without HDF5 (Debian: libhdf5-dev)"
+fi
+
+echo "generating a $size case (seed $seed) and converting it both ways ..."
+"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" --only-tp18 >/dev/null
+for order in le be; do
+  mkdir "$scratch/$order"
+  ln -s ../case.qxin ../case.TP18 "$scratch/$order/"
+  answer=No
+  [[ $order == be ]] && answer=Yes
+  (cd "$scratch/$order" && printf 'case.qxin\ncase.TP18\n%s\n' "$answer" | "$build/qxconv" >/dev/null) ||
+    die "qxconv failed"
+done
+input=$scratch/le/case_QX2D.TP18
+input_bytes=$(stat -c %s "$input")
+# The longest time history, for the CSV run.
+longest=$("$build/qxdump" "$input" | awk '$4 == "WAVE" { n = substr($7, 8) + 0; if (n > best) { best = n; block = $2 } } END { print block }')
+
+# Runs a command under /usr/bin/time and appends "wall_us cpu_s maxrss_kb"
+# to the results of NAME.
+timed() {
+  local name=$1
+  shift
+  local t0 t1 status=0
+  t0=$(date +%s%N)
+  /usr/bin/time -f '%U %S %M' -o "$scratch/time.txt" "$@" || status=$?
+  t1=$(date +%s%N)
+  ((status == 0)) || return "$status"
+  read -r user sys rss < <(tail -1 "$scratch/time.txt")
+  echo "$(((t1 - t0) / 1000)) $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $rss" >>"$scratch/results.$name"
+}
+
+run_one() {
+  rm -f "$scratch/out.bin" "$scratch/out.h5" "$scratch/out.csv"
+  sync
+  case $1 in
+    cp) timed cp cp "$input" "$scratch/out.bin" ;;
+    le) timed le "$build/qxdump" --hdf5 "$scratch/out.h5" "$input" ;;
+    be) timed be "$build/qxdump" --hdf5 "$scratch/out.h5" "$scratch/be/case_QX2D.TP18" ;;
+    zip) timed zip "$build/qxdump" --hdf5 "$scratch/out.h5" --compress "$input" ;;
+    csv) timed csv sh -c '"$1" --csv "$2" "$3" > "$4"' sh "$build/qxdump" "$longest" "$input" "$scratch/out.csv" ;;
+  esac
+  case $1 in
+    le) h5_size=$(stat -c %s "$scratch/out.h5") ;;
+    zip) zip_size=$(stat -c %s "$scratch/out.h5") ;;
+    csv) csv_size=$(stat -c %s "$scratch/out.csv") ;;
+  esac
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+commands=(cp le be zip csv)
+echo "warm-up (untimed) ..."
+for c in "${commands[@]}"; do
+  run_one "$c"
+done
+rm -f "$scratch"/results.*
+for ((r = 1; r <= runs; ++r)); do
+  echo "run $r of $runs ..."
+  for c in "${commands[@]}"; do
+    run_one "$c"
+  done
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+median() {
+  cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+column_min() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | head -1; }
+column_max() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | tail -1; }
+
+declare -A label=(
+  [cp]="cp of the converted file"
+  [le]="qxdump --hdf5, little-endian file"
+  [be]="qxdump --hdf5, big-endian file"
+  [zip]="qxdump --hdf5 --compress"
+  [csv]="qxdump --csv of block $longest"
+)
+
+echo
+echo "converted file: case_QX2D.TP18 of a $size case (seed $seed), $input_bytes bytes"
+echo "HDF5 file: $h5_size bytes; with --compress $zip_size bytes; CSV of block $longest: $csv_size bytes"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr)"
+echo "load average: $load_before before, $load_after after"
+echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
+echo
+printf '%-36s %10s %10s %10s %10s %12s\n' command "wall (s)" "min" "max" "cpu (s)" "peak RSS"
+for c in "${commands[@]}"; do
+  printf '%-36s %10.3f %10.3f %10.3f %10.3f %9d KB\n' "${label[$c]}" \
+    "$(awk -v v="$(median "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(awk -v v="$(column_min "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(awk -v v="$(column_max "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(median "$c" 2)" "$(column_max "$c" 3)"
+done
+ratio() { awk -v a="$(median "$1" 1)" -v b="$(median "$2" 1)" 'BEGIN {printf "%.2f", a / b}'; }
+echo
+echo "qxdump --hdf5 / cp (medians of wall time): little-endian $(ratio le cp), big-endian $(ratio be cp)"

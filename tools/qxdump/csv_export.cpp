@@ -1,0 +1,212 @@
+#include "csv_export.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+#include "dump_print.hpp"
+#include "file_reader.hpp"
+#include "maxima_table.hpp"
+
+namespace qxdump {
+
+namespace {
+
+// CSV text, handed to the sink a buffer at a time.
+class CsvText {
+ public:
+  explicit CsvText(qx::TextSink& out) : out_(out) { text_.reserve(flush_bytes + 64); }
+  void name(std::string_view s) {
+    cell();
+    text_ += s;
+  }
+  template <typename T>
+  void number(T v) {
+    cell();
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    text_.append(buf, ec == std::errc{} ? end : buf);
+  }
+  void empty() { cell(); }
+  void end_line() {
+    text_ += '\n';
+    first_ = true;
+    if (text_.size() >= flush_bytes) flush();
+  }
+  bool flush() {
+    if (!text_.empty() && out_.put(text_) != 0) failed_ = true;
+    text_.clear();
+    return !failed_;
+  }
+
+ private:
+  static constexpr std::size_t flush_bytes = std::size_t{1} << 16;
+  void cell() {
+    if (!first_) text_ += ',';
+    first_ = false;
+  }
+  qx::TextSink& out_;
+  std::string text_;
+  bool first_ = true;
+  bool failed_ = false;
+};
+
+enum class Axis : std::uint8_t { record, step, index };
+
+class BlockCsv final : public FileHandler {
+ public:
+  BlockCsv(std::uint64_t number, qx::TextSink& out) : number_(number), csv_(out) {}
+
+  // Values only of the block asked for.
+  std::uint64_t values_wanted() const override { return in_block_ ? FileHandler::values_wanted() : 0; }
+  bool identity(const FileInfo& info) override {
+    info_ = info;
+    return true;
+  }
+  bool model_begin(const FileInfo& info, std::string_view) override { return identity(info); }
+  bool block_begin(const BlockReport& b) override {
+    in_block_ = b.number == number_;
+    return true;
+  }
+  bool data_record(const BlockReport&, const RecordEntry& r, std::size_t, Words words) override {
+    if (in_block_) records_.push_back({r, std::vector<std::uint32_t>(words.begin(), words.end())});
+    return true;
+  }
+  bool block_end(const BlockReport& b) override {
+    if (!in_block_ || b.broken) return true;  // a broken block fails the reading
+    found_ = true;
+    write_ok_ = b.maxima ? write_maxima(b) : write_ordinary(b);
+    return false;  // nothing after this block is needed
+  }
+  bool file_end(std::uint64_t, std::uint64_t, const DumpTotals& totals) override {
+    blocks_ = totals.blocks;
+    return true;
+  }
+
+  bool found() const { return found_; }
+  std::uint64_t blocks() const { return blocks_; }
+  bool write_ok() const { return write_ok_; }
+  const std::string& problem() const { return problem_; }
+
+ private:
+  struct Held {
+    RecordEntry entry;
+    std::vector<std::uint32_t> words;
+  };
+  bool write_ordinary(const BlockReport& b);
+  bool write_maxima(const BlockReport& b);
+  bool no_values(const BlockReport& b, const std::string& why) {
+    problem_ = "block " + std::to_string(b.number) + " (" + printable_text(b.kind) + ") " + why;
+    return false;
+  }
+
+  std::uint64_t number_;
+  CsvText csv_;
+  FileInfo info_;
+  bool in_block_ = false, found_ = false, write_ok_ = false;
+  std::uint64_t blocks_ = 0;
+  std::vector<Held> records_;
+  std::string problem_;
+};
+
+// Time histories step in time by dt, result-file spectra in frequency by
+// theirs; converted TP18 spectra carry their frequency axis as a record.
+// Other blocks have no abscissa in the file: their values are numbered.
+bool BlockCsv::write_ordinary(const BlockReport& b) {
+  if (records_.empty()) return no_values(b, "holds no data records");
+  const bool spectrum = b.kind == "FOUR" || b.kind == "AMPL";
+  const std::size_t first_value = std::min<std::size_t>(static_cast<std::size_t>(b.axis_records), records_.size());
+  const Axis axis = first_value > 0                                       ? Axis::record
+                    : b.kind == "WAVE" || (spectrum && !b.converted) ? Axis::step
+                                                                          : Axis::index;
+  csv_.name(axis == Axis::index ? "index" : b.kind == "WAVE" ? "time" : "frequency");
+  const std::size_t columns = records_.size() - first_value;
+  for (std::size_t c = 0; c < columns; ++c)
+    csv_.name(columns == 1 ? std::string("value") : "value" + std::to_string(c + 1));
+  csv_.end_line();
+
+  std::size_t rows = 0;
+  for (const Held& h : records_) rows = std::max(rows, h.words.size());
+  // The step as the file holds it: real8 in a result file, real4 in a
+  // converted one; k·dt is formed in double precision.
+  const double step = b.step;
+  for (std::size_t k = 0; k < rows; ++k) {
+    const Words axis_words = first_value > 0 ? Words(records_[0].words) : Words();
+    if (axis == Axis::record) {
+      if (k < axis_words.size())
+        csv_.number(real4_at(axis_words, k));
+      else
+        csv_.empty();
+    } else if (axis == Axis::step) {
+      csv_.number(static_cast<double>(k) * step);
+    } else {
+      csv_.number(k);
+    }
+    for (std::size_t c = first_value; c < records_.size(); ++c) {
+      const Words v(records_[c].words);
+      if (k < v.size())
+        csv_.number(real4_at(v, k));
+      else
+        csv_.empty();
+    }
+    csv_.end_line();
+  }
+  return csv_.flush();
+}
+
+bool BlockCsv::write_maxima(const BlockReport& b) {
+  if (records_.empty()) return no_values(b, "is a maxima header without a data record");
+  MaximaTable t;
+  const Held& h = records_.front();
+  if (!take_maxima_record(info_, b, h.entry, h.words, t))
+    return no_values(b, "has a data record at offset " + std::to_string(h.entry.offset) +
+                            " that does not hold the items its na and code call for");
+  csv_.name("item_id1");
+  if (!t.id2.empty()) csv_.name("item_id2");
+  for (std::size_t c = 0; c < t.components; ++c) {
+    const int number = c < t.component_numbers.size() ? t.component_numbers[c] : -1;
+    const std::string d = number < 0 ? "value" + std::to_string(c + 1) : number == 0 ? "zero" : "c" + std::to_string(number);
+    if (t.pairs) {
+      csv_.name(d + "_1");
+      csv_.name(d + "_2");
+    } else {
+      csv_.name(d);
+    }
+  }
+  csv_.end_line();
+  const std::size_t per_item = t.components * (t.pairs ? 2 : 1);
+  for (std::uint64_t a = 0; a < t.na; ++a) {
+    csv_.number(t.id1[a]);
+    if (!t.id2.empty()) csv_.number(t.id2[a]);
+    for (std::size_t v = 0; v < per_item; ++v) csv_.number(real4_at(t.values, a * per_item + v));
+    csv_.end_line();
+  }
+  return csv_.flush();
+}
+
+}  // namespace
+
+int export_csv(const std::string& path, std::uint64_t number, qx::TextSink& out, qx::TextSink& err) {
+  const std::string name = printable_text(path);
+  BlockCsv csv(number, out);
+  std::string problem;
+  const ReadStatus status = read_file(path, csv, problem);
+  if (status == ReadStatus::bad_input) {
+    err.put("qxdump: " + name + ": " + problem + "\n");
+    return 1;
+  }
+  if (!csv.found()) {
+    const std::uint64_t n = csv.blocks();
+    err.put("qxdump: " + name + ": no block " + std::to_string(number) + ": the file holds " + std::to_string(n) +
+            (n == 1 ? " block\n" : " blocks\n"));
+    return 1;
+  }
+  if (!csv.write_ok()) {
+    err.put("qxdump: " + name + ": " + (csv.problem().empty() ? "standard output cannot be written" : csv.problem()) +
+            "\n");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace qxdump

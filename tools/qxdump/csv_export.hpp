@@ -1,0 +1,22 @@
+// One block of a result or converted file as CSV, for spreadsheets: a header
+// line naming the columns, then one line per value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "io/layout.hpp"
+
+namespace qxdump {
+
+// Writes block `number` (counted as the listing counts: 1 for the first block
+// after the model section) of the file to `out`. Ordinary blocks: the axis
+// (`time` k·dt, `frequency` from the block's axis record or k·df, or `index`
+// k), then one column per data record. Maxima blocks: `item_id1`
+// (`item_id2`) and one column per value, named by its component. Reals in the
+// shortest digits that read back to the same real4 (or real8 axis value).
+// 0 on success; 1, with a line on `err`, for a damaged file, a block that
+// does not exist or that holds no values, or a failed write.
+int export_csv(const std::string& path, std::uint64_t number, qx::TextSink& out, qx::TextSink& err);
+
+}  // namespace qxdump
