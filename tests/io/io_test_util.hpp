@@ -1,6 +1,7 @@
 // Helpers of the I/O tests: record bytes built by hand, a line source over
 // strings, line-read scripts, a Fortran reference program run, special files
-// and calls that must not block.
+// and calls that must not block, and real4 values at the rounding boundaries
+// of the E edits.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -88,6 +93,46 @@ inline int bind_socket(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+// Real4 values where rounding to 4, 5 or 6 significant digits goes wrong
+// first: both zeros, the ends of the subnormals and normals, NaNs and the
+// infinities; the floats next to each power of ten and next to the roundings
+// up into the next decade (9.9995, 9.99995, 9.999995 times a power of ten);
+// exact decimal ties at 4, 5 and 6 digits with their neighbours; random
+// subnormals. Each with both signs.
+inline std::vector<float> boundary_floats(std::mt19937_64& rng) {
+  std::vector<float> v;
+  auto both = [&](float f) { v.insert(v.end(), {f, -f}); };
+  for (std::uint32_t b : {0x0u, 0x1u, 0x2u, 0x3u, 0x7fffffu, 0x800000u, 0x7f7fffffu, 0x7f800000u, 0x7fc00000u,
+                          0x7f800001u, 0x7fbfffffu})
+    both(std::bit_cast<float>(b));
+  auto around = [&](double x) {  // the float nearest x and two on each side
+    if (x > FLT_MAX) return;
+    float f = static_cast<float>(x);
+    for (int i = 0; i < 2; ++i) f = std::nextafter(f, 0.0f);
+    for (int i = 0; i < 5; ++i, f = std::nextafter(f, INFINITY)) both(f);
+  };
+  for (int e = -45; e <= 38; ++e)
+    for (double m : {1.0, 9.9995, 9.99995, 9.999995}) around(m * std::pow(10.0, e));
+  // x * 10^(n-1-e) is an odd multiple of 1/2 for x in [10^e, 10^(e+1)) with
+  // x = j * 2^(e-n) (e < n) or x = j * 5^p * 2^(p-1), p = e-n+1 (e = n, n+1),
+  // j odd and small enough that x is a float.
+  for (int n = 4; n <= 6; ++n)
+    for (int e = -4; e <= n + 1; ++e) {
+      const int p = e - n + 1;
+      const double unit = e < n ? std::ldexp(1.0, e - n) : std::pow(5.0, p) * std::ldexp(1.0, p - 1);
+      const double lo = std::ceil(std::pow(10.0, e) / unit);
+      const double hi = std::min(std::pow(10.0, e + 1) / unit, 0x1p24 / (e < n ? 1 : std::pow(5.0, p)));
+      if (hi <= lo) continue;
+      const auto count = static_cast<std::uint64_t>(std::ceil(hi) - lo);  // integers in [lo, hi)
+      for (int i = 0; i < 20; ++i) {
+        const auto j = static_cast<std::uint64_t>(lo) + rng() % count;
+        around((j | 1) * unit);
+      }
+    }
+  for (int i = 0; i < 500; ++i) both(std::bit_cast<float>(static_cast<std::uint32_t>(rng() & 0x7fffff)));
+  return v;
 }
 
 }  // namespace qxtest

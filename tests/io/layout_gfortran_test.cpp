@@ -13,6 +13,7 @@
 #include <sstream>
 #include <utility>
 
+#include "io/real4_exp_edit.hpp"
 #include "io_test_util.hpp"
 
 namespace {
@@ -54,6 +55,8 @@ Pools make_pools() {
   for (int i = 0; i < 1500; ++i)
     p.r4.push_back(static_cast<float>(sign() * unit(rng) * std::pow(10.0, static_cast<int>(rng() % 50) - 25)));
   for (int i = 0; i < 600; ++i) p.r4.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng())));
+  const std::vector<float> boundaries = qxtest::boundary_floats(rng);
+  p.r4.insert(p.r4.end(), boundaries.begin(), boundaries.end());
   p.i4 = {0, 1, -1, INT_MAX, INT_MIN, INT_MIN + 1, 99999999, 100000000, -9999999, -10000000, 9999999, 999999, -999999,
           1000000, 1234567, 12345678, 123456789, 9999, -9999, 99999, -99999, 999, -99};
   for (int i = 0; i < 1500; ++i) p.i4.push_back(static_cast<std::int32_t>(rng()));
@@ -148,20 +151,20 @@ std::string fortran_output_program(const std::vector<OutCase>& cases, const Pool
 }
 
 // Reports the first lines that differ, named by `what` or the "#case" line.
-void compare_lines(const std::vector<std::string>& ref, const std::vector<std::string>& mine, const std::vector<std::string>& what) {
+void compare_lines(const std::vector<std::string>& ref, const std::vector<std::string>& mine, const std::vector<std::string>& what,
+                   const char* mine_name = "engine:  ") {
   EXPECT_EQ(ref.size(), mine.size());
   std::string current = "?";
   for (std::size_t i = 0, shown = 0; i < std::min(ref.size(), mine.size()) && shown < 20; ++i) {
     if (ref[i].starts_with("#case")) current = ref[i];
     if (ref[i] != mine[i] && ++shown)
       ADD_FAILURE() << (i < what.size() ? what[i] : current + ", line " + std::to_string(i + 1)) << "\n gfortran: ["
-                    << ref[i] << "]\n engine:   [" << mine[i] << "]";
+                    << ref[i] << "]\n " << mine_name << " [" << mine[i] << "]";
   }
 }
 
-TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
-  const Pools p = make_pools();
-  const auto cases = output_cases(p);
+// Runs the Fortran program of the cases over the pools; ref gets its output.
+void run_fortran_cases(const std::vector<OutCase>& cases, const Pools& p, std::string& ref) {
   qxtest::TempDir dir;
   std::string layouts, values;
   for (const auto& c : cases) layouts += c.layout + "\n";
@@ -170,8 +173,14 @@ TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
   values.append(reinterpret_cast<const char*>(p.i4.data()), p.i4.size() * 4);
   qxtest::write_file(dir.file("layouts.txt"), layouts);
   qxtest::write_file(dir.file("vals.bin"), values);
-  std::string ref;
   ASSERT_TRUE(qxtest::run_fortran(dir, fortran_output_program(cases, p), ref)) << ref;
+}
+
+TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
+  const Pools p = make_pools();
+  const auto cases = output_cases(p);
+  std::string ref;
+  ASSERT_NO_FATAL_FAILURE(run_fortran_cases(cases, p, ref));
   std::string mine;
   for (std::size_t ci = 0; ci < cases.size(); ++ci) {
     const OutCase& c = cases[ci];
@@ -193,6 +202,32 @@ TEST(LayoutAgainstGfortran, OutputMatchesByteForByte) {
     ASSERT_EQ(qx::write_layout(Layout(c.layout), items, mine), 0) << c.layout;
   }
   compare_lines(qxtest::split_lines(ref), qxtest::split_lines(mine), {});
+}
+
+// The dedicated real4 formatter on the same floats, through the layouts it
+// stands in for: data arrays, maxima and their dump, densities; a last
+// partial line, and no values at all.
+TEST(LayoutAgainstGfortran, Real4ExpEditMatchesByteForByte) {
+  const Pools p = make_pools();
+  const int nf = static_cast<int>(p.r4.size());
+  struct FastCase { qx::Real4Exp edit; std::size_t per_line; OutCase c; };
+  const std::vector<FastCase> fast = {
+      {qx::Real4Exp::e15_5, 6, {"(1P,6E15.5)", {r4(nf)}}}, {qx::Real4Exp::e12_4, 8, {"(1P,8E12.4)", {r4(nf)}}},
+      {qx::Real4Exp::e12_4, 18, {"(1P,18E12.4)", {r4(nf)}}}, {qx::Real4Exp::e10_3, 8, {"(1P,8E10.3)", {r4(nf)}}},
+      {qx::Real4Exp::e15_5, 6, {"(1P,6E15.5)", {r4(7)}}},   {qx::Real4Exp::e15_5, 6, {"(1P,6E15.5)", {}}}};
+  std::vector<OutCase> cases;
+  for (const FastCase& f : fast) cases.push_back(f.c);
+  std::string ref;
+  ASSERT_NO_FATAL_FAILURE(run_fortran_cases(cases, p, ref));
+  std::string mine;
+  for (std::size_t ci = 0; ci < fast.size(); ++ci) {
+    const FastCase& f = fast[ci];
+    const auto values = std::span(p.r4).first(f.c.args.empty() ? 0 : static_cast<std::size_t>(f.c.args[0].count));
+    std::string lines(qx::real4_exp_lines_size(f.edit, f.per_line, values.size()), '#');
+    lines.resize(qx::put_real4_exp_lines(f.edit, f.per_line, values, lines.data()));
+    mine += "#case " + std::to_string(ci + 1) + "\n" + lines;
+  }
+  compare_lines(qxtest::split_lines(ref), qxtest::split_lines(mine), {}, "formatter:");
 }
 
 // Field texts: corners, random letters of numbers, and shaped numbers
