@@ -5,6 +5,7 @@
 
 #include "case_list.hpp"
 #include "summary.hpp"
+#include "common/option_help.hpp"
 
 namespace qxbatch {
 namespace {
@@ -180,17 +181,7 @@ std::vector<std::string> split_words(const std::string& text) {
 
 void print_help(std::FILE* out) {
   std::fwrite(help_head.data(), 1, help_head.size(), out);
-  for (const auto& opt : option_table) {
-    std::string left = "  " + std::string(opt.names);
-    if (!opt.arg.empty()) left += " " + std::string(opt.arg);
-    std::fprintf(out, "%-24s", left.c_str());
-    if (left.size() >= 24) std::fprintf(out, "\n%24s", "");
-    for (char c : opt.help) {
-      std::fputc(c, out);
-      if (c == '\n') std::fprintf(out, "%24s", "");
-    }
-    std::fputc('\n', out);
-  }
+  for (const auto& opt : option_table) qxtools::print_option_row(out, opt.names, opt.arg, opt.help);
   std::fwrite(help_tail.data(), 1, help_tail.size(), out);
 }
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "printable.hpp"
+
 namespace qxbatch {
 namespace {
 
@@ -14,14 +16,6 @@ std::size_t terminal_width(std::FILE* f) {
   winsize w{};
   if (::ioctl(::fileno(f), TIOCGWINSZ, &w) == 0 && w.ws_col > 0) return w.ws_col;
   return 80;
-}
-
-// Control characters of a name would move the cursor; they are shown as '?'.
-std::string printable(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return s;
 }
 
 }  // namespace

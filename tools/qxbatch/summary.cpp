@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "progress.hpp"
+#include "printable.hpp"
 
 namespace qxbatch {
 namespace {
@@ -89,14 +90,6 @@ template <class Number>
 bool parse_number(const std::string& text, Number& value) {
   std::istringstream in(text);
   return static_cast<bool>(in >> value) && in.peek() == EOF;
-}
-
-// Names and messages on the terminal: control characters shown as '?'.
-std::string printable(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  return s;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "write_qxin.hpp"
+#include "common/option_help.hpp"
 
 namespace qxgen {
 namespace {
@@ -176,17 +177,7 @@ constexpr std::string_view help_tail =
 
 void print_help(std::FILE* out) {
   std::fwrite(help_head.data(), 1, help_head.size(), out);
-  for (const auto& opt : option_table) {
-    std::string left = "  " + std::string(opt.name);
-    if (!opt.arg.empty()) left += " " + std::string(opt.arg);
-    std::fprintf(out, "%-24s", left.c_str());
-    if (left.size() >= 24) std::fprintf(out, "\n%24s", "");
-    for (char c : opt.help) {
-      std::fputc(c, out);
-      if (c == '\n') std::fprintf(out, "%24s", "");
-    }
-    std::fputc('\n', out);
-  }
+  for (const auto& opt : option_table) qxtools::print_option_row(out, opt.name, opt.arg, opt.help);
   std::fwrite(help_tail.data(), 1, help_tail.size(), out);
 }
 
