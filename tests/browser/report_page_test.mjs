@@ -196,6 +196,22 @@ test('each block with values draws each of its curves whole, with the peak of th
   assert.ok(drawn > 60, 'curves compared: ' + drawn);
 });
 
+// The pixels a canvas has drawn, read from a copy made for reading so that
+// the page's own canvas is not slowed (nor warned about) by the readback.
+async function inkedPixels(selector) {
+  return page.$eval(selector, (c) => {
+    const copy = document.createElement('canvas');
+    copy.width = c.width;
+    copy.height = c.height;
+    const g = copy.getContext('2d', { willReadFrequently: true });
+    g.drawImage(c, 0, 0);
+    const d = g.getImageData(0, 0, c.width, c.height).data;
+    let count = 0;
+    for (let i = 3; i < d.length; i += 4) if (d[i] > 0) ++count;
+    return { count, share: count / (c.width * c.height) };
+  });
+}
+
 async function rowIndex(file, number) {
   return page.evaluate(([f, n]) => window.qxReport.index.blocks.findIndex((b) => b.file === f && b.number === n), [file, number]);
 }
@@ -212,12 +228,7 @@ test('curves picked in the table are overlaid, and the chart is drawn', async ()
   assert.equal(charts.length, 1);
   assert.deepEqual(charts[0].curves.map((c) => c.block), [await rowIndex(a.file, a.number), await rowIndex(b.file, b.number)]);
   assert.ok(charts[0].series[0].includes(names[a.file]) && charts[0].series[1].includes(names[b.file]), charts[0].series.join(' | '));
-  const inked = await page.$eval('#plot-area .uplot canvas', (c) => {
-    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-    let n = 0;
-    for (let i = 3; i < d.length; i += 4) if (d[i] > 0) ++n;
-    return n;
-  });
+  const inked = (await inkedPixels('#plot-area .uplot canvas')).count;
   assert.ok(inked > 500, 'pixels drawn in the chart: ' + inked);
   // Spectra on log axes keep only what a log axis can show.
   const four = listings[0].blocks.find((x) => x.kind === 'FOUR');
@@ -265,12 +276,7 @@ test('every maxima block has its table, with every item of its record', async ()
 });
 
 test('the model is drawn, SV and SH', async () => {
-  const inked = () => page.$eval('#model-canvas', (c) => {
-    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-    let n = 0;
-    for (let i = 3; i < d.length; i += 4) if (d[i] > 0) ++n;
-    return n / (c.width * c.height);
-  });
+  const inked = async () => (await inkedPixels('#model-canvas')).share;
   const sv = await inked();
   assert.ok(sv > 0.05, 'SV model covers ' + sv);
   await page.click('#model-choice button:has-text("SH model")');

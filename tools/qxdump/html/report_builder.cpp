@@ -356,7 +356,7 @@ bool ReportBuilder::block_end(const BlockReport& b) {
   j.begin_object();
   j.member("file", static_cast<std::uint64_t>(files_count_)).member("number", b.number).member("kind", printable_text(b.kind));
   j.member("offset", b.offset).member("maxima", b.maxima);
-  const std::size_t codes = b.maxima && !b.converted ? 2 : 6;
+  const std::size_t codes = b.maxima ? 2 : 6;  // a maxima block is told by its code and nc2
   j.key("nc").begin_array();
   for (std::size_t i = 0; i < codes; ++i) j.value(b.nc[i]);
   j.end_array().member("lrec", b.lrec);

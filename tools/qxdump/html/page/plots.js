@@ -38,9 +38,30 @@ QX.incrs = (function () {
   for (let e = -46; e <= 39; ++e) for (const m of [1, 2, 2.5, 5]) steps.push(Number(m + 'e' + e));
   return steps;
 })();
-// A tick that stands for zero may carry the rounding of its sum.
-QX.tickTexts = (u, ticks, axisIdx, space, incr) =>
-  ticks.map((t) => (incr && Math.abs(t) < incr * 1e-9 ? '0' : QX.real(t)));
+// A tick that stands for zero on a linear axis may carry the rounding of its
+// sum.
+QX.tickTexts = (u, ticks, axisIdx, space, incr) => {
+  const linear = u.scales[u.axes[axisIdx].scale].distr !== 3;
+  return ticks.map((t) => (linear && incr && Math.abs(t) < incr * 1e-9 ? '0' : QX.real(t)));
+};
+// Ticks of a log axis: 1, 2 and 5 of each decade over a few decades, every
+// decade or every n-th one over many. uPlot's own log ticks step through the
+// decades it knows (1e±16), and a real4 curve reaches 1e-45 and 1e38.
+QX.logSplits = function (u, axisIdx, min, max) {
+  if (!(min > 0) || !Number.isFinite(min) || !Number.isFinite(max) || max < min) return [];
+  const lo = Math.floor(Math.log10(min)), hi = Math.ceil(Math.log10(max));
+  const every = Math.max(1, Math.ceil((hi - lo) / 10));
+  const marks = hi - lo <= 2 ? [1, 2, 5] : [1];
+  const splits = [];
+  for (let e = lo - (lo % every + every) % every; e <= hi; e += every)
+    for (const m of marks) {
+      const v = Number(m + 'e' + e);
+      if (v >= min * (1 - 1e-9) && v <= max * (1 + 1e-9)) splits.push(v);
+    }
+  return splits;
+};
+// Every one of those ticks is labelled (uPlot labels the powers it knows).
+QX.everySplit = (u, splits) => splits;
 QX.axisSize = function (u, values, axisIdx, cycleNum) {
   const axis = u.axes[axisIdx];
   if (cycleNum > 1) return axis._size;
@@ -204,8 +225,8 @@ QX.Plots = class {
         y: { distr: logY ? 3 : 1 },
       },
       axes: [
-        { label: QX.axisTitle[group.axis], incrs: QX.incrs, values: QX.tickTexts },
-        { incrs: QX.incrs, values: QX.tickTexts, size: QX.axisSize },
+        { label: QX.axisTitle[group.axis], incrs: QX.incrs, values: QX.tickTexts, splits: logX ? QX.logSplits : undefined, filter: logX ? QX.everySplit : undefined },
+        { incrs: QX.incrs, values: QX.tickTexts, size: QX.axisSize, splits: logY ? QX.logSplits : undefined, filter: logY ? QX.everySplit : undefined },
       ],
       series,
       cursor: {
