@@ -137,6 +137,17 @@ after(async () => {
 });
 
 test('the table has one row per block of every file, in file order', async () => {
+  // The rows are drawn a few at a time as the table is scrolled to its end.
+  await page.evaluate(() => { QX.rowsPerDraw = 20; });
+  await page.click('#filter-reset');
+  const drawn = () => page.$$eval('#block-table tbody tr', (trs) => trs.length);
+  const first = await drawn();
+  assert.ok(first >= 20 && first < listings.reduce((n, l) => n + l.blocks.length, 0), 'rows drawn at first: ' + first);
+  for (let before = 0, now = first; now > before; before = now, now = await drawn()) {
+    await page.$eval('#block-section .table-scroll', (s) => { s.scrollTop = s.scrollHeight; });
+    await page.waitForFunction((n) => document.querySelectorAll('#block-table tbody tr').length > n, now, { timeout: 2000 })
+      .catch(() => {});
+  }
   const rows = await page.$$eval('#block-table tbody tr', (trs) => trs.map((tr) => ({
     file: Number(tr.dataset.file), number: Number(tr.cells[2].textContent), kind: tr.cells[3].textContent,
     nc: Array.from(tr.cells).slice(4, 10).map((c) => c.textContent).filter((t) => t !== '').map(Number),
@@ -158,7 +169,7 @@ test('each block with values draws each of its curves whole, with the peak of th
       if (!want.some((c) => c.count > 0)) continue;
       const where = names[file] + ' block ' + b.number + ' ' + b.kind;
       const row = await rowIndex(file, b.number);
-      await page.click(`#block-table tbody tr >> nth=${row} >> td.kind`);
+      await page.click(await rowCell(row, 'td.kind'));
       const charts = await page.evaluate(() => window.qxReport.charts());
       assert.equal(charts.length, 1, where + ': one chart');
       const chart = charts[0];
@@ -212,6 +223,12 @@ async function inkedPixels(selector) {
   });
 }
 
+// A cell of the row of block i, drawn (and scrolled to) first.
+async function rowCell(i, cell) {
+  assert.ok(await page.evaluate((n) => window.qxReport.reveal(n), i), 'block ' + i + ' passes the filters');
+  return `#block-table tbody tr[data-i="${i}"] ${cell}`;
+}
+
 async function rowIndex(file, number) {
   return page.evaluate(([f, n]) => window.qxReport.index.blocks.findIndex((b) => b.file === f && b.number === n), [file, number]);
 }
@@ -222,8 +239,8 @@ test('curves picked in the table are overlaid, and the chart is drawn', async ()
     if (b.kind === 'WAVE' && b.records.some((r) => r.role === 'data' && r.length > 0)) waves.push({ file, number: b.number });
   }));
   const a = waves[0], b = waves.find((w) => w.file !== a.file);
-  await page.click(`#block-table tbody tr >> nth=${await rowIndex(a.file, a.number)} >> td.kind`);
-  await page.check(`#block-table tbody tr >> nth=${await rowIndex(b.file, b.number)} >> input[type=checkbox]`);
+  await page.click(await rowCell(await rowIndex(a.file, a.number), 'td.kind'));
+  await page.check(await rowCell(await rowIndex(b.file, b.number), 'input[type=checkbox]'));
   const charts = await page.evaluate(() => window.qxReport.charts());
   assert.equal(charts.length, 1);
   assert.deepEqual(charts[0].curves.map((c) => c.block), [await rowIndex(a.file, a.number), await rowIndex(b.file, b.number)]);
@@ -232,7 +249,7 @@ test('curves picked in the table are overlaid, and the chart is drawn', async ()
   assert.ok(inked > 500, 'pixels drawn in the chart: ' + inked);
   // Spectra on log axes keep only what a log axis can show.
   const four = listings[0].blocks.find((x) => x.kind === 'FOUR');
-  await page.click(`#block-table tbody tr >> nth=${await rowIndex(0, four.number)} >> td.kind`);
+  await page.click(await rowCell(await rowIndex(0, four.number), 'td.kind'));
   await page.click('#plot-area .chart-head label:has-text("log x") input');
   await page.click('#plot-area .chart-head label:has-text("log y") input');
   const logged = (await page.evaluate(() => window.qxReport.charts()))[0];
@@ -289,7 +306,7 @@ test('nothing is asked for but the page itself, and nothing goes wrong', async (
   // The first time history again, for the picture.
   await page.click('#plot-clear');
   const first = listings[0].blocks.find((b) => b.kind === 'WAVE');
-  await page.click(`#block-table tbody tr >> nth=${await rowIndex(0, first.number)} >> td.kind`);
+  await page.click(await rowCell(await rowIndex(0, first.number), 'td.kind'));
   fs.mkdirSync(options.out, { recursive: true });
   await page.screenshot({ path: path.join(options.out, 'report-page.png') });
   await page.screenshot({ path: path.join(options.out, 'report-page-full.png'), fullPage: true });

@@ -48,8 +48,8 @@ options:
                 the values under the cursor), and the maxima as tables. The
                 page holds its data, its script and the plotting library
                 (uPlot) and asks for nothing else when it is opened, offline
-                too. A curve of more than 2000 values is drawn as the
-                min/max envelope of 1000 buckets that keeps its first, last
+                too. A curve of more than 1000 values is drawn as the
+                min/max envelope of 500 buckets that keeps its first, last
                 and largest values exactly. OUT.html appears only when it is
                 complete.
   -h, --help    show this text

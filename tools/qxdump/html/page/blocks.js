@@ -2,7 +2,12 @@
 // its codes, header values, the values it holds and their peak; filters by
 // file, kind and codes. A click on a row plots that block alone (or opens
 // its maxima), the box at its start adds it to the plots or takes it away.
+// The rows of the blocks that pass the filters are drawn a few hundred at a
+// time, as the table is scrolled to its end: a browser takes seconds to lay
+// out the tens of thousands of cells of a case's every block at once.
 'use strict';
+
+QX.rowsPerDraw = 300;
 
 // A code filter: "3", "1,3", "101-112" or "101..112", blank for any; null
 // when the text is none of these.
@@ -45,11 +50,11 @@ QX.BlockTable = class {
       '<th class="num" title="dtt (converted files) or dt (result files)">dtt / dt</th><th>yt</th>' +
       '<th class="num" title="values per data record, or items of a maxima block">values</th>' +
       '<th class="num" title="largest magnitude">peak</th><th class="num">at</th><th>notes</th></tr></thead>';
-    const rows = [];
-    for (let i = 0; i < blocks.length; ++i) rows.push(this.row(i, blocks[i]));
-    this.table.innerHTML = head + '<tbody>' + rows.join('') + '</tbody>';
+    this.table.innerHTML = head + '<tbody></tbody>';
     this.body = this.table.tBodies[0];
-    this.rows = Array.from(this.body.rows);
+    this.matched = blocks.map((b, i) => i);  // the blocks that pass the filters, in order
+    this.drawn = 0;  // rows drawn, of the matched blocks
+    this.rowOf = new Map();  // block index -> its row, where drawn
     this.body.addEventListener('click', (e) => {
       const tr = e.target.closest('tr');
       if (!tr) return;
@@ -62,6 +67,43 @@ QX.BlockTable = class {
       }
       this.onShow(i);
     });
+    this.scroller = this.table.closest('.table-scroll');
+    this.scroller.addEventListener('scroll', () => {
+      const s = this.scroller;
+      if (s.scrollTop + s.clientHeight >= s.scrollHeight - 200) this.more(QX.rowsPerDraw);
+    });
+  }
+
+  // Draws the rows of up to n more matched blocks.
+  more(n) {
+    const end = Math.min(this.matched.length, this.drawn + n);
+    if (end <= this.drawn) return;
+    const blocks = QX.index.blocks, html = [];
+    for (let m = this.drawn; m < end; ++m) html.push(this.row(this.matched[m], blocks[this.matched[m]]));
+    this.body.insertAdjacentHTML('beforeend', html.join(''));
+    const rows = this.body.rows;
+    for (let r = this.drawn; r < end; ++r) this.rowOf.set(this.matched[r], rows[r]);
+    this.drawn = end;
+    // Rows enough to scroll, or there is no scrolling to draw the next ones.
+    const s = this.scroller;
+    if (this.drawn < this.matched.length && s.scrollHeight - s.clientHeight < 200) this.more(n);
+    this.tell();
+  }
+
+  // Draws the rows up to that of block i; false when block i does not pass
+  // the filters.
+  reveal(i) {
+    const at = this.matched.indexOf(i);
+    if (at < 0) return false;
+    if (at >= this.drawn) this.more(at + 1 - this.drawn + QX.rowsPerDraw);
+    this.rowOf.get(i).scrollIntoView({ block: 'nearest' });
+    return true;
+  }
+
+  tell() {
+    const all = QX.index.blocks.length, shown = this.matched.length;
+    this.count.textContent = (shown === all ? all + ' blocks' : shown + ' of ' + all + ' blocks') +
+      (this.drawn < shown ? ' (' + this.drawn + ' rows drawn; scroll for more)' : '');
   }
 
   row(i, b) {
@@ -88,8 +130,10 @@ QX.BlockTable = class {
     if (b.dropped) tags.push('<span class="tag" title="a conversion passes its data over">dropped</span>');
     if (b.notes) tags.push('<span class="tag warn" title="' + h(b.notes.join('\n')) + '">' + b.notes.length + (b.notes.length > 1 ? ' notes' : ' note') + '</span>');
     const yt = b.yt ? b.yt.map(QX.real).join(' ') : '';
-    const pickable = hasValues ? '<input type="checkbox" aria-label="overlay">' : '';
-    return '<tr data-i="' + i + '" data-file="' + b.file + '"' + (hasValues || b.table ? '' : ' class="nodata"') + '>' +
+    const on = this.picked.has(i);
+    const pickable = hasValues ? '<input type="checkbox" aria-label="overlay"' + (on ? ' checked' : '') + '>' : '';
+    const classes = [hasValues || b.table ? '' : 'nodata', on ? 'shown' : ''].filter(Boolean).join(' ');
+    return '<tr data-i="' + i + '" data-file="' + b.file + '"' + (classes ? ' class="' + classes + '"' : '') + '>' +
       '<td>' + pickable + '</td><td>' + h(QX.index.files[b.file].label) + '</td><td class="num">' + b.number + '</td>' +
       '<td class="kind">' + h(b.kind) + '</td>' + nc.join('') +
       '<td class="num">' + b.lrec + '</td><td class="num">' + (b.nsize2 === undefined ? '' : b.nsize2) + '</td>' +
@@ -112,16 +156,17 @@ QX.BlockTable = class {
         inp.style.borderColor = t ? '' : '#c62828';
         return t || (() => true);
       });
-      let shown = 0;
-      this.rows.forEach((tr, i) => {
-        const b = QX.index.blocks[i];
-        const ok = (!file || String(b.file) === file) && (!kind || b.kind === kind) &&
-          tests.every((t, k) => t(b.nc[k])) &&
-          (!withValues.checked || (b.curves || []).some((c) => c.count > 0) || !!b.table);
-        tr.hidden = !ok;
-        if (ok) ++shown;
+      this.matched = [];
+      QX.index.blocks.forEach((b, i) => {
+        if ((!file || String(b.file) === file) && (!kind || b.kind === kind) && tests.every((t, k) => t(b.nc[k])) &&
+          (!withValues.checked || (b.curves || []).some((c) => c.count > 0) || !!b.table)) this.matched.push(i);
       });
-      this.count.textContent = shown === this.rows.length ? this.rows.length + ' blocks' : shown + ' of ' + this.rows.length + ' blocks';
+      this.body.textContent = '';
+      this.rowOf.clear();
+      this.drawn = 0;
+      this.scroller.scrollTop = 0;
+      this.more(QX.rowsPerDraw);
+      this.tell();
     };
     for (const e of [fileSel, kindSel, withValues]) e.addEventListener('change', apply);
     for (const e of inputs) e.addEventListener('input', apply);
@@ -135,7 +180,7 @@ QX.BlockTable = class {
 
   // The rows of the blocks picked for the plots.
   mark() {
-    this.rows.forEach((tr, i) => {
+    this.rowOf.forEach((tr, i) => {
       const on = this.picked.has(i);
       tr.classList.toggle('shown', on);
       const box = tr.cells[0].firstChild;

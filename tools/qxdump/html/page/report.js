@@ -84,7 +84,10 @@
   window.qxReport = {
     ready: true,
     index,
-    blocksShown: () => table.rows.filter((r) => !r.hidden).length,
+    blocksShown: () => table.matched.length,
+    rowsDrawn: () => table.drawn,
+    // Draws the table's rows down to that of block i and scrolls it into view.
+    reveal: (i) => table.reveal(i),
     picked: QX.picked,
     charts: () => plots.charts.map((c) => ({
       axis: c.axis,
