@@ -53,7 +53,10 @@ class PageExport {
       if (name == "arrays") {
         if (!read_files()) return false;
       } else if (name == "index") {
-        file_.put(builder_.index("qxdump " + std::string(qx::program_version)));
+        if (!builder_.write_index("qxdump " + std::string(qx::program_version), file_)) {
+          why = builder_.problem();
+          return false;
+        }
       } else {
         file_.put(asset(name));
       }

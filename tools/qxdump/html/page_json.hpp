@@ -42,6 +42,13 @@ class JsonText {
 
   const std::string& text() const { return text_; }
   std::string take() { return std::move(text_); }
+  // Hands over the text written so far and goes on after it: what follows
+  // continues the same containers.
+  std::string drain() {
+    std::string t;
+    t.swap(text_);
+    return t;
+  }
 
  private:
   void separate();

@@ -1,7 +1,9 @@
 #include "report_builder.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "block_axis.hpp"
 #include "dump_print.hpp"
@@ -89,7 +91,23 @@ ReportBuilder::ReportBuilder(PageArrays& arrays, const ReportOptions& options) :
   blocks_.begin_array();
 }
 
-ReportBuilder::~ReportBuilder() = default;
+ReportBuilder::~ReportBuilder() {
+  if (blocks_aside_) std::fclose(blocks_aside_);
+}
+
+// Past this much text, the blocks' part of the index goes to a temporary
+// file.
+constexpr std::size_t blocks_text_held = std::size_t{1} << 16;
+
+bool ReportBuilder::set_aside_blocks() {
+  if (!blocks_aside_) blocks_aside_ = std::tmpfile();
+  const std::string text = blocks_.drain();
+  if (!blocks_aside_ || std::fwrite(text.data(), 1, text.size(), blocks_aside_) != text.size()) {
+    problem_ = std::string("cannot set the page's index aside in a temporary file: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
 
 bool ReportBuilder::going() {
   if (options_.interrupted && *options_.interrupted && problem_.empty()) problem_ = "interrupted";
@@ -100,6 +118,7 @@ bool ReportBuilder::identity(const FileInfo& info) {
   info_ = info;
   variant_how_.clear();
   file_notes_.clear();
+  unplaced_ = 0;
   model_index_ = -1;
   model_.reset();
   block_.reset();
@@ -385,12 +404,18 @@ bool ReportBuilder::block_end(const BlockReport& b) {
   texts(j, "notes", notes);
   j.end_object();
   block_.reset();
+  if (blocks_.text().size() >= blocks_text_held && !set_aside_blocks()) return false;
   return going();
 }
 
+// The first few records that belong to no block are named, the others
+// counted.
+constexpr std::uint64_t unplaced_named = 20;
+
 bool ReportBuilder::unplaced(const RecordEntry& r, std::string_view, Words) {
-  file_notes_.push_back("record @" + std::to_string(r.offset) + " (" + std::to_string(r.length) +
-                        " bytes) belongs to no block");
+  if (++unplaced_ <= unplaced_named)
+    file_notes_.push_back("record @" + std::to_string(r.offset) + " (" + std::to_string(r.length) +
+                          " bytes) belongs to no block");
   return going();
 }
 
@@ -414,24 +439,39 @@ bool ReportBuilder::file_end(std::uint64_t, std::uint64_t records, const DumpTot
   if (!variant_how_.empty()) j.member("variantFrom", variant_how_);
   j.member("bytes", info_.size).member("records", records).member("blocks", totals.blocks);
   j.member("model", model_index_);
+  if (unplaced_ > unplaced_named)
+    file_notes_.push_back("and " + std::to_string(unplaced_ - unplaced_named) + " more records that belong to no block");
   texts(j, "notes", file_notes_);
   j.end_object();
   ++files_count_;
   return true;
 }
 
-std::string ReportBuilder::index(std::string_view generator) {
+bool ReportBuilder::write_index(std::string_view generator, PageFile& out) {
   JsonText j;
   j.begin_object();
   j.member("generator", generator);
   j.member("buckets", static_cast<std::uint64_t>(options_.buckets));
   j.member("maximaRows", static_cast<std::uint64_t>(options_.maxima_rows));
-  JsonText files = files_, models = models_, blocks = blocks_;
+  JsonText files = files_, models = models_;
   j.key("files").raw(files.end_array().text());
   j.key("models").raw(models.end_array().text());
-  j.key("blocks").raw(blocks.end_array().text());
-  j.end_object();
-  return j.take();
+  j.key("blocks");
+  out.put(j.text());
+  if (blocks_aside_) {
+    char buffer[1 << 16];
+    std::rewind(blocks_aside_);
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, blocks_aside_)) > 0) out.put(std::string_view(buffer, n));
+    if (std::ferror(blocks_aside_)) {
+      problem_ = std::string("cannot read the page's index back from its temporary file: ") + std::strerror(errno);
+      return false;
+    }
+  }
+  JsonText blocks = blocks_;
+  out.put(blocks.end_array().text());
+  out.put("}");
+  return true;
 }
 
 }  // namespace qxdump

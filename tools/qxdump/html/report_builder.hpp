@@ -10,11 +10,15 @@
 //   blocks  file, number, kind, offset, codes and header values; the abscissa
 //           ("time", "frequency" or "index") and one curve per value record
 //           (count, kept samples, peak); maxima as a table
-// Numbers stand for arrays of the array block (page_arrays.hpp).
+// Numbers stand for arrays of the array block (page_arrays.hpp). The index
+// grows with the number of blocks, not with their values; what it holds of
+// the blocks goes to a temporary file as it grows, so that memory stays
+// bounded by the largest record whatever the number of blocks.
 #pragma once
 
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,8 +54,9 @@ class ReportBuilder final : public FileHandler {
 
   // Why the reading stopped, when the builder stopped it.
   const std::string& problem() const { return problem_; }
-  // The JSON index of every file read to its end so far.
-  std::string index(std::string_view generator);
+  // Writes the JSON index of every file read to its end so far; false, with
+  // problem(), when what was set aside cannot be read back.
+  bool write_index(std::string_view generator, PageFile& out);
 
  private:
   struct Model;
@@ -60,11 +65,14 @@ class ReportBuilder final : public FileHandler {
   void commit_model();
   void take_curve(const BlockReport& b, Words words);
   void take_maxima(const BlockReport& b, const RecordEntry& r, Words words);
+  bool set_aside_blocks();
 
   PageArrays& arrays_;
   ReportOptions options_;
   std::string problem_;
   JsonText files_, models_, blocks_;
+  std::FILE* blocks_aside_ = nullptr;  // the text of blocks_ set aside so far
+  std::uint64_t unplaced_ = 0;         // records of the file at hand that belong to no block
   std::vector<std::uint64_t> model_hashes_;  // of the models held, in order
   // The file at hand.
   FileInfo info_;
