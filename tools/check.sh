@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (tools/deps.sh), builds the
-# converter and runs every test: once in the normal build, once in the
-# address + undefined sanitizer build.
+# Installs what the build and the tests need (tools/deps.sh, and npm ci for
+# the browser test), builds the converter and runs every test: once in the
+# normal build, once in the address + undefined sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash tools/deps.sh build test cluster
+bash tools/deps.sh build test cluster browser
+
+# The JavaScript packages of the browser test, as its lock file pins them.
+# npm ci starts node_modules afresh, so it runs only when node_modules does
+# not hold what the lock file names: a rerun needs no network.
+browser=tests/browser
+if ! cmp -s "$browser/package-lock.json" "$browser/node_modules/.qx-installed-lock" 2>/dev/null; then
+  (cd "$browser" && npm ci --no-audit --no-fund)
+  cp "$browser/package-lock.json" "$browser/node_modules/.qx-installed-lock"
+fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"

@@ -15,10 +15,14 @@ set -euo pipefail
 
 # One line per purpose: the purpose, then its Debian packages. A package
 # written PACKAGE=COMMAND provides COMMAND, which is what is looked for where
-# there is no dpkg; libraries have no command and are left to CMake there.
+# there is no dpkg; libraries have no command and are left to CMake there. A
+# package written ?PACKAGE=COMMAND is wanted only where COMMAND is missing:
+# a Node.js installed from elsewhere (NodeSource, nvm) brings node and npm
+# without Debian's packages of them.
 deps_table=(
   "build    g++=g++ cmake=cmake ninja-build=ninja"
   "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file libhdf5-dev hdf5-tools=h5dump python3-h5py"
+  "browser  chromium=chromium ?nodejs=node ?npm=npm"
   "package  dpkg-dev=dpkg-shlibdeps file=file"
   "cluster  slurm-wlm=slurmctld munge=munged"
 )
@@ -56,18 +60,28 @@ if ! command -v dpkg >/dev/null 2>&1; then
   lacking=()
   for e in "${entries[@]}"; do
     [[ $e == *=* ]] || continue
-    command -v "${e#*=}" >/dev/null 2>&1 || lacking+=("${e#*=} (Debian package ${e%%=*})")
+    pkg=${e%%=*}
+    command -v "${e#*=}" >/dev/null 2>&1 || lacking+=("${e#*=} (Debian package ${pkg#\?})")
   done
   [ ${#lacking[@]} -eq 0 ] && exit 0
   echo "deps.sh: no dpkg on this machine, and these commands are missing:" >&2
   printf '  %s\n' "${lacking[@]}" >&2
-  echo "deps.sh: install them with the system's package manager (libraries too: ${entries[*]%%=*})" >&2
+  packages=()
+  for e in "${entries[@]}"; do
+    pkg=${e%%=*}
+    packages+=("${pkg#\?}")
+  done
+  echo "deps.sh: install them with the system's package manager (libraries too: ${packages[*]})" >&2
   exit 1
 fi
 
 missing=()
 for e in "${entries[@]}"; do
   pkg=${e%%=*}
+  if [[ $pkg == \?* ]]; then
+    pkg=${pkg#\?}
+    command -v "${e#*=}" >/dev/null 2>&1 && continue
+  fi
   # A package removed but for its configuration files is still known to
   # dpkg; only the status line tells whether it is installed.
   status=$(dpkg -s "$pkg" 2>/dev/null) || status=

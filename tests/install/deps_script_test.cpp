@@ -169,6 +169,31 @@ TEST(DepsScript, NamesEveryPackageOnceAndRefusesUnknownPurposes) {
   }
 }
 
+// Node.js may come from elsewhere than Debian (its own packages bring npm
+// along): Debian's nodejs and npm are installed only where their commands
+// are missing.
+TEST(DepsScript, BrowserPackagesTakeNodeFromWhereverItIs) {
+  const auto installed = [](const std::vector<std::string>& commands) {
+    Machine m = missing("*");
+    m.commands = commands;
+    const Outcome o = run_deps(m, {"browser"});
+    EXPECT_EQ(o.result.exit_status, 0) << o.result.err;
+    return o.calls.size() == 2 ? packages_of(o.calls[1]) : std::multiset<std::string>{};
+  };
+  using Set = std::multiset<std::string>;
+  EXPECT_EQ(installed({}), (Set{"chromium", "nodejs", "npm"}));
+  EXPECT_EQ(installed({"node"}), (Set{"chromium", "npm"}));
+  EXPECT_EQ(installed({"node", "npm"}), (Set{"chromium"}));
+  // Chromium itself is asked of dpkg, whatever is on the PATH.
+  EXPECT_EQ(installed({"node", "npm", "chromium"}), (Set{"chromium"}));
+
+  const Outcome o = run_deps(without_dpkg({"chromium", "node"}), {"browser"});
+  EXPECT_EQ(o.result.exit_status, 1);
+  EXPECT_NE(o.result.err.find("npm (Debian package npm)"), std::string::npos) << o.result.err;
+  EXPECT_EQ(o.result.err.find("?"), std::string::npos) << o.result.err;
+  EXPECT_EQ(run_deps(without_dpkg({"chromium", "node", "npm"}), {"browser"}).result.exit_status, 0);
+}
+
 TEST(DepsScript, WithoutDpkgLooksForTheCommands) {
   const Outcome present = run_deps(without_dpkg({"g++", "cmake", "ninja"}), {"build"});
   EXPECT_EQ(present.result.exit_status, 0) << present.result.err;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <vector>
 
+#include "block_axis.hpp"
 #include "dump_print.hpp"
 #include "file_reader.hpp"
 #include "maxima_table.hpp"
@@ -50,8 +51,6 @@ class CsvText {
   bool first_ = true;
   bool failed_ = false;
 };
-
-enum class Axis : std::uint8_t { record, step, index };
 
 class BlockCsv final : public FileHandler {
  public:
@@ -109,20 +108,15 @@ class BlockCsv final : public FileHandler {
   std::string problem_;
 };
 
-// Time histories step in time by dt, result-file spectra in frequency by
-// theirs; converted TP18 spectra carry their frequency axis as a record.
-// Other blocks have no abscissa in the file: their values are numbered.
+// The abscissa as the file gives it (block_axis), then one column per data
+// record that holds values.
 bool BlockCsv::write_ordinary(const BlockReport& b) {
   if (records_.empty()) return no_values(b, "holds no data records");
-  const bool spectrum = b.kind == "FOUR" || b.kind == "AMPL";
-  const std::size_t first_value = std::min<std::size_t>(static_cast<std::size_t>(b.axis_records), records_.size());
-  const Axis axis = first_value > 0                                       ? Axis::record
-                    : b.kind == "WAVE" || (spectrum && !b.converted) ? Axis::step
-                                                                          : Axis::index;
-  csv_.name(axis == Axis::index ? "index" : b.kind == "WAVE" ? "time" : "frequency");
+  const BlockAxis axis = block_axis(b, records_.size());
+  const std::size_t first_value = axis.axis_records;
+  csv_.name(axis.name);
   const std::size_t columns = records_.size() - first_value;
-  for (std::size_t c = 0; c < columns; ++c)
-    csv_.name(columns == 1 ? std::string("value") : "value" + std::to_string(c + 1));
+  for (std::size_t c = 0; c < columns; ++c) csv_.name(value_name(columns, c));
   csv_.end_line();
 
   std::size_t rows = 0;
@@ -132,12 +126,12 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
   const double step = b.step;
   for (std::size_t k = 0; k < rows; ++k) {
     const Words axis_words = first_value > 0 ? Words(records_[0].words) : Words();
-    if (axis == Axis::record) {
+    if (axis.source == AxisSource::record) {
       if (k < axis_words.size())
         csv_.number(real4_at(axis_words, k));
       else
         csv_.empty();
-    } else if (axis == Axis::step) {
+    } else if (axis.source == AxisSource::step) {
       csv_.number(static_cast<double>(k) * step);
     } else {
       csv_.number(k);
@@ -163,16 +157,7 @@ bool BlockCsv::write_maxima(const BlockReport& b) {
                             " that does not hold the items its na and code call for");
   csv_.name("item_id1");
   if (!t.id2.empty()) csv_.name("item_id2");
-  for (std::size_t c = 0; c < t.components; ++c) {
-    const int number = c < t.component_numbers.size() ? t.component_numbers[c] : -1;
-    const std::string d = number < 0 ? "value" + std::to_string(c + 1) : number == 0 ? "zero" : "c" + std::to_string(number);
-    if (t.pairs) {
-      csv_.name(d + "_1");
-      csv_.name(d + "_2");
-    } else {
-      csv_.name(d);
-    }
-  }
+  for (const std::string& name : maxima_value_names(t)) csv_.name(name);
   csv_.end_line();
   const std::size_t per_item = t.components * (t.pairs ? 2 : 1);
   for (std::uint64_t a = 0; a < t.na; ++a) {

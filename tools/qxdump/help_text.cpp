@@ -6,11 +6,12 @@ std::string_view help_text() {
   return R"(usage: qxdump [--records] [--values N] FILE...
        qxdump --csv BLOCK FILE
        qxdump --hdf5 OUT.h5 [--compress] FILE
+       qxdump --html OUT.html FILE...
 
 Shows what a binary result file of the analysis (CASE.TP18, CASE.TP19) or a
 file converted from it (CASE_QX2D.TP18, CASE_QXSH.TP18, CASE_QX2D.TP19,
 CASE_QXSH.TP19) holds, one line per block; or hands its values over as CSV
-or HDF5.
+or HDF5; or shows the files of a case in a web browser.
 
 options:
   --records     also list every record of a block: its byte offset and its
@@ -36,6 +37,21 @@ options:
                 integers) in the host's byte order. OUT.h5 appears only when
                 it is complete. Only in a qxdump built with the HDF5 library.
   --compress    with --hdf5: shuffle and deflate the datasets
+  --html OUT.html
+                write one web page that shows the FILEs of a case: the model
+                drawn from the model section (each element kind in its
+                colour, the boundary nodes marked; zoom and pan), a table of
+                every block of every file (kind, codes, nsize2, header
+                values, peak) filtered by file, kind and codes, plots of the
+                curves picked in the table (time histories against time,
+                spectra against frequency, on log axes if asked; zoom, pan,
+                the values under the cursor), and the maxima as tables. The
+                page holds its data, its script and the plotting library
+                (uPlot) and asks for nothing else when it is opened, offline
+                too. A curve of more than 1000 values is drawn as the
+                min/max envelope of 500 buckets that keeps its first, last
+                and largest values exactly. OUT.html appears only when it is
+                complete.
   -h, --help    show this text
       --version show the program version
 
@@ -64,16 +80,18 @@ counts need, a missing record); a record that belongs to no block is listed
 on its own line as "not in a block" rather than guessed into one.
 
 Exit status: 0 when every FILE was read to its end (and the CSV or HDF5
-file written); 1 when a file cannot be read, has a corrupt record marker or a
-truncated record, or ends inside a block, or when a converted file (_QX2D or
-_QXSH in its name) is empty or ends inside its model section, as a run that
-stopped leaves it (the byte offset is told on standard error); also when the
-block asked for with --csv does not exist or holds no values, or when the
-HDF5 file cannot be written (nothing is then left under its name); 2 for a
-wrong command line, and for --hdf5 in a qxdump built without HDF5. A
-converted file that ends between two blocks reads as whole: whether the run
-that wrote it ended normally is told by its list file
-(CASE_TP18-19_COVT.lst), which then ends with "NORMAL END".
+file or the page written); 1 when a file cannot be read, has a corrupt
+record marker or a truncated record, or ends inside a block, or when a
+converted file (_QX2D or _QXSH in its name) is empty or ends inside its
+model section, as a run that stopped leaves it (the byte offset is told on
+standard error); also when the block asked for with --csv does not exist or
+holds no values, or when the HDF5 file or the page cannot be written
+(nothing is then left under its name), or when --html meets a FILE that is
+neither a result nor a converted file; 2 for a wrong command line, and for
+--hdf5 in a qxdump built without HDF5. A converted file that ends between
+two blocks reads as whole: whether the run that wrote it ended normally is
+told by its list file (CASE_TP18-19_COVT.lst), which then ends with
+"NORMAL END".
 
 The converter that writes the converted files is described by qxconv --help.
 )";

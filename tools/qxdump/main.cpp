@@ -11,6 +11,7 @@
 #include "csv_export.hpp"
 #include "dump_file.hpp"
 #include "help_text.hpp"
+#include "html_export.hpp"
 #include "qx_version.hpp"
 #ifdef QX_HAVE_HDF5
 #include "hdf5_export.hpp"
@@ -43,6 +44,7 @@ struct CommandLine {
   std::uint64_t csv_block = 0;
   std::string hdf5;  // the HDF5 file to write
   bool compress = false;
+  std::string html;  // the report page to write
 };
 
 // The argument of an option given as "--name VALUE" or "--name=VALUE"; false
@@ -96,6 +98,9 @@ std::string parse(int argc, char** argv, CommandLine& c) {
       if (!error.empty()) return "--hdf5 needs the name of the HDF5 file to write";
       if (v.empty()) return "--hdf5 needs the name of the HDF5 file to write";
       c.hdf5 = v;
+    } else if (option_value("--html", argc, argv, i, v, error)) {
+      if (!error.empty() || v.empty()) return "--html needs the name of the HTML file to write";
+      c.html = v;
     } else if (a == "--compress") {
       c.compress = true;
     } else {
@@ -104,21 +109,20 @@ std::string parse(int argc, char** argv, CommandLine& c) {
   }
   if (c.help || c.version) return {};
   if (c.files.empty()) return "no file named";
-  const bool hdf5 = !c.hdf5.empty();
-  if (c.csv && hdf5) return "--csv and --hdf5 cannot be given together";
-  if ((c.csv || hdf5) && c.listing_options)
-    return std::string(c.csv ? "--csv" : "--hdf5") + " takes no listing options (--records, --values)";
+  const bool hdf5 = !c.hdf5.empty(), html = !c.html.empty();
+  if (c.csv + hdf5 + html > 1) return "--csv, --hdf5 and --html cannot be given together";
+  const char* exporter = c.csv ? "--csv" : hdf5 ? "--hdf5" : "--html";
+  if ((c.csv || hdf5 || html) && c.listing_options)
+    return std::string(exporter) + " takes no listing options (--records, --values)";
   if ((c.csv || hdf5) && c.files.size() != 1)
-    return std::string(c.csv ? "--csv" : "--hdf5") + " takes one FILE, not " + std::to_string(c.files.size());
+    return std::string(exporter) + " takes one FILE, not " + std::to_string(c.files.size());
   if (c.compress && !hdf5) return "--compress goes with --hdf5";
   return {};
 }
 
-#ifdef QX_HAVE_HDF5
 // Set when an interrupt or termination asks an export to stop.
 volatile std::sig_atomic_t stop_requested = 0;
 extern "C" void request_stop(int) { stop_requested = 1; }
-#endif
 
 }  // namespace
 
@@ -140,6 +144,14 @@ int main(int argc, char** argv) {
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   StdioSink out(stdout), err(stderr, stdout);
+  if (!c.html.empty()) {
+    // Stopped, the export removes what it has written instead of leaving
+    // half a page.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, request_stop);
+    qxdump::HtmlOptions options;
+    options.interrupted = &stop_requested;
+    return qxdump::export_html(c.files, c.html, options, err);
+  }
   if (!c.hdf5.empty()) {
 #ifdef QX_HAVE_HDF5
     // Stopped, the export removes what it has written instead of leaving

@@ -54,4 +54,19 @@ bool take_maxima_record(const FileInfo& info, const BlockReport& b, const Record
   return b.converted ? take_converted(info, b, words, t) : take_read(b, words, t);
 }
 
+std::vector<std::string> maxima_value_names(const MaximaTable& t) {
+  std::vector<std::string> names;
+  for (std::size_t c = 0; c < t.components; ++c) {
+    const int number = c < t.component_numbers.size() ? t.component_numbers[c] : -1;
+    const std::string d = number < 0 ? "value" + std::to_string(c + 1) : number == 0 ? "zero" : "c" + std::to_string(number);
+    if (t.pairs) {
+      names.push_back(d + "_1");
+      names.push_back(d + "_2");
+    } else {
+      names.push_back(d);
+    }
+  }
+  return names;
+}
+
 }  // namespace qxdump

@@ -29,4 +29,9 @@ struct MaximaTable {
 bool take_maxima_record(const FileInfo& info, const BlockReport& b, const RecordEntry& record, Words words,
                         MaximaTable& t);
 
+// The name of each value of an item, in record order: "c3" for the value of
+// component 3, "c3_1" and "c3_2" for a pair, "zero" for a filler, "value1"...
+// where the file does not tell the component.
+std::vector<std::string> maxima_value_names(const MaximaTable& t);
+
 }  // namespace qxdump

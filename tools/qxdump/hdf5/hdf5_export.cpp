@@ -1,8 +1,5 @@
 #include "hdf5_export.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +10,7 @@
 #include "file_reader.hpp"
 #include "hdf5_writer.hpp"
 #include "maxima_table.hpp"
+#include "output_file.hpp"
 #include "qx_version.hpp"
 
 namespace qxdump {
@@ -312,26 +310,6 @@ bool Hdf5Export::file_end(std::uint64_t, std::uint64_t, const DumpTotals&) {
   return release() && going();
 }
 
-// A name for the HDF5 file while it is written: hidden, beside the one
-// asked for, unique. The file is created with the permissions that a new
-// file gets.
-std::string temporary_file(const std::string& out_path, std::string& why) {
-  const std::size_t slash = out_path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : out_path.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? out_path : out_path.substr(slash + 1);
-  std::string name = dir + "." + base + ".XXXXXX";
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    why = std::strerror(errno);
-    return {};
-  }
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  close(fd);
-  return name;
-}
-
 }  // namespace
 
 int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5Options& options,
@@ -343,7 +321,7 @@ int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5
     return 1;
   };
   std::string why;
-  const std::string temporary = temporary_file(out_path, why);
+  const std::string temporary = temporary_file_beside(out_path, why);
   if (temporary.empty()) return fail(out_name, "cannot create a file beside it: " + why);
 
   h5::Writer writer({options.compress});

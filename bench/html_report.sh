@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Measures qxdump --html on the four converted files of a case of about 1 GB:
+#   - the time and peak memory of writing the page, beside cp of the same
+#     files (reading and writing every byte once);
+#   - the size of the page;
+#   - the time headless Chromium takes to open it (until it is drawn, until
+#     its load event) and to plot its longest curve (bench/report_page_load.mjs).
+#
+# usage: bench/html_report.sh [SIZE]   SIZE as for qxgen --size (default 1G:
+#                                      TP18 and TP19 together)
+# environment: RUNS     timed runs of each command (default 3; the median is
+#                       reported)
+#              SEED     seed of the case (default 1)
+#              SCRATCH  directory for the case (default /dev/shm, so that the
+#                       disk of a shared machine does not time itself)
+#
+# Builds what it needs in build-bench/ (Release). The page is loaded with the
+# playwright-core of tests/browser (npm ci there, as tools/check.sh does) in
+# /usr/bin/chromium. Everything generated is removed at the end.
+set -euo pipefail
+
+size=${1:-1G}
+runs=${RUNS:-3}
+seed=${SEED:-1}
+scratch_root=${SCRATCH:-/dev/shm}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-bench
+
+die() {
+  echo "bench/html_report.sh: $*" >&2
+  exit 1
+}
+
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$runs'"
+[[ $size =~ ^([0-9]+)([kMG]?)$ ]] || die "SIZE must be a number with an optional suffix k, M or G, not '$size'"
+case ${BASH_REMATCH[2]} in
+  k) bytes=$((BASH_REMATCH[1] << 10)) ;;
+  M) bytes=$((BASH_REMATCH[1] << 20)) ;;
+  G) bytes=$((BASH_REMATCH[1] << 30)) ;;
+  *) bytes=${BASH_REMATCH[1]} ;;
+esac
+for tool in cmake ninja node /usr/bin/time /usr/bin/chromium; do
+  command -v "$tool" >/dev/null || die "needs $tool"
+done
+[ -d "$root/tests/browser/node_modules/playwright-core" ] ||
+  die "needs playwright-core: run 'npm ci' in tests/browser (tools/check.sh does)"
+
+# The result files, the converted files and their copy.
+need=$((bytes * 3 + (256 << 20)))
+avail=$(df -B1 --output=avail "$scratch_root" | tail -1 | tr -d ' ')
+if ((avail < need)); then
+  die "a $size case needs about $((need >> 20)) MiB free under $scratch_root; only $((avail >> 20)) MiB are free"
+fi
+
+echo "building in $build ..."
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
+cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+
+scratch=$(mktemp -d "$scratch_root/qx-html-bench.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+echo "generating a $size case (seed $seed) and converting it ..."
+"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" >/dev/null
+(cd "$scratch" && printf 'case.qxin\ncase.TP18\nNo\n' | "$build/qxconv" >/dev/null) || die "qxconv failed"
+inputs=("$scratch/case_QX2D.TP18" "$scratch/case_QXSH.TP18" "$scratch/case_QX2D.TP19" "$scratch/case_QXSH.TP19")
+input_bytes=$(stat -c %s "${inputs[@]}" | awk '{ s += $1 } END { print s }')
+blocks=$(for f in "${inputs[@]}"; do "$build/qxdump" "$f"; done | grep -c '^block ')
+largest_record=$(for f in "${inputs[@]}"; do "$build/qxdump" --records "$f"; done |
+  awk '$1 == "record" { n = substr($3, 8) + 0; if (n > m) m = n } END { print m }')
+rm -f "$scratch/case.TP18" "$scratch/case.TP19" "$scratch"/*.txt
+
+# Runs a command under /usr/bin/time and appends "wall_us cpu_s maxrss_kb"
+# to the results of NAME.
+timed() {
+  local name=$1
+  shift
+  local t0 t1 status=0
+  t0=$(date +%s%N)
+  /usr/bin/time -f '%U %S %M' -o "$scratch/time.txt" "$@" || status=$?
+  t1=$(date +%s%N)
+  ((status == 0)) || return "$status"
+  read -r user sys rss < <(tail -1 "$scratch/time.txt")
+  echo "$(((t1 - t0) / 1000)) $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $rss" >>"$scratch/results.$name"
+}
+
+run_one() {
+  rm -rf "$scratch/copy" "$scratch/page.html"
+  case $1 in
+    cp) mkdir "$scratch/copy" && timed cp cp "${inputs[@]}" "$scratch/copy/" ;;
+    html) timed html "$build/qxdump" --html "$scratch/page.html" "${inputs[@]}" ;;
+  esac
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+commands=(cp html)
+echo "warm-up (untimed) ..."
+for c in "${commands[@]}"; do
+  run_one "$c"
+done
+rm -f "$scratch"/results.*
+for ((r = 1; r <= runs; ++r)); do
+  echo "run $r of $runs ..."
+  for c in "${commands[@]}"; do
+    run_one "$c"
+  done
+done
+page_bytes=$(stat -c %s "$scratch/page.html")
+echo "opening the page in headless Chromium, $runs times ..."
+node "$root/bench/report_page_load.mjs" "$scratch/page.html" "$runs" >"$scratch/results.load"
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+median() {
+  cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+column_min() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | head -1; }
+column_max() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | tail -1; }
+
+declare -A label=([cp]="cp of the four converted files" [html]="qxdump --html of the four files")
+
+echo
+echo "converted files: the four of a $size case (seed $seed), $input_bytes bytes, $blocks blocks; largest record $largest_record bytes"
+echo "page: $page_bytes bytes ($(awk -v p="$page_bytes" -v i="$input_bytes" 'BEGIN {printf "%.2f", 100 * p / i}') % of the input)"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr), scratch on $scratch_root"
+echo "load average: $load_before before, $load_after after"
+echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
+echo
+printf '%-36s %10s %10s %10s %10s %12s\n' command "wall (s)" "min" "max" "cpu (s)" "peak RSS"
+for c in "${commands[@]}"; do
+  printf '%-36s %10.3f %10.3f %10.3f %10.3f %9d KB\n' "${label[$c]}" \
+    "$(awk -v v="$(median "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(awk -v v="$(column_min "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(awk -v v="$(column_max "$c" 1)" 'BEGIN {print v / 1e6}')" \
+    "$(median "$c" 2)" "$(column_max "$c" 3)"
+done
+echo
+echo "headless Chromium, ms (median of $runs; min, max):"
+echo "  page drawn (its scripts run)         $(median load 1) ($(column_min load 1), $(column_max load 1))"
+echo "  load event                           $(median load 2) ($(column_min load 2), $(column_max load 2))"
+echo "  row of the longest curve drawn       $(median load 3) ($(column_min load 3), $(column_max load 3))"
+echo "  that curve plotted after a click     $(median load 4) ($(column_min load 4), $(column_max load 4)), $(median load 5) points"
