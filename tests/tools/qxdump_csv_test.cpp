@@ -6,17 +6,13 @@
 #include <charconv>
 
 #include "tools/listed_blocks.hpp"
+#include "tools/qxdump_runs.hpp"
 
 namespace {
 
 using namespace qxtools;
 using qxtest::CommandResult;
 using qxtest::TempDir;
-
-CommandResult qxdump(std::vector<std::string> args) {
-  args.insert(args.begin(), QXDUMP_PATH);
-  return qxtest::run_program(args);
-}
 
 std::vector<std::string> cells(const std::string& line) {
   std::vector<std::string> c;

@@ -12,17 +12,13 @@
 #include <map>
 
 #include "tools/listed_blocks.hpp"
+#include "tools/qxdump_runs.hpp"
 
 namespace {
 
 using namespace qxtools;
 using qxtest::CommandResult;
 using qxtest::TempDir;
-
-CommandResult qxdump(std::vector<std::string> args) {
-  args.insert(args.begin(), QXDUMP_PATH);
-  return qxtest::run_program(args);
-}
 
 #ifdef QX_HAVE_HDF5
 
@@ -149,14 +145,6 @@ TEST(QxdumpHdf5, H5dumpSeesTheLayoutAndTheValues) {
   EXPECT_GT(compared, 300u);
 }
 
-// Names in a directory.
-std::vector<std::string> names_in(const std::string& dir) {
-  std::vector<std::string> n;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) n.push_back(e.path().filename().string());
-  std::sort(n.begin(), n.end());
-  return n;
-}
-
 TEST(QxdumpHdf5, FailedExportsLeaveNothingUnderTheNameAskedFor) {
   TempDir dir;
   convert_case(dir, "No");
@@ -215,11 +203,7 @@ TEST(QxdumpHdf5, FailedExportsLeaveNothingUnderTheNameAskedFor) {
   // 100 MB takes a while to export).
   generate(work, {"--seed", "8", "--size", "100M", "--only-tp18"}, "big");
   std::filesystem::remove(work.file("big.qxin"));
-  const CommandResult stopped = qxtest::run_shell(
-      "'" + std::string(QXDUMP_PATH) + "' --hdf5 out.h5 big.TP18 & pid=$!\n"
-      "until ls -A | grep -q '^\\.out\\.h5\\.'; do sleep 0.01; done\n"
-      "kill -TERM $pid; wait $pid; echo \"status $?\"; rm big.TP18",
-      "", work.path());
+  const CommandResult stopped = export_stopped_midway(work.path(), "--hdf5", "out.h5", "big.TP18");
   EXPECT_EQ(stopped.out, "status 1\n");
   EXPECT_EQ(stopped.err, "qxdump: big.TP18: interrupted\nqxdump: out.h5 not written\n");
   EXPECT_EQ(names_in(work.path()), std::vector<std::string>{}) << "no temporary file left";

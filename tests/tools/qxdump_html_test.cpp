@@ -10,24 +10,13 @@
 #include <filesystem>
 
 #include "tools/listed_blocks.hpp"
+#include "tools/qxdump_runs.hpp"
 
 namespace {
 
 using namespace qxtools;
 using qxtest::CommandResult;
 using qxtest::TempDir;
-
-CommandResult qxdump(std::vector<std::string> args) {
-  args.insert(args.begin(), QXDUMP_PATH);
-  return qxtest::run_program(args);
-}
-
-std::vector<std::string> names_in(const std::string& dir) {
-  std::vector<std::string> n;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) n.push_back(e.path().filename().string());
-  std::sort(n.begin(), n.end());
-  return n;
-}
 
 std::size_t count_of(const std::string& text, const std::string& what) {
   std::size_t n = 0;
@@ -158,11 +147,7 @@ TEST(QxdumpHtml, FailuresLeaveNothingUnderTheNameAskedFor) {
   // takes a while to read).
   generate(work, {"--seed", "8", "--size", "100M", "--only-tp18"}, "big");
   std::filesystem::remove(work.file("big.qxin"));
-  const CommandResult stopped = qxtest::run_shell(
-      "'" + std::string(QXDUMP_PATH) + "' --html out.html big.TP18 & pid=$!\n"
-      "until ls -A | grep -q '^\\.out\\.html\\.'; do sleep 0.01; done\n"
-      "kill -TERM $pid; wait $pid; echo \"status $?\"; rm big.TP18",
-      "", work.path());
+  const CommandResult stopped = export_stopped_midway(work.path(), "--html", "out.html", "big.TP18");
   EXPECT_EQ(stopped.out, "status 1\n");
   EXPECT_EQ(stopped.err, "qxdump: big.TP18: interrupted\nqxdump: out.html not written\n");
   EXPECT_EQ(names_in(work.path()), std::vector<std::string>{}) << "no temporary file left";

@@ -9,6 +9,7 @@
 
 #include "convert/tp18_model.hpp"
 #include "tools/generated_cases.hpp"
+#include "tools/qxdump_runs.hpp"
 
 namespace {
 
@@ -16,11 +17,6 @@ using namespace qxtools;
 using qxtest::CommandResult;
 using qxtest::read_file;
 using qxtest::TempDir;
-
-CommandResult qxdump(std::vector<std::string> args) {
-  args.insert(args.begin(), QXDUMP_PATH);
-  return qxtest::run_program(args);
-}
 
 // Every record of a little-endian file by its markers: (offset, length).
 std::vector<std::pair<std::uint64_t, std::uint32_t>> marker_walk(const std::string& bytes) {
