@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ostream>
 
-#include "control/run.hpp"
 #include "io/free_form.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "io/layout.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

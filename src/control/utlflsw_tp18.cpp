@@ -3,10 +3,10 @@
 #include <ostream>
 #include <string>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "io/layout.hpp"
 #include "io/open_file.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

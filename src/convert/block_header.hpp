@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-#include "model/com_val_tp18.hpp"
+#include "io/item_kinds.hpp"
 
 namespace qx {
 

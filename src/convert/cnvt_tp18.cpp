@@ -5,13 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "convert/block_header.hpp"
 #include "convert/maxima_block.hpp"
 #include "convert/tp18_reports.hpp"
 #include "convert/w_qxin.hpp"
 #include "io/status.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

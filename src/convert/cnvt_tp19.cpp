@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/com_errcmn_tp18.hpp"
-#include "control/run.hpp"
 #include "convert/block_header.hpp"
 #include "convert/tp19_routing.hpp"
 #include "convert/w_qxin.hpp"
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/com_errcmn_tp18.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

@@ -5,11 +5,11 @@
 #include <initializer_list>
 #include <span>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "convert/block_header.hpp"
 #include "convert/tp18_reports.hpp"
 #include "io/status.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

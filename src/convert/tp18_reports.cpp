@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "control/run.hpp"
 #include "io/layout.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

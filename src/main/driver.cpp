@@ -5,15 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "control/channel_numbers.hpp"
 #include "control/filnam_set.hpp"
 #include "control/qxident_tp18.hpp"
-#include "control/run.hpp"
 #include "control/utlflsw_tp18.hpp"
 #include "convert/cnvt_tp18.hpp"
 #include "convert/cnvt_tp19.hpp"
 #include "io/layout.hpp"
 #include "model/r_qxin.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

@@ -11,11 +11,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/com_errcmn_tp18.hpp"
-#include "control/run.hpp"
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/com_errcmn_tp18.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 namespace {

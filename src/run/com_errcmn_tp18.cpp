@@ -1,9 +1,9 @@
-#include "control/com_errcmn_tp18.hpp"
+#include "run/com_errcmn_tp18.hpp"
 
 #include <charconv>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 
