@@ -5,6 +5,7 @@
 
 #include "io/layout.hpp"
 #include "io/open_file.hpp"
+#include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/run.hpp"
 
@@ -62,11 +63,6 @@ constexpr FileSetEntry text_twins[] = {
 const Layout& file_status_layout() {
   static const Layout layout("(20X,A,A,A,I5,A4)");
   return layout;
-}
-
-std::string_view trim_right(std::string_view s) {
-  std::size_t n = s.find_last_not_of(' ');
-  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
 }
 
 // The base name with a suffix, cut to the length of a derived name field.

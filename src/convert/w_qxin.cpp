@@ -11,6 +11,7 @@
 
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/com_errcmn_tp18.hpp"
 #include "run/run.hpp"
@@ -78,11 +79,6 @@ const std::vector<ElementKind>& element_kinds() {
 }
 
 using Counts = std::array<int4, 10>;
-
-int4 saturate(std::int64_t v) {
-  return static_cast<int4>(std::clamp<std::int64_t>(v, std::numeric_limits<int4>::min(),
-                                                    std::numeric_limits<int4>::max()));
-}
 
 // Entries of an array beyond what it holds are zero.
 template <typename T>
@@ -317,8 +313,7 @@ void report_write_error(Run& run, int status) {
 
 void w_qxin(Run& run, std::string_view c, int& ier) {
   ier = 0;
-  const std::size_t last = c.find_last_not_of(' ');
-  const std::string_view kind = last == std::string_view::npos ? std::string_view{} : c.substr(0, last + 1);
+  const std::string_view kind = trim_right(c);
   const ModelChannels* channels = nullptr;
   for (const ModelChannels& set : channel_sets)
     if (set.kind == kind) channels = &set;

@@ -13,6 +13,7 @@
 
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/com_errcmn_tp18.hpp"
 #include "run/run.hpp"
@@ -96,16 +97,6 @@ const std::vector<Section>& sections() {
        {I(&V::nvoids), I(&V::npi_vo), I(&V::npj_vo), I(&V::npk_vo), I(&V::npl_vo)}},
   };
   return table;
-}
-
-std::string_view trim_right(std::string_view s) {
-  const std::size_t n = s.find_last_not_of(' ');
-  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
-}
-
-int4 saturate(std::int64_t v) {
-  return static_cast<int4>(std::clamp<std::int64_t>(v, std::numeric_limits<int4>::min(),
-                                                    std::numeric_limits<int4>::max()));
 }
 
 // A boundary count is backed by the file when the rest of it could hold the

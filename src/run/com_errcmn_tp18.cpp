@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/run.hpp"
 
@@ -38,11 +39,6 @@ constexpr CatalogueEntry catalogue[] = {
 };
 
 constexpr std::size_t line_length = 256;
-
-std::string_view trim_right(std::string_view s) {
-  std::size_t n = s.find_last_not_of(' ');
-  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
-}
 
 // Writes one line holding exactly the characters up to the last non-blank.
 void write_list_line(Run& run, std::string_view line) {
