@@ -54,6 +54,23 @@ OutHeader default_info_header() {
   return h;
 }
 
+OutHeader narrowed(const BlockHeader& h, bool keeps_step) {
+  OutHeader o;
+  o.name = h.name;
+  o.nc1 = h.nc1;
+  o.nc2 = h.nc2;
+  o.nc3 = h.nc3;
+  o.nc4 = h.nc4;
+  o.nc5 = h.nc5;
+  o.nc6 = h.nc6;
+  o.dap = narrow(h.dmp);
+  o.lrec = h.lrec;
+  o.nsize2 = h.nsize2;
+  o.dtt = keeps_step ? narrow(h.dt) : 0.0f;
+  o.yt = h.yt;
+  return o;
+}
+
 int read_rec1(Channels& ch, int unit, BlockHeader& h) {
   return ch.read_record(unit, {in_text(h.name), in(h.nc1), in(h.nc2), in(h.nc3), in(h.nc4), in(h.nc5), in(h.nc6),
                                in(h.dmp), in(h.lrec)});

@@ -42,6 +42,11 @@ real4 narrow(real8 v);
 // The information block written when a result file does not begin with one.
 OutHeader default_info_header();
 
+// The header as written from the header as read: every field as read, the
+// reals narrowed, and the step only when the block keeps it (0.0 otherwise).
+// The conversions then set the codes and lrec that they rewrite.
+OutHeader narrowed(const BlockHeader& h, bool keeps_step);
+
 int read_rec1(Channels& ch, int unit, BlockHeader& h);
 int read_rec2(Channels& ch, int unit, BlockHeader& h);
 

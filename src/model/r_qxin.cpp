@@ -17,6 +17,7 @@
 #include "run/channel_numbers.hpp"
 #include "run/com_errcmn_tp18.hpp"
 #include "run/run.hpp"
+#include "run/status_report.hpp"
 
 namespace qx {
 namespace {
@@ -303,15 +304,6 @@ class QxinReader {
   bool found_section_ = false;
 };
 
-void report_read_error(Run& run, int status) {
-  static const Layout detail("(20X,A,A,I5,A4)");
-  std::string smerr;
-  write_internal(detail,
-                 {out_text(" *** FILENAME = qxin"), out_text("  *** IOSTAT = "), out(status), out_text(" *** ")},
-                 smerr, 256);
-  errcmn_set(run, 1016, smerr);
-}
-
 }  // namespace
 
 void r_qxin(Run& run, int& irtn) {
@@ -323,8 +315,7 @@ void r_qxin(Run& run, int& irtn) {
   int st = reader.read();
   if (st < 0) st = iostat::end_of_file_in_read;  // the end of the file inside a read
   if (st != iostat::ok) {
-    report_read_error(run, st);
-    irtn = st;
+    irtn = report_status(run, error::input_data_read, StatusShape::filename, "qxin", st);
     return;
   }
   // Any file reads without a fault (every line is passed over that is not a
