@@ -13,6 +13,7 @@
 #include "io/layout.hpp"
 #include "model/r_qxin.hpp"
 #include "run/channel_numbers.hpp"
+#include "run/result_files.hpp"
 #include "run/run.hpp"
 
 namespace qx {
@@ -26,15 +27,10 @@ namespace {
 // converting the same case into the same outputs, so this run stops at once
 // and leaves every file as it is.
 void lock_case(Run& run, int& irtn) {
-  struct ResultFile {
-    bool ComValTp18::*exists;
-    std::string_view suffix;
-  };
-  static constexpr ResultFile result_files[] = {{&ComValTp18::ltp18, ".TP18"}, {&ComValTp18::ltp19, ".TP19"}};
   irtn = 0;
-  for (const ResultFile& f : result_files) {
-    if (!(run.val.*f.exists)) continue;
-    const std::string path = run.val.rslt_name + std::string(f.suffix);
+  for (const ResultFile* f : result_files) {
+    if (!(run.val.*f->exists)) continue;
+    const std::string path = run.val.rslt_name + std::string(f->input.suffix);
     int error = 0;
     switch (run.case_lock.lock(path, error)) {
       case FileLocks::Outcome::busy:

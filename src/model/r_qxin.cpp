@@ -309,7 +309,9 @@ class QxinReader {
 void r_qxin(Run& run, int& irtn) {
   static const Layout echo(R"x((/,A," (FILE-NAME:",A,")",/))x");
   irtn = iostat::ok;
-  run.ch.write_text(unit::lst, echo, {out_text("READ INPUT DATA"), out_text(trim_right(run.val.inpdt_name))});
+  // The status of the echo is not looked at: a list file that has failed
+  // keeps failing, and its close at the end of the run reports it.
+  (void)run.ch.write_text(unit::lst, echo, {out_text("READ INPUT DATA"), out_text(trim_right(run.val.inpdt_name))});
 
   QxinReader reader(run);
   int st = reader.read();

@@ -41,9 +41,11 @@ constexpr CatalogueEntry catalogue[] = {
 constexpr std::size_t line_length = 256;
 
 // Writes one line holding exactly the characters up to the last non-blank.
+// The status is not looked at: a report is written on the way to the run's
+// stop, and a list file that cannot take it is reported when it is closed.
 void write_list_line(Run& run, std::string_view line) {
   static const Layout whole("(A)");
-  run.ch.write_text(unit::lst, whole, {out_text(trim_right(line))});
+  (void)run.ch.write_text(unit::lst, whole, {out_text(trim_right(line))});
 }
 
 }  // namespace
