@@ -35,8 +35,12 @@ struct OutHeader {
   std::array<real4, 4> yt{};
 };
 
-// Narrows to single precision; a result below the normal range becomes a zero
-// of the same sign, as the run's zero-on-underflow mode does.
+// Narrows to single precision, rounding to nearest; a result below the normal
+// range becomes a zero of the same sign, as zero-on-underflow does on x86-64:
+// a value that rounds to the smallest normal number before its exponent is
+// bounded (|v| >= FLT_MIN * (1 - 2^-25)) is that number, any smaller one
+// zero. Decided here rather than by the processor's mode, so that the result
+// is the same on every processor, with or without such a mode.
 real4 narrow(real8 v);
 
 // The information block written when a result file does not begin with one.
