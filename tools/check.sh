@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash tools/deps.sh build test cluster
+bash tools/deps.sh build test cluster cross
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"

@@ -21,6 +21,7 @@ deps_table=(
   "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file"
   "package  dpkg-dev=dpkg-shlibdeps file=file"
   "cluster  slurm-wlm=slurmctld munge=munged"
+  "cross    g++-aarch64-linux-gnu=aarch64-linux-gnu-g++ g++-s390x-linux-gnu=s390x-linux-gnu-g++ qemu-user-static=qemu-s390x-static"
 )
 
 die() {
