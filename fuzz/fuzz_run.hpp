@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 
 namespace qxfuzz {
 

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash tools/deps.sh build test cluster browser
+bash tools/deps.sh build test cluster browser cross
 
 # The JavaScript packages of the browser test, as its lock file pins them.
 # npm ci starts node_modules afresh, so it runs only when node_modules does

@@ -25,6 +25,7 @@ deps_table=(
   "browser  chromium=chromium ?nodejs=node ?npm=npm"
   "package  dpkg-dev=dpkg-shlibdeps file=file"
   "cluster  slurm-wlm=slurmctld munge=munged"
+  "cross    g++-aarch64-linux-gnu=aarch64-linux-gnu-g++ g++-s390x-linux-gnu=s390x-linux-gnu-g++ qemu-user-static=qemu-s390x-static"
 )
 
 die() {

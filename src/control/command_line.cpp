@@ -3,7 +3,7 @@
 #include <string>
 
 #include "control/filnam_set.hpp"
-#include "control/run.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

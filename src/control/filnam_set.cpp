@@ -6,8 +6,9 @@
 #include <cstring>
 #include <ostream>
 
-#include "control/run.hpp"
 #include "io/free_form.hpp"
+#include "io/trim_right.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 
@@ -50,11 +51,6 @@ constexpr RunOption run_options[] = {
     {"-wave", &ComValTp18::wave}, {"-WAVE", &ComValTp18::wave}, {"-maxr", &ComValTp18::maxr},
     {"-MAXR", &ComValTp18::maxr}, {"-four", &ComValTp18::four}, {"-FOUR", &ComValTp18::four},
 };
-
-std::string_view trim_right(std::string_view s) {
-  std::size_t n = s.find_last_not_of(' ');
-  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
-}
 
 void line(Run& run, std::initializer_list<std::string_view> items) { free_form_write(run.term.out, items); }
 void empty_line(Run& run) { free_form_write(run.term.out, {}); }

@@ -2,9 +2,11 @@
 
 #include <string>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "io/layout.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/com_errcmn_tp18.hpp"
+#include "run/run.hpp"
+#include "run/status_report.hpp"
 
 namespace qx {
 
@@ -12,10 +14,6 @@ namespace {
 
 constexpr std::size_t version_tag_length = 8;  // cvrnum
 constexpr std::size_t heading_length = 44;     // hdg
-constexpr std::size_t extra_text_length = 256; // smerr
-
-constexpr int heading_error = 1000;
-constexpr int cover_error = 999;
 
 // Writes the lines of one step of the list file and hands them to the
 // system, so that a failed write shows here and not at a later step.
@@ -30,7 +28,6 @@ void uthead_tp18(Run& run, int& irtn) {
   static const Layout tag_layout(R"L((" (V",F3.1,") "))L");
   static const Layout page_break(R"L((/,/,/))L");
   static const Layout heading(R"L((5X,A44,56X,"PAGE",I4))L");
-  static const Layout status_text(R"L((20X,A13,I5,A4))L");
   ComValTp18& val = run.val;
 
   irtn = 0;
@@ -40,14 +37,12 @@ void uthead_tp18(Run& run, int& irtn) {
   hdg.resize(heading_length, ' ');
 
   ++val.nhdg;
-  // A later page is set apart from the previous one by four empty lines.
-  if (val.nhdg != 1) irtn = run.ch.write_text(unit::lst, page_break, {});
+  // A later page is set apart from the previous one by four empty lines. The
+  // status of the break is not looked at on its own: a list file that failed
+  // keeps failing, so the heading written and flushed next reports it.
+  if (val.nhdg != 1) (void)run.ch.write_text(unit::lst, page_break, {});
   irtn = write_checked(run, heading, {out_text(hdg), out(val.nhdg)});
-  if (irtn != 0) {
-    std::string smerr;
-    write_internal(status_text, {out_text("*** IOSTAT = "), out(irtn), out_text(" *** ")}, smerr, extra_text_length);
-    errcmn_set(run, heading_error, smerr);
-  }
+  if (irtn != 0) report_status(run, error::input_data_open, StatusShape::status_alone, "", irtn);
 }
 
 void qxident_tp18(Run& run, int& irtn) {
@@ -69,16 +64,16 @@ void qxident_tp18(Run& run, int& irtn) {
 
   irtn = write_checked(run, version_line, {out(val.vrnum), out_text(val.mkdate)});
   if (irtn != 0) {
-    errcmn_set(run, cover_error, "");
+    errcmn_set(run, error::cover_page_output, "");
     return;
   }
   irtn = write_checked(run, developer_lines, {});
   if (irtn != 0) {
-    errcmn_set(run, cover_error, "");
+    errcmn_set(run, error::cover_page_output, "");
     return;
   }
   irtn = write_checked(run, frame_bottom, {});
-  if (irtn != 0) errcmn_set(run, cover_error, "");
+  if (irtn != 0) errcmn_set(run, error::cover_page_output, "");
 }
 
 }  // namespace qx

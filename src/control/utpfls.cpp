@@ -1,6 +1,6 @@
 #include "control/utpfls.hpp"
 
-#include "control/run.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 

@@ -1,6 +1,7 @@
 #include "convert/block_header.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "io/channels.hpp"
 
@@ -35,9 +36,13 @@ int rec2_text(Channels& ch, int unit, const OutHeader& h, const Real& shown) {
 }  // namespace
 
 real4 narrow(real8 v) {
-  real4 f = static_cast<real4>(v);
-  if (std::fpclassify(f) == FP_SUBNORMAL) f = std::copysign(0.0f, f);
-  return f;
+  constexpr real4 smallest_normal = std::numeric_limits<real4>::min();
+  // Half a unit of the last place of a 24-bit significand below it.
+  constexpr real8 rounds_to_smallest = real8{smallest_normal} * (1.0 - 0x1p-25);
+  const real8 magnitude = std::fabs(v);
+  if (magnitude < real8{smallest_normal})
+    return std::copysign(magnitude >= rounds_to_smallest ? smallest_normal : 0.0f, static_cast<real4>(v));
+  return static_cast<real4>(v);
 }
 
 OutHeader default_info_header() {
@@ -52,6 +57,23 @@ OutHeader default_info_header() {
   h.dap = 9.8f;
   h.lrec = 1;
   return h;
+}
+
+OutHeader narrowed(const BlockHeader& h, bool keeps_step) {
+  OutHeader o;
+  o.name = h.name;
+  o.nc1 = h.nc1;
+  o.nc2 = h.nc2;
+  o.nc3 = h.nc3;
+  o.nc4 = h.nc4;
+  o.nc5 = h.nc5;
+  o.nc6 = h.nc6;
+  o.dap = narrow(h.dmp);
+  o.lrec = h.lrec;
+  o.nsize2 = h.nsize2;
+  o.dtt = keeps_step ? narrow(h.dt) : 0.0f;
+  o.yt = h.yt;
+  return o;
 }
 
 int read_rec1(Channels& ch, int unit, BlockHeader& h) {

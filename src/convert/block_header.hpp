@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-#include "model/com_val_tp18.hpp"
+#include "io/item_kinds.hpp"
 
 namespace qx {
 
@@ -35,12 +35,21 @@ struct OutHeader {
   std::array<real4, 4> yt{};
 };
 
-// Narrows to single precision; a result below the normal range becomes a zero
-// of the same sign, as the run's zero-on-underflow mode does.
+// Narrows to single precision, rounding to nearest; a result below the normal
+// range becomes a zero of the same sign, as zero-on-underflow does on x86-64:
+// a value that rounds to the smallest normal number before its exponent is
+// bounded (|v| >= FLT_MIN * (1 - 2^-25)) is that number, any smaller one
+// zero. Decided here rather than by the processor's mode, so that the result
+// is the same on every processor, with or without such a mode.
 real4 narrow(real8 v);
 
 // The information block written when a result file does not begin with one.
 OutHeader default_info_header();
+
+// The header as written from the header as read: every field as read, the
+// reals narrowed, and the step only when the block keeps it (0.0 otherwise).
+// The conversions then set the codes and lrec that they rewrite.
+OutHeader narrowed(const BlockHeader& h, bool keeps_step);
 
 int read_rec1(Channels& ch, int unit, BlockHeader& h);
 int read_rec2(Channels& ch, int unit, BlockHeader& h);

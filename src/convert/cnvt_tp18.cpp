@@ -5,13 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "convert/block_header.hpp"
+#include "convert/conversion_frame.hpp"
+#include "convert/conversion_reports.hpp"
 #include "convert/maxima_block.hpp"
-#include "convert/tp18_reports.hpp"
-#include "convert/w_qxin.hpp"
 #include "io/status.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/result_files.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 
@@ -71,16 +72,19 @@ constexpr DropRule drop_rules[] = {
 
 // Where a block goes and how its component codes are renumbered there.
 struct Route {
-  int out, outt;        // binary and text channel
-  int4 component_from;  // nc2 and nc3 equal to this ...
-  int4 component_to;    // ... become this
+  const ResultChannel& out;   // binary output
+  const ResultChannel& outt;  // its text twin
+  int4 component_from;        // nc2 and nc3 equal to this ...
+  int4 component_to;          // ... become this
 };
-constexpr Route sh_route{unit::sh18, unit::sht18, 2, 1};  // the out-of-plane component, nc2 = 2
-constexpr Route sv_route{unit::sv18, unit::svt18, 3, 2};  // the in-plane components
+constexpr Route sh_route{tp18_file.sh, tp18_file.sht, 2, 1};  // the out-of-plane component, nc2 = 2
+constexpr Route sv_route{tp18_file.sv, tp18_file.svt, 3, 2};  // the in-plane components
 
 constexpr int4 renumbered_quantity_from = 9, renumbered_quantity_to = 10;
 
 int4 renumber(int4 code, int4 from, int4 to) { return code == from ? to : code; }
+
+constexpr int input = tp18_file.input.unit;  // channel 18
 
 int write_maxima_list_line(Channels& ch, const BlockHeader& h) {
   static const Layout line("(A4,6I8,1P,E15.5,I8)");
@@ -113,6 +117,8 @@ class Tp18Conversion {
   int write_values(const Route& route, std::span<const real4> values, bool text);
   int pass_on_values(const Route& route, std::span<real4> values, bool text);
   int convert_data(const OrdinaryKind& kind, const Route& route);
+  int read_error(int status) { return report_failure(run_, tp18_file, Failure::data_read, status); }
+  int write_error(int unit, int status) { return report_failure(run_, tp18_file, Failure::data_write, status, unit); }
 
   Run& run_;
   Channels& ch_;
@@ -126,12 +132,12 @@ class Tp18Conversion {
 };
 
 int Tp18Conversion::convert_blocks() {
-  int st = ch_.rewind(unit::tp18);
-  if (st != iostat::ok) return tp18_header_read_error(run_, st);
+  if (int st = ch_.rewind(input); st != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, st);
   for (bool first = true;; first = false) {
     // Look-ahead: the kind word and, for a maxima block, its whole header.
-    const int look = ch_.read_record(unit::tp18, {in_text(h_.name), in(h_.nc1), in(h_.nc2), in(h_.lrec)});
+    const int look = ch_.read_record(input, {in_text(h_.name), in(h_.nc1), in(h_.nc2), in(h_.lrec)});
     if (look == iostat::end_of_file) return iostat::ok;
+    int st = iostat::ok;
     if (first && h_.kind() != "INFO" && (st = write_default_info()) != iostat::ok) return st;
     st = h_.kind() == "MAXR" ? maxima_block(look) : ordinary_block(look);
     if (st != iostat::ok) return st;
@@ -143,9 +149,8 @@ int Tp18Conversion::convert_blocks() {
 int Tp18Conversion::write_default_info() { return write_info_copies(default_info_header()); }
 
 int Tp18Conversion::maxima_block(int look_ahead) {
-  int st = write_maxima_list_line(ch_, h_);
-  if (st != iostat::ok) return st;
-  if (look_ahead != iostat::ok) return tp18_header_read_error(run_, look_ahead);
+  if (int st = write_maxima_list_line(ch_, h_); st != iostat::ok) return report_list_failure(run_, tp18_file, st);
+  if (look_ahead != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, look_ahead);
   maxima_header_ = {h_.name, h_.nc1, h_.nc2, h_.lrec};
   return maxima_.convert(run_, maxima_header_);
 }
@@ -156,58 +161,48 @@ int Tp18Conversion::ordinary_block(int look_ahead) {
   // no telling where REC2 begins.
   int st1 = look_ahead, st2 = iostat::ok;
   if (look_ahead == iostat::ok || look_ahead == iostat::short_record) {
-    st1 = ch_.backspace(unit::tp18);
-    if (st1 == iostat::ok) st1 = read_rec1(ch_, unit::tp18, h_);
-    if (st1 == iostat::ok || st1 == iostat::short_record) st2 = read_rec2(ch_, unit::tp18, h_);
+    st1 = ch_.backspace(input);
+    if (st1 == iostat::ok) st1 = read_rec1(ch_, input, h_);
+    if (st1 == iostat::ok || st1 == iostat::short_record) st2 = read_rec2(ch_, input, h_);
   }
-  int st = write_block_list_lines(ch_, unit::lst, h_);
-  if (st != iostat::ok) return st;
-  if (st1 != iostat::ok) return tp18_header_read_error(run_, st1);
-  if (st2 != iostat::ok) return tp18_header_read_error(run_, st2);
+  if (int st = write_block_list_lines(ch_, unit::lst, h_); st != iostat::ok)
+    return report_list_failure(run_, tp18_file, st);
+  if (st1 != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, st1);
+  if (st2 != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, st2);
 
   for (const DropRule& rule : drop_rules)
     if (rule.applies(h_)) return pass_over(rule.records(h_));
 
   const OrdinaryKind& kind = kind_of(h_.kind());
   const Route& route = h_.nc2 == 2 ? sh_route : sv_route;
-  OutHeader oh;
-  oh.name = h_.name;
+  OutHeader oh = narrowed(h_, kind.keeps_step);
   oh.nc1 = renumber(h_.nc1, renumbered_quantity_from, renumbered_quantity_to);
   oh.nc2 = renumber(h_.nc2, route.component_from, route.component_to);
   oh.nc3 = renumber(h_.nc3, route.component_from, route.component_to);
-  oh.nc4 = h_.nc4;
-  oh.nc5 = h_.nc5;
-  oh.nc6 = h_.nc6;
-  oh.dap = narrow(h_.dmp);
-  oh.lrec = kind.lrec != 0 ? kind.lrec : h_.lrec;
-  oh.nsize2 = h_.nsize2;
-  oh.dtt = kind.keeps_step ? narrow(h_.dt) : 0.0f;
-  oh.yt = h_.yt;
+  if (kind.lrec != 0) oh.lrec = kind.lrec;
 
-  if ((st = write_headers(route, oh)) != iostat::ok) return st;
+  if (int st = write_headers(route, oh); st != iostat::ok) return st;
   if (kind.data == Data::info_copies) return write_info_copies(oh);
   return convert_data(kind, route);
 }
 
 int Tp18Conversion::pass_over(int records) {
-  for (int r = 0; r < records; ++r) {
-    const int st = ch_.skip_record(unit::tp18);
-    if (st != iostat::ok) return tp18_data_read_error(run_, st);
-  }
+  for (int r = 0; r < records; ++r)
+    if (int st = ch_.skip_record(input); st != iostat::ok) return read_error(st);
   return iostat::ok;
 }
 
 int Tp18Conversion::write_headers(const Route& route, const OutHeader& oh) {
-  int st = write_rec1(ch_, route.out, oh);
-  if (st == iostat::ok) st = write_rec2(ch_, route.out, oh);
-  if (st != iostat::ok) return tp18_header_write_error(run_, route.out, st);
+  int st = write_rec1(ch_, route.out.unit, oh);
+  if (st == iostat::ok) st = write_rec2(ch_, route.out.unit, oh);
+  if (st != iostat::ok) return report_failure(run_, tp18_file, Failure::header_write, st, route.out.unit);
   const ComValTp18& v = run_.val;
   // Header lines reach the twins under the options of block data (time
   // histories and spectra); the model and maxima options do not count here.
   if (v.four + v.wave + v.spec + v.ampl > 0) {
-    st = write_rec1_text(ch_, route.outt, oh, oh.dap);
-    if (st == iostat::ok) st = write_rec2_text(ch_, route.outt, oh, oh.dtt);
-    if (st != iostat::ok) return tp18_header_write_error(run_, route.outt, st);
+    st = write_rec1_text(ch_, route.outt.unit, oh, oh.dap);
+    if (st == iostat::ok) st = write_rec2_text(ch_, route.outt.unit, oh, oh.dtt);
+    if (st != iostat::ok) return report_failure(run_, tp18_file, Failure::header_write, st, route.outt.unit);
   }
   return iostat::ok;
 }
@@ -216,16 +211,16 @@ int Tp18Conversion::write_headers(const Route& route, const OutHeader& oh) {
 // under any option); with the routed header written before, the block is
 // present twice in the file it is routed to and once in the other.
 int Tp18Conversion::write_info_copies(const OutHeader& oh) {
-  for (int u : {unit::sv18, unit::sh18}) {
-    int st = write_rec1(ch_, u, oh);
-    if (st == iostat::ok) st = write_rec2(ch_, u, oh);
-    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
+  for (const ResultChannel& f : {tp18_file.sv, tp18_file.sh}) {
+    int st = write_rec1(ch_, f.unit, oh);
+    if (st == iostat::ok) st = write_rec2(ch_, f.unit, oh);
+    if (st != iostat::ok) return report_failure(run_, tp18_file, Failure::header_write, st, f.unit);
   }
   if (run_.val.option_sum() <= 0) return iostat::ok;
-  for (int u : {unit::svt18, unit::sht18}) {
-    int st = write_rec1_text(ch_, u, oh, oh.dap);
-    if (st == iostat::ok) st = write_rec2_text(ch_, u, oh, oh.dtt);
-    if (st != iostat::ok) return tp18_header_write_error(run_, u, st);
+  for (const ResultChannel& f : {tp18_file.svt, tp18_file.sht}) {
+    int st = write_rec1_text(ch_, f.unit, oh, oh.dap);
+    if (st == iostat::ok) st = write_rec2_text(ch_, f.unit, oh, oh.dtt);
+    if (st != iostat::ok) return report_failure(run_, tp18_file, Failure::header_write, st, f.unit);
   }
   return iostat::ok;
 }
@@ -234,21 +229,21 @@ int Tp18Conversion::write_info_copies(const OutHeader& oh) {
 // record that must hold its values is checked to be whole and long enough.
 int Tp18Conversion::check_record_holds(std::size_t values) {
   std::uint32_t length = 0;
-  int st = ch_.peek_record_length(unit::tp18, length);
+  int st = ch_.peek_record_length(input, length);
   if (st == iostat::ok && length / 4 < values) st = iostat::short_record;
-  return st != iostat::ok ? tp18_data_read_error(run_, st) : iostat::ok;
+  return st != iostat::ok ? read_error(st) : iostat::ok;
 }
 
 int Tp18Conversion::read_values(std::span<real4> values) {
-  const int st = ch_.read_record(unit::tp18, {in(values)});
-  return st != iostat::ok ? tp18_data_read_error(run_, st) : iostat::ok;
+  const int st = ch_.read_record(input, {in(values)});
+  return st != iostat::ok ? read_error(st) : iostat::ok;
 }
 
 int Tp18Conversion::write_values(const Route& route, std::span<const real4> values, bool text) {
-  int st = ch_.write_record(route.out, {out(values)});
-  if (st != iostat::ok) return tp18_data_write_error(run_, route.out, st);
-  if (text && (st = ch_.write_text(route.outt, values_layout(), {out(values)})) != iostat::ok)
-    return tp18_data_write_error(run_, route.outt, st);
+  int st = ch_.write_record(route.out.unit, {out(values)});
+  if (st != iostat::ok) return write_error(route.out.unit, st);
+  if (text && (st = ch_.write_text(route.outt.unit, values_layout(), {out(values)})) != iostat::ok)
+    return write_error(route.outt.unit, st);
   return iostat::ok;
 }
 
@@ -256,8 +251,8 @@ int Tp18Conversion::write_values(const Route& route, std::span<const real4> valu
 // after the binary write, which may use them up.
 int Tp18Conversion::pass_on_values(const Route& route, std::span<real4> values, bool text) {
   if (text) return write_values(route, values, text);
-  const int st = ch_.write_record_consuming(route.out, values);
-  return st != iostat::ok ? tp18_data_write_error(run_, route.out, st) : iostat::ok;
+  const int st = ch_.write_record_consuming(route.out.unit, values);
+  return st != iostat::ok ? write_error(route.out.unit, st) : iostat::ok;
 }
 
 int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
@@ -309,48 +304,13 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
   return iostat::ok;
 }
 
-// Closes the files of the conversion in their order; buffered output is only
-// safe once its file is closed, so a failed close of an output is a write
-// error of that channel. The first failure is reported.
-int close_files(Run& run) {
-  constexpr int order[] = {unit::tp18, unit::txt18, unit::sh18, unit::sht18, unit::sv18, unit::svt18};
-  int failed_unit = 0, failed = iostat::ok;
-  for (int u : order) {
-    const int st = run.ch.close(u);
-    if (st != iostat::ok && failed == iostat::ok) {
-      failed = st;
-      failed_unit = u;
-    }
-  }
-  return failed != iostat::ok ? tp18_data_write_error(run, failed_unit, failed) : iostat::ok;
+int convert_tp18_blocks(Run& run) {
+  Tp18Conversion conversion(run);
+  return conversion.convert_blocks();
 }
 
 }  // namespace
 
-void cnvt_tp18(Run& run, int& ier) {
-  if (!run.val.ltp18) return;
-  static const Layout start("(/,/,/,A,/)");
-  static const Layout end("(/,A)");
-  int st = run.ch.write_text(unit::lst, start, {out_text("START (CONVERT TP18)")});
-  if (st != iostat::ok) {
-    ier = st;
-    return;
-  }
-  w_qxin(run, "TP18", ier);
-  if (ier != 0) return;
-
-  {
-    Tp18Conversion conversion(run);
-    if ((st = conversion.convert_blocks()) != iostat::ok) {
-      ier = st;
-      return;
-    }
-  }
-  if ((st = close_files(run)) != iostat::ok) {
-    ier = st;
-    return;
-  }
-  ier = run.ch.write_text(unit::lst, end, {out_text("END (CONVERT TP18)")});
-}
+void cnvt_tp18(Run& run, int& ier) { convert_result_file(run, tp18_file, convert_tp18_blocks, ier); }
 
 }  // namespace qx

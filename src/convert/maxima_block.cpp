@@ -5,11 +5,11 @@
 #include <initializer_list>
 #include <span>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "convert/block_header.hpp"
-#include "convert/tp18_reports.hpp"
+#include "convert/conversion_reports.hpp"
 #include "io/status.hpp"
+#include "run/result_files.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 
@@ -165,16 +165,24 @@ OutHeader maxima_header(int4 nc1, int4 nc2, int4 lrec) {
   return h;
 }
 
-int binary_unit(Target t) { return t == Target::sv ? unit::sv18 : unit::sh18; }
-int text_unit(Target t) { return t == Target::sv ? unit::svt18 : unit::sht18; }
+int binary_unit(Target t) { return t == Target::sv ? tp18_file.sv.unit : tp18_file.sh.unit; }
+int text_unit(Target t) { return t == Target::sv ? tp18_file.svt.unit : tp18_file.sht.unit; }
+
+constexpr int input = tp18_file.input.unit;     // channel 18
+constexpr int dump_unit = tp18_file.dump.unit;  // channel 24, .TP18.txt
+
+int read_error(Run& run, int status) { return report_failure(run, tp18_file, Failure::data_read, status); }
+int write_error(Run& run, int unit, int status) {
+  return report_failure(run, tp18_file, Failure::data_write, status, unit);
+}
 
 }  // namespace
 
 int MaximaBlocks::convert(Run& run, const MaximaHeader& h) {
   Channels& ch = run.ch;
   if (h.nc1 > last_maxima_code) {
-    const int st = ch.skip_record(unit::tp18);
-    return st != iostat::ok ? tp18_data_read_error(run, st) : iostat::ok;
+    const int st = ch.skip_record(input);
+    return st != iostat::ok ? read_error(run, st) : iostat::ok;
   }
   const MaximaCodeRule& rule = rule_of(h.nc1);
   const OutHeader header = maxima_header(written_code(h.nc1), h.nc2, 1);
@@ -182,15 +190,14 @@ int MaximaBlocks::convert(Run& run, const MaximaHeader& h) {
   const bool to_sh = goes_to_sh(header.nc1);
   const bool text = run.val.maxr == 1;
 
-  int st = write_rec1(ch, unit::sv18, header);
-  if (st != iostat::ok) return tp18_data_write_error(run, unit::sv18, st);
-  if (to_sh && (st = write_rec1(ch, unit::sh18, header)) != iostat::ok)
-    return tp18_data_write_error(run, unit::sh18, st);
+  const int sv = binary_unit(Target::sv), sh = binary_unit(Target::sh);
+  const int svt = text_unit(Target::sv), sht = text_unit(Target::sh);
+  int st = write_rec1(ch, sv, header);
+  if (st != iostat::ok) return write_error(run, sv, st);
+  if (to_sh && (st = write_rec1(ch, sh, header)) != iostat::ok) return write_error(run, sh, st);
   if (text) {
-    if ((st = write_rec1_text(ch, unit::svt18, header, header.dap)) != iostat::ok)
-      return tp18_data_write_error(run, unit::svt18, st);
-    if (to_sh && (st = write_rec1_text(ch, unit::sht18, header, header.dap)) != iostat::ok)
-      return tp18_data_write_error(run, unit::sht18, st);
+    if ((st = write_rec1_text(ch, svt, header, header.dap)) != iostat::ok) return write_error(run, svt, st);
+    if (to_sh && (st = write_rec1_text(ch, sht, header, header.dap)) != iostat::ok) return write_error(run, sht, st);
   }
 
   if ((st = read_data(run, rule)) != iostat::ok) return st;
@@ -202,7 +209,7 @@ int MaximaBlocks::convert(Run& run, const MaximaHeader& h) {
       if (r.target != target) continue;
       const int u = binary_unit(target);
       st = r.piece == Piece::extra_header ? write_rec1(ch, u, split_header) : write_record(run, u, r);
-      if (st != iostat::ok) return tp18_data_write_error(run, u, st);
+      if (st != iostat::ok) return write_error(run, u, st);
     }
   }
   if (!text) return iostat::ok;
@@ -212,7 +219,7 @@ int MaximaBlocks::convert(Run& run, const MaximaHeader& h) {
       const int u = text_unit(target);
       st = r.piece == Piece::extra_header ? write_rec1_text(ch, u, split_header, split_header.dap)
                                           : write_record_text(run, u, r);
-      if (st != iostat::ok) return tp18_data_write_error(run, u, st);
+      if (st != iostat::ok) return write_error(run, u, st);
     }
   }
   return iostat::ok;
@@ -224,25 +231,25 @@ int MaximaBlocks::convert(Run& run, const MaximaHeader& h) {
 int MaximaBlocks::read_data(Run& run, const MaximaCodeRule& rule) {
   Channels& ch = run.ch;
   std::uint32_t length = 0;
-  int st = ch.peek_record_length(unit::tp18, length);
-  if (st == iostat::ok) st = ch.read_record(unit::tp18, {in(na_)});
-  if (st == iostat::ok) st = ch.backspace(unit::tp18);
-  if (st != iostat::ok) return tp18_data_read_error(run, st);
+  int st = ch.peek_record_length(input, length);
+  if (st == iostat::ok) st = ch.read_record(input, {in(na_)});
+  if (st == iostat::ok) st = ch.backspace(input);
+  if (st != iostat::ok) return read_error(run, st);
 
   const std::uint64_t items = na_ > 0 ? static_cast<std::uint64_t>(na_) : 0;
   const std::uint64_t id_bytes = 4 + 8 * items;
   std::uint64_t nd = static_cast<std::uint64_t>(rule.nd);
   if (rule.nd == nd_from_record)
     nd = items == 0 || length < id_bytes ? 0 : std::min<std::uint64_t>(widest_nd, (length - id_bytes) / (8 * items));
-  if (id_bytes + 8 * nd * items > length) return tp18_data_read_error(run, iostat::short_record);
+  if (id_bytes + 8 * nd * items > length) return read_error(run, iostat::short_record);
 
   items_ = static_cast<std::size_t>(items);
   nd_ = static_cast<int4>(nd);
   ia1_.resize(items_);
   ia2_.resize(items_);
   acl_.resize(2 * static_cast<std::size_t>(nd) * items_);
-  st = ch.read_record(unit::tp18, {in(na_), in(std::span(ia1_)), in(std::span(ia2_)), in(std::span(acl_))});
-  return st != iostat::ok ? tp18_data_read_error(run, st) : iostat::ok;
+  st = ch.read_record(input, {in(na_), in(std::span(ia1_)), in(std::span(ia2_)), in(std::span(acl_))});
+  return st != iostat::ok ? read_error(run, st) : iostat::ok;
 }
 
 // The raw record, as read, to the maxima dump .TP18.txt.
@@ -251,14 +258,14 @@ int MaximaBlocks::dump(Run& run) {
   static const Layout ids("(15I7)");
   static const Layout values("(1P,18E12.4)");
   Channels& ch = run.ch;
-  int st = ch.write_text(unit::txt18, head,
+  int st = ch.write_text(dump_unit, head,
                          {out_text("na="), out(na_), out_text(", ia1(1:na),ia2(1:na),acl(1:2,1:nd,1:na)")});
-  if (st == iostat::ok) st = ch.write_text(unit::txt18, ids, {out(std::span<const int4>(ia1_.data(), items_))});
-  if (st == iostat::ok) st = ch.write_text(unit::txt18, ids, {out(std::span<const int4>(ia2_.data(), items_))});
+  if (st == iostat::ok) st = ch.write_text(dump_unit, ids, {out(std::span<const int4>(ia1_.data(), items_))});
+  if (st == iostat::ok) st = ch.write_text(dump_unit, ids, {out(std::span<const int4>(ia2_.data(), items_))});
   const std::size_t per_item = 2 * static_cast<std::size_t>(nd_);
   for (std::size_t a = 0; a < items_ && st == iostat::ok; ++a)
-    st = ch.write_text(unit::txt18, values, {out(std::span<const real4>(acl_.data() + a * per_item, per_item))});
-  return st != iostat::ok ? tp18_data_write_error(run, unit::txt18, st) : iostat::ok;
+    st = ch.write_text(dump_unit, values, {out(std::span<const real4>(acl_.data() + a * per_item, per_item))});
+  return st != iostat::ok ? write_error(run, dump_unit, st) : iostat::ok;
 }
 
 // Fills picked_ with the record's values, item by item.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "io/item.hpp"
-#include "model/com_val_tp18.hpp"
+#include "io/item_kinds.hpp"
 
 namespace qx {
 

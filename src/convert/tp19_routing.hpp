@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "model/com_val_tp18.hpp"
+#include "io/item_kinds.hpp"
 
 namespace qx {
 

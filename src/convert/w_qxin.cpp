@@ -9,25 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/com_errcmn_tp18.hpp"
-#include "control/run.hpp"
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "io/trim_right.hpp"
+#include "run/com_errcmn_tp18.hpp"
+#include "run/result_files.hpp"
+#include "run/run.hpp"
+#include "run/status_report.hpp"
 
 namespace qx {
 namespace {
-
-// The four channels of one result kind.
-struct ModelChannels {
-  std::string_view kind;
-  int osv, osh, osvt, osht;
-};
-
-constexpr ModelChannels channel_sets[] = {
-    {"TP18", unit::sv18, unit::sh18, unit::svt18, unit::sht18},
-    {"TP19", unit::sv19, unit::sh19, unit::svt19, unit::sht19},
-};
 
 enum Files : std::uint8_t { sv = 1, sh = 2, both = sv | sh };
 
@@ -79,11 +70,6 @@ const std::vector<ElementKind>& element_kinds() {
 
 using Counts = std::array<int4, 10>;
 
-int4 saturate(std::int64_t v) {
-  return static_cast<int4>(std::clamp<std::int64_t>(v, std::numeric_limits<int4>::min(),
-                                                    std::numeric_limits<int4>::max()));
-}
-
 // Entries of an array beyond what it holds are zero.
 template <typename T>
 T entry(const std::vector<T>& a, std::size_t i) {
@@ -104,8 +90,8 @@ constexpr std::uint64_t max_payload = static_cast<std::uint64_t>(std::numeric_li
 
 class ModelWriter {
  public:
-  ModelWriter(Run& run, const ModelChannels& ch, const Counts& nelmh)
-      : run_(run), v_(run.val), ch_(ch), nelmh_(nelmh), text_(run.val.stru == 1) {}
+  ModelWriter(Run& run, const ResultFile& file, const Counts& nelmh)
+      : run_(run), v_(run.val), file_(file), nelmh_(nelmh), text_(run.val.stru == 1) {}
 
   void write() {
     header();
@@ -113,11 +99,11 @@ class ModelWriter {
     nodes();
     for (const ElementKind& kind : element_kinds()) elements(kind);
     // Buffered output shows a failure only when it reaches the file.
-    binary_done(run_.ch.flush(ch_.osv));
-    binary_done(run_.ch.flush(ch_.osh));
+    binary_done(run_.ch.flush(file_.sv.unit));
+    binary_done(run_.ch.flush(file_.sh.unit));
     if (text_) {
-      text_done(run_.ch.flush(ch_.osvt));
-      text_done(run_.ch.flush(ch_.osht));
+      text_done(run_.ch.flush(file_.svt.unit));
+      text_done(run_.ch.flush(file_.sht.unit));
     }
   }
 
@@ -145,8 +131,8 @@ class ModelWriter {
   template <typename Block>
   void both_twins(Block block) {
     if (!text_) return;
-    block(ch_.osvt);
-    block(ch_.osht);
+    block(file_.svt.unit);
+    block(file_.sht.unit);
   }
 
   // Record 1: the title as 18 int4 words, the node count and the ten counts.
@@ -159,11 +145,11 @@ class ModelWriter {
         word |= std::uint32_t{static_cast<unsigned char>(v_.title[4 * w + b])} << (8 * b);
       words[w] = static_cast<int4>(word);
     }
-    record(ch_.osv, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(v_.nelm))});
-    record(ch_.osh, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(nelmh_))});
+    record(file_.sv.unit, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(v_.nelm))});
+    record(file_.sh.unit, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(nelmh_))});
     if (!text_) return;
-    header_text(ch_.osvt, v_.nelm);
-    header_text(ch_.osht, nelmh_);
+    header_text(file_.svt.unit, v_.nelm);
+    header_text(file_.sht.unit, nelmh_);
   }
 
   void header_text(int unit, const Counts& counts) {
@@ -212,8 +198,8 @@ class ModelWriter {
       spans[k] = std::span<const int4>(rec.data() + starts[k], n);
     }
     const std::span<const int4> whole(rec);
-    record(ch_.osv, {out(whole)});
-    record(ch_.osh, {out(whole)});
+    record(file_.sv.unit, {out(whole)});
+    record(file_.sh.unit, {out(whole)});
 
     static const Layout bound_line("(A8,6I8)");
     static const Layout list_head("(A8,11I8)");
@@ -241,8 +227,8 @@ class ModelWriter {
     std::vector<real4> pad_x, pad_z;
     const std::span<const int4> numbers = first_n(v_.ndpts, n, pad_numbers);
     const std::span<const real4> x = first_n(v_.xord, n, pad_x), z = first_n(v_.zord, n, pad_z);
-    record(ch_.osv, {out(numbers), out(x), out(z)});
-    record(ch_.osh, {out(numbers), out(x), out(z)});
+    record(file_.sv.unit, {out(numbers), out(x), out(z)});
+    record(file_.sh.unit, {out(numbers), out(x), out(z)});
 
     static const Layout head_line("(A8,I8)");
     static const Layout node_line("(I8,2F16.4)");
@@ -278,15 +264,15 @@ class ModelWriter {
     std::vector<real4> pad;
     const std::span<const real4> densities = kind.densities ? first_n(v_.den_so, n, pad) : std::span<const real4>{};
     const std::span<const int4> whole(rec);
-    if (kind.files & sv) record(ch_.osv, {out(whole), out(densities)});
-    if (kind.files & sh) record(ch_.osh, {out(whole), out(densities)});
+    if (kind.files & sv) record(file_.sv.unit, {out(whole), out(densities)});
+    if (kind.files & sh) record(file_.sh.unit, {out(whole), out(densities)});
 
     if (!text_) return;
     static const Layout head_line("(A8,I8)");
     static const Layout row_lines("(5I8)");
     static const Layout density_lines("(1P,8E10.3)");
-    for (int unit : {ch_.osvt, ch_.osht}) {
-      if (!(kind.files & (unit == ch_.osvt ? sv : sh))) continue;
+    for (int unit : {file_.svt.unit, file_.sht.unit}) {
+      if (!(kind.files & (unit == file_.svt.unit ? sv : sh))) continue;
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
       if (kind.densities) text(unit, density_lines, {out(densities)});
@@ -297,32 +283,19 @@ class ModelWriter {
 
   Run& run_;
   ComValTp18& v_;
-  const ModelChannels& ch_;
+  const ResultFile& file_;  // the model section goes to its sv, sh, svt and sht
   const Counts& nelmh_;
   const bool text_;
   int binary_status_ = 0;
   int text_status_ = 0;
 };
 
-void report_write_error(Run& run, int status) {
-  static const Layout detail("(20X,A,A,I5,A4)");
-  std::string message;
-  write_internal(detail,
-                 {out_text(" *** FILENAME = qxin"), out_text("  *** IOSTAT = "), out(status), out_text(" *** ")},
-                 message, 256);
-  errcmn_set(run, 1008, message);
-}
-
 }  // namespace
 
 void w_qxin(Run& run, std::string_view c, int& ier) {
   ier = 0;
-  const std::size_t last = c.find_last_not_of(' ');
-  const std::string_view kind = last == std::string_view::npos ? std::string_view{} : c.substr(0, last + 1);
-  const ModelChannels* channels = nullptr;
-  for (const ModelChannels& set : channel_sets)
-    if (set.kind == kind) channels = &set;
-  if (!channels) {
+  const ResultFile* file = result_file_of(trim_right(c));
+  if (!file) {
     ier = 1;
     return;
   }
@@ -336,10 +309,10 @@ void w_qxin(Run& run, std::string_view c, int& ier) {
   nelmh[0] = v.nelm[0];
   nelmh[2] = saturate(std::int64_t{v.nelm[1]} + v.nelm[2] + v.nelm[7]);
 
-  ModelWriter writer(run, *channels, nelmh);
+  ModelWriter writer(run, *file, nelmh);
   writer.write();
   ier = writer.status();
-  if (ier != 0) report_write_error(run, ier);
+  if (ier != 0) report_status(run, error::converted_write, StatusShape::filename, "qxin", ier);
 }
 
 }  // namespace qx

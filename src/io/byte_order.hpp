@@ -1,6 +1,7 @@
 // Byte order of binary record files and the swaps between it and the host.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -8,7 +9,12 @@ namespace qx {
 
 enum class ByteOrder : std::uint8_t { little, big };
 
-inline constexpr ByteOrder host_order = ByteOrder::little;  // x86-64
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "a processor that orders the bytes of a word neither little- nor big-endian is not supported");
+
+// The byte order of the processor the program runs on: values in a file of
+// another order are swapped on the way in and out.
+inline constexpr ByteOrder host_order = std::endian::native == std::endian::little ? ByteOrder::little : ByteOrder::big;
 
 inline std::uint32_t swap4(std::uint32_t v) { return __builtin_bswap32(v); }
 inline std::uint64_t swap8(std::uint64_t v) { return __builtin_bswap64(v); }

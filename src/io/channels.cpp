@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "io/status.hpp"
+#include "io/trim_right.hpp"
 
 namespace qx {
 
@@ -18,11 +19,6 @@ struct Channels::Channel {
 };
 
 namespace {
-
-std::string trimmed(std::string_view name) {
-  std::size_t n = name.find_last_not_of(' ');
-  return std::string(n == std::string_view::npos ? std::string_view{} : name.substr(0, n + 1));
-}
 
 bool valid_unit(int unit) { return unit >= 0 && unit <= Channels::max_unit; }
 
@@ -56,7 +52,7 @@ int Channels::open_channel(int unit, std::string_view name, ChannelKind kind, Op
   if (!valid_unit(unit)) return iostat::open_failed;
   close(unit);
   auto c = std::make_unique<Channel>();
-  c->name = trimmed(name);
+  c->name = trim_right(name);
   int st = open(*c);
   if (st != iostat::ok) return st;
   c->kind = kind;

@@ -8,6 +8,7 @@
 #include "io/layout.hpp"
 #include "io/layout_walk.hpp"
 #include "io/status.hpp"
+#include "io/trim_right.hpp"
 
 namespace qx {
 namespace {
@@ -138,10 +139,7 @@ int read_layout(const Layout& layout, std::span<const InItem> items, LineSource&
 }
 
 int read_internal(const Layout& layout, std::span<const InItem> items, std::string_view var) {
-  if (layout.trims_internal_input()) {
-    const std::size_t last = var.find_last_not_of(' ');
-    var = var.substr(0, last == std::string_view::npos ? 0 : last + 1);
-  }
+  if (layout.trims_internal_input()) var = trim_right(var);
   LineReader r(items, nullptr, var);
   return walk_layout(layout, r);
 }

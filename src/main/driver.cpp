@@ -1,23 +1,39 @@
 #include "main/driver.hpp"
 
+#if defined(__x86_64__)
 #include <xmmintrin.h>
+#elif defined(__aarch64__) || defined(__s390x__)
+#else
+#error "qxconv is built for x86-64, aarch64 and s390x only: on another processor its zero-on-underflow and floating-point results are unproven"
+#endif
 
 #include <cstring>
 #include <string>
 
-#include "control/channel_numbers.hpp"
 #include "control/filnam_set.hpp"
 #include "control/qxident_tp18.hpp"
-#include "control/run.hpp"
 #include "control/utlflsw_tp18.hpp"
 #include "convert/cnvt_tp18.hpp"
 #include "convert/cnvt_tp19.hpp"
 #include "io/layout.hpp"
 #include "model/r_qxin.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/result_files.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 
-void set_zero_on_underflow() { _mm_setcsr(_mm_getcsr() | 0x8000u); }
+// The narrowing of header reals flushes results below the normal range in
+// software on every processor, the only place where the conversion makes
+// such a result. On x86-64 the run still sets MXCSR.FTZ, which flushes
+// results only. aarch64's FPCR.FZ also reads subnormal operands as zeros:
+// subnormal values of a result file would be listed and copied into the text
+// files as zeros, so it is left off there; s390x has no such mode.
+void set_zero_on_underflow() {
+#if defined(__x86_64__)
+  _mm_setcsr(_mm_getcsr() | 0x8000u);  // MXCSR.FTZ
+#endif
+}
 
 namespace {
 
@@ -26,15 +42,10 @@ namespace {
 // converting the same case into the same outputs, so this run stops at once
 // and leaves every file as it is.
 void lock_case(Run& run, int& irtn) {
-  struct ResultFile {
-    bool ComValTp18::*exists;
-    std::string_view suffix;
-  };
-  static constexpr ResultFile result_files[] = {{&ComValTp18::ltp18, ".TP18"}, {&ComValTp18::ltp19, ".TP19"}};
   irtn = 0;
-  for (const ResultFile& f : result_files) {
-    if (!(run.val.*f.exists)) continue;
-    const std::string path = run.val.rslt_name + std::string(f.suffix);
+  for (const ResultFile* f : result_files) {
+    if (!(run.val.*f->exists)) continue;
+    const std::string path = run.val.rslt_name + std::string(f->input.suffix);
     int error = 0;
     switch (run.case_lock.lock(path, error)) {
       case FileLocks::Outcome::busy:

@@ -7,7 +7,8 @@
 namespace qx {
 struct Run;
 
-// Sets the FTZ bit of MXCSR so that subnormal results become zero.
+// Sets zero-on-underflow on x86-64 (MXCSR.FTZ), so that subnormal results
+// become zero; elsewhere the narrowing does it in software.
 void set_zero_on_underflow();
 
 // Runs the phases; returns the process exit status: 0 only after "NORMAL END".

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "control/command_line.hpp"
-#include "control/run.hpp"
 #include "main/driver.hpp"
 #include "qx_version.hpp"
+#include "run/run.hpp"
 
 int main(int argc, char** argv) {
   // Beyond a file size limit a write must fail and be reported like a full

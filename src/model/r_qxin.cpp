@@ -11,11 +11,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/com_errcmn_tp18.hpp"
-#include "control/run.hpp"
 #include "io/layout.hpp"
 #include "io/status.hpp"
+#include "io/trim_right.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/com_errcmn_tp18.hpp"
+#include "run/run.hpp"
+#include "run/status_report.hpp"
 
 namespace qx {
 namespace {
@@ -96,16 +98,6 @@ const std::vector<Section>& sections() {
        {I(&V::nvoids), I(&V::npi_vo), I(&V::npj_vo), I(&V::npk_vo), I(&V::npl_vo)}},
   };
   return table;
-}
-
-std::string_view trim_right(std::string_view s) {
-  const std::size_t n = s.find_last_not_of(' ');
-  return n == std::string_view::npos ? std::string_view{} : s.substr(0, n + 1);
-}
-
-int4 saturate(std::int64_t v) {
-  return static_cast<int4>(std::clamp<std::int64_t>(v, std::numeric_limits<int4>::min(),
-                                                    std::numeric_limits<int4>::max()));
 }
 
 // A boundary count is backed by the file when the rest of it could hold the
@@ -312,28 +304,20 @@ class QxinReader {
   bool found_section_ = false;
 };
 
-void report_read_error(Run& run, int status) {
-  static const Layout detail("(20X,A,A,I5,A4)");
-  std::string smerr;
-  write_internal(detail,
-                 {out_text(" *** FILENAME = qxin"), out_text("  *** IOSTAT = "), out(status), out_text(" *** ")},
-                 smerr, 256);
-  errcmn_set(run, 1016, smerr);
-}
-
 }  // namespace
 
 void r_qxin(Run& run, int& irtn) {
   static const Layout echo(R"x((/,A," (FILE-NAME:",A,")",/))x");
   irtn = iostat::ok;
-  run.ch.write_text(unit::lst, echo, {out_text("READ INPUT DATA"), out_text(trim_right(run.val.inpdt_name))});
+  // The status of the echo is not looked at: a list file that has failed
+  // keeps failing, and its close at the end of the run reports it.
+  (void)run.ch.write_text(unit::lst, echo, {out_text("READ INPUT DATA"), out_text(trim_right(run.val.inpdt_name))});
 
   QxinReader reader(run);
   int st = reader.read();
   if (st < 0) st = iostat::end_of_file_in_read;  // the end of the file inside a read
   if (st != iostat::ok) {
-    report_read_error(run, st);
-    irtn = st;
+    irtn = report_status(run, error::input_data_read, StatusShape::filename, "qxin", st);
     return;
   }
   // Any file reads without a fault (every line is passed over that is not a

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "control/expected_texts.hpp"
-#include "control/run.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 using namespace qxtest;

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "control/expected_texts.hpp"
-#include "control/run.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 using namespace qxtest;

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "control/run.hpp"
 #include "io/status.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 using namespace qxtest;

@@ -17,10 +17,10 @@
 #include <tuple>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "convert/cnvt_tp19.hpp"
 #include "convert/w_qxin.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 namespace tp19test {

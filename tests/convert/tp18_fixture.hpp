@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "convert/cnvt_tp18.hpp"
 #include "convert/tp18_model.hpp"
 #include "convert/w_qxin.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 namespace tp18test {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
 #include "convert/w_qxin.hpp"
 #include "model/qxin_fixture.hpp"
+#include "run/channel_numbers.hpp"
 
 namespace {
 

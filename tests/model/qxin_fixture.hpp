@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "control/channel_numbers.hpp"
-#include "control/run.hpp"
 #include "model/r_qxin.hpp"
+#include "run/channel_numbers.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 namespace qxtest {

@@ -7,15 +7,12 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <string>
 #include <vector>
 
-namespace qx {
+#include "io/item_kinds.hpp"
 
-using int4 = std::int32_t;
-using real4 = float;
-using real8 = double;
+namespace qx {
 
 struct ComValTp18 {
   // ---- run settings (filled by the dialogue) ----

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "control/com_errcmn_tp18.hpp"
 #include "io/channels.hpp"
 #include "io/file_lock.hpp"
-#include "model/com_val_tp18.hpp"
+#include "run/com_errcmn_tp18.hpp"
+#include "run/com_val_tp18.hpp"
 
 namespace qx {
 
