@@ -8,9 +8,10 @@
 namespace qx {
 namespace {
 
-// The blanks and the sign of a field are put together in a 64-bit word whose
-// first byte in memory is its lowest.
-static_assert(std::endian::native == std::endian::little);
+// The blanks and the sign of a field are put together in a 64-bit word and
+// stored as its 8 bytes: the shift that puts a character at byte `at` of the
+// word in memory, on either host byte order.
+constexpr int byte_shift(int at) { return 8 * (std::endian::native == std::endian::little ? at : 7 - at); }
 
 using u128 = unsigned __int128;
 
@@ -212,7 +213,7 @@ template <int W, int N, bool Exact = false>
     put_infnan<W>(p, bits);
     return;
   }
-  const std::uint64_t sign = static_cast<std::uint64_t>(bits >> 31) * ('-' ^ ' ') << 8 * (lead - 1);
+  const std::uint64_t sign = static_cast<std::uint64_t>(bits >> 31) * ('-' ^ ' ') << byte_shift(lead - 1);
   const std::uint64_t head = 0x2020202020202020 ^ sign;
   const std::uint32_t six = dec.digits * pow10_u32(6 - N);  // the digits and zeros up to six
   const std::uint32_t first = six / 1000;
