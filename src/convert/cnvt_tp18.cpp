@@ -11,6 +11,7 @@
 #include "convert/maxima_block.hpp"
 #include "convert/tp18_reports.hpp"
 #include "convert/w_qxin.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -85,11 +86,6 @@ int4 renumber(int4 code, int4 from, int4 to) { return code == from ? to : code; 
 int write_maxima_list_line(Channels& ch, const BlockHeader& h) {
   static const Layout line("(A4,6I8,1P,E15.5,I8)");
   return ch.write_text(unit::lst, line, {out_text(h.kind()), out(h.nc1), out(h.nc2), out(h.lrec)});
-}
-
-const Layout& values_layout() {
-  static const Layout l("(1P,6E15.5)");
-  return l;
 }
 
 // One conversion of the TP18 file: the reading state and the work arrays,
@@ -247,7 +243,8 @@ int Tp18Conversion::read_values(std::span<real4> values) {
 int Tp18Conversion::write_values(const Route& route, std::span<const real4> values, bool text) {
   int st = ch_.write_record(route.out, {out(values)});
   if (st != iostat::ok) return tp18_data_write_error(run_, route.out, st);
-  if (text && (st = ch_.write_text(route.outt, values_layout(), {out(values)})) != iostat::ok)
+  // "(1P,6E15.5)"
+  if (text && (st = ch_.write_text(route.outt, Real4Lines(Real4Exp::e15_5, 6, values))) != iostat::ok)
     return tp18_data_write_error(run_, route.outt, st);
   return iostat::ok;
 }

@@ -14,6 +14,7 @@
 #include "convert/tp19_routing.hpp"
 #include "convert/w_qxin.hpp"
 #include "io/layout.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -195,14 +196,14 @@ class Tp19Blocks {
     }
 
     if (text) {
-      static const Layout values("(1P,6E15.5)");
       // The text shows the reals as read, not narrowed.
       if (int st = write_rec1_text(ch_, to.text, o, h_.dmp); st != 0)
         return report(run_, Failure::data_write, st, to.text);
       if (int st = write_rec2_text(ch_, to.text, o, h_.dt); st != 0)
         return report(run_, Failure::data_write, st, to.text);
       if (read_status == iostat::ok)
-        if (int st = ch_.write_text(to.text, values, {out(std::span<const real4>(a_))}); st != 0)
+        // "(1P,6E15.5)"
+        if (int st = ch_.write_text(to.text, Real4Lines(Real4Exp::e15_5, 6, a_)); st != 0)
           return report(run_, Failure::data_write, st, to.text);
     }
     if (read_status != iostat::ok) return report(run_, Failure::data_read, read_status);

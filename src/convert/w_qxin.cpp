@@ -13,6 +13,7 @@
 #include "control/com_errcmn_tp18.hpp"
 #include "control/run.hpp"
 #include "io/layout.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -284,12 +285,11 @@ class ModelWriter {
     if (!text_) return;
     static const Layout head_line("(A8,I8)");
     static const Layout row_lines("(5I8)");
-    static const Layout density_lines("(1P,8E10.3)");
     for (int unit : {ch_.osvt, ch_.osht}) {
       if (!(kind.files & (unit == ch_.osvt ? sv : sh))) continue;
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
-      if (kind.densities) text(unit, density_lines, {out(densities)});
+      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)));  // (1P,8E10.3)
     }
   }
 

@@ -16,7 +16,7 @@ namespace {
 // Lines are handed on once this much text is waiting: large enough that a
 // text file takes the chunk without copying it, small enough to stay in the
 // processor's cache until it is written.
-constexpr std::size_t chunk = 256 * 1024;
+constexpr std::size_t chunk = layout_chunk_bytes;
 
 class LineWriter {
  public:
