@@ -118,7 +118,9 @@ int TextReader::open(const std::string& path) {
   struct stat st {};
   if (int status = open_input_file(path, fd, st); status != iostat::ok) return status;
   fd_ = fd;
-  buf_.assign(buffer_bytes, 0);
+  // No larger than the file and its line feed; a file that grows is read in
+  // more calls.
+  buf_.allocate(static_cast<std::size_t>(std::clamp<off_t>(st.st_size + 1, 4096, buffer_bytes)));
   pos_ = len_ = 0;
   line_.clear();
   reread_ = have_line_ = eof_ = false;
@@ -129,7 +131,7 @@ int TextReader::close() {
   if (fd_ < 0) return iostat::ok;
   ::close(fd_);
   fd_ = -1;
-  std::vector<char>().swap(buf_);
+  buf_.release();
   return iostat::ok;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/io_buffer.hpp"
 #include "io/layout.hpp"
 #include "io/real4_lines.hpp"
 
@@ -60,7 +61,7 @@ class TextReader final : public LineSource {
   int fill();
 
   int fd_ = -1;
-  std::vector<char> buf_;
+  IoBuffer<char> buf_;
   std::size_t pos_ = 0, len_ = 0;
   std::string line_;
   bool reread_ = false;
