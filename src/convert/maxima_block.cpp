@@ -155,7 +155,8 @@ constexpr bool text_lines_hold_items() {
       const MaximaRecordRule& r = c.records[i];
       if (r.piece != Piece::record || r.text == TextLayout::none) continue;
       const TextShape& shape = text_shape(r.text);
-      const bool ok = r.ids_in_text ? shape.ids == (r.ids == Ids::ia1_ia2 ? 2u : 1u) && shape.values == r.values_per_item
+      const std::size_t ids = r.ids == Ids::ia1_ia2 ? 2 : 1;
+      const bool ok = r.ids_in_text ? shape.ids == ids && shape.values == r.values_per_item
                                     : shape.ids == 0 && shape.values % r.values_per_item == 0;
       if (!ok) return false;
     }

@@ -289,7 +289,8 @@ class ModelWriter {
       if (!(kind.files & (unit == ch_.osvt ? sv : sh))) continue;
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
-      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)));  // (1P,8E10.3)
+      // (1P,8E10.3)
+      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)));
     }
   }
 

@@ -33,7 +33,8 @@ std::vector<float> sample_values(std::size_t n, std::uint64_t seed) {
 std::vector<std::int32_t> sample_ids(std::size_t n) {
   const std::int32_t corners[] = {0, 1, -1, 99999999, 100000000, -9999999, -10000000, INT_MAX, INT_MIN, 1234567};
   std::vector<std::int32_t> ids(n);
-  for (std::size_t i = 0; i < n; ++i) ids[i] = i < std::size(corners) ? corners[i] : static_cast<std::int32_t>(i * 7919);
+  for (std::size_t i = 0; i < n; ++i)
+    ids[i] = i < std::size(corners) ? corners[i] : static_cast<std::int32_t>(i * 7919);
   return ids;
 }
 
