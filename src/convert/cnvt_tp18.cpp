@@ -9,6 +9,7 @@
 #include "convert/conversion_frame.hpp"
 #include "convert/conversion_reports.hpp"
 #include "convert/maxima_block.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/result_files.hpp"
@@ -89,11 +90,6 @@ constexpr int input = tp18_file.input.unit;  // channel 18
 int write_maxima_list_line(Channels& ch, const BlockHeader& h) {
   static const Layout line("(A4,6I8,1P,E15.5,I8)");
   return ch.write_text(unit::lst, line, {out_text(h.kind()), out(h.nc1), out(h.nc2), out(h.lrec)});
-}
-
-const Layout& values_layout() {
-  static const Layout l("(1P,6E15.5)");
-  return l;
 }
 
 // One conversion of the TP18 file: the reading state and the work arrays,
@@ -242,7 +238,8 @@ int Tp18Conversion::read_values(std::span<real4> values) {
 int Tp18Conversion::write_values(const Route& route, std::span<const real4> values, bool text) {
   int st = ch_.write_record(route.out.unit, {out(values)});
   if (st != iostat::ok) return write_error(route.out.unit, st);
-  if (text && (st = ch_.write_text(route.outt.unit, values_layout(), {out(values)})) != iostat::ok)
+  // "(1P,6E15.5)"
+  if (text && (st = ch_.write_text(route.outt.unit, Real4Lines(Real4Exp::e15_5, 6, values))) != iostat::ok)
     return write_error(route.outt.unit, st);
   return iostat::ok;
 }

@@ -11,6 +11,7 @@
 #include "convert/conversion_reports.hpp"
 #include "convert/tp19_routing.hpp"
 #include "io/layout.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/result_files.hpp"
@@ -130,14 +131,14 @@ class Tp19Blocks {
     }
 
     if (text) {
-      static const Layout values("(1P,6E15.5)");
       // The text shows the reals as read, not narrowed.
       if (int st = write_rec1_text(ch_, text_unit, o, h_.dmp); st != 0)
         return report(run_, Failure::data_write, st, text_unit);
       if (int st = write_rec2_text(ch_, text_unit, o, h_.dt); st != 0)
         return report(run_, Failure::data_write, st, text_unit);
       if (read_status == iostat::ok)
-        if (int st = ch_.write_text(text_unit, values, {out(std::span<const real4>(a_))}); st != 0)
+        // "(1P,6E15.5)"
+        if (int st = ch_.write_text(text_unit, Real4Lines(Real4Exp::e15_5, 6, a_)); st != 0)
           return report(run_, Failure::data_write, st, text_unit);
     }
     if (read_status != iostat::ok) return report(run_, Failure::data_read, read_status);

@@ -7,6 +7,7 @@
 
 #include "convert/block_header.hpp"
 #include "convert/conversion_reports.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 #include "run/result_files.hpp"
 #include "run/run.hpp"
@@ -24,13 +25,22 @@ enum class Ids : std::uint8_t { ia1, ia1_ia2 };
 // Layouts of the item lines of the text twins.
 enum class TextLayout : std::uint8_t { id_4e, ids_4e, id_3e, id_2e, id_1e, values_8e, none };
 
-const Layout& text_layout(TextLayout t) {
-  static const Layout layouts[] = {
-      Layout("(I8,1P,4E15.5)"), Layout("(2I8,1P,4E15.5)"), Layout("(I8,1P,3E15.5)"),
-      Layout("(I8,1P,2E15.5)"), Layout("(I8,1P,E15.5)"),   Layout("(1P,8E12.4)"),
-  };
-  return layouts[static_cast<std::size_t>(t)];
-}
+// The shape of each layout: identifiers (I8) and values at the head of a
+// line, or only values, so many to a line.
+struct TextShape {
+  Real4Exp edit;
+  std::size_t ids;
+  std::size_t values;
+};
+constexpr TextShape text_shapes[] = {
+    {Real4Exp::e15_5, 1, 4},  // (I8,1P,4E15.5)
+    {Real4Exp::e15_5, 2, 4},  // (2I8,1P,4E15.5)
+    {Real4Exp::e15_5, 1, 3},  // (I8,1P,3E15.5)
+    {Real4Exp::e15_5, 1, 2},  // (I8,1P,2E15.5)
+    {Real4Exp::e15_5, 1, 1},  // (I8,1P,E15.5)
+    {Real4Exp::e12_4, 0, 8},  // (1P,8E12.4)
+};
+constexpr const TextShape& text_shape(TextLayout t) { return text_shapes[static_cast<std::size_t>(t)]; }
 
 // One value of an item in a converted record: a component's pair
 // acl(1..2, d), its first value acl(1, d) alone, or a zero filler.
@@ -136,6 +146,23 @@ constexpr bool picks_within_components() {
   return true;
 }
 static_assert(picks_within_components(), "a maxima record picks a component its code does not have");
+
+// A line with identifiers holds one item: its identifiers and all its
+// values; a line of values alone holds whole items.
+constexpr bool text_lines_hold_items() {
+  for (const MaximaCodeRule& c : maxima_codes)
+    for (std::size_t i = 0; i < c.n_records; ++i) {
+      const MaximaRecordRule& r = c.records[i];
+      if (r.piece != Piece::record || r.text == TextLayout::none) continue;
+      const TextShape& shape = text_shape(r.text);
+      const std::size_t ids = r.ids == Ids::ia1_ia2 ? 2 : 1;
+      const bool ok = r.ids_in_text ? shape.ids == ids && shape.values == r.values_per_item
+                                    : shape.ids == 0 && shape.values % r.values_per_item == 0;
+      if (!ok) return false;
+    }
+  return true;
+}
+static_assert(text_lines_hold_items(), "a maxima record's text layout does not suit its items");
 
 // Codes written in place of the code read.
 constexpr std::pair<int4, int4> renumbered_codes[] = {{9, 10}, {111, 112}, {112, 111}};
@@ -256,15 +283,15 @@ int MaximaBlocks::read_data(Run& run, const MaximaCodeRule& rule) {
 int MaximaBlocks::dump(Run& run) {
   static const Layout head("(A,I7,A)");
   static const Layout ids("(15I7)");
-  static const Layout values("(1P,18E12.4)");
   Channels& ch = run.ch;
   int st = ch.write_text(dump_unit, head,
                          {out_text("na="), out(na_), out_text(", ia1(1:na),ia2(1:na),acl(1:2,1:nd,1:na)")});
   if (st == iostat::ok) st = ch.write_text(dump_unit, ids, {out(std::span<const int4>(ia1_.data(), items_))});
   if (st == iostat::ok) st = ch.write_text(dump_unit, ids, {out(std::span<const int4>(ia2_.data(), items_))});
   const std::size_t per_item = 2 * static_cast<std::size_t>(nd_);
+  // "(1P,18E12.4)", one write per item
   for (std::size_t a = 0; a < items_ && st == iostat::ok; ++a)
-    st = ch.write_text(dump_unit, values, {out(std::span<const real4>(acl_.data() + a * per_item, per_item))});
+    st = ch.write_text(dump_unit, Real4Lines(Real4Exp::e12_4, 18, std::span(acl_.data() + a * per_item, per_item)));
   return st != iostat::ok ? write_error(run, dump_unit, st) : iostat::ok;
 }
 
@@ -302,32 +329,19 @@ int MaximaBlocks::write_record(Run& run, int unit, const MaximaRecordRule& r) {
   return run.ch.write_record(unit, {out(na_), ids, out(std::span<const real4>(picked_))});
 }
 
-// The record as text: na on a line of its own, then the items through the
-// record's layout. Items go to the layout in chunks that end on a line
-// boundary (each layout holds one item, or exactly four for the layout of
-// eight values), so the lines are those of one write of all items.
+// The record as text: na on a line of its own, then the lines of one write
+// of all items through the record's layout.
 int MaximaBlocks::write_record_text(Run& run, int unit, const MaximaRecordRule& r) {
   static const Layout count("(I8)");
-  static_assert(text_chunk_items % 4 == 0);
   int st = run.ch.write_text(unit, count, {out(na_)});
   if (st != iostat::ok) return st;
   pick_values(r);
-  const Layout& layout = text_layout(r.text);
-  const std::size_t k = r.values_per_item;
-  std::size_t a = 0;
-  do {
-    const std::size_t end = std::min(items_, a + text_chunk_items);
-    std::size_t n = 0;
-    for (; a < end; ++a) {
-      if (r.ids_in_text) {
-        line_items_[n++] = out(ia1_[a]);
-        if (r.ids == Ids::ia1_ia2) line_items_[n++] = out(ia2_[a]);
-      }
-      line_items_[n++] = out(std::span<const real4>(picked_.data() + a * k, k));
-    }
-    st = run.ch.write_text(unit, layout, std::span<const OutItem>(line_items_.data(), n));
-  } while (st == iostat::ok && a < items_);
-  return st;
+  const TextShape& shape = text_shape(r.text);
+  const std::span<const real4> values(picked_);
+  if (!r.ids_in_text) return run.ch.write_text(unit, Real4Lines(shape.edit, shape.values, values));
+  const std::span<const int4> ia1(ia1_.data(), items_);
+  const std::span<const int4> ia2 = r.ids == Ids::ia1_ia2 ? std::span<const int4>(ia2_.data(), items_) : ia1.first(0);
+  return run.ch.write_text(unit, Real4Lines(shape.edit, shape.values, values, ia1, ia2));
 }
 
 }  // namespace qx

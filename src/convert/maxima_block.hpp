@@ -44,8 +44,6 @@ class MaximaBlocks {
   int write_record_text(Run& run, int unit, const MaximaRecordRule& r);
   void pick_values(const MaximaRecordRule& r);
 
-  static constexpr std::size_t text_chunk_items = 256;  // items per text write
-
   int4 na_ = 0;
   std::size_t items_ = 0;  // na, or 0 when na is negative
   int4 nd_ = 0;            // components per item of the block being converted
@@ -53,7 +51,6 @@ class MaximaBlocks {
   std::vector<real4> acl_;      // acl(1..2, 1..nd, 1..na), first index fastest
   std::vector<int4> id_pairs_;  // ia1(a), ia2(a) item by item
   std::vector<real4> picked_;   // the values of one converted record, item by item
-  std::array<OutItem, 3 * text_chunk_items> line_items_{};
 };
 
 }  // namespace qx

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/layout.hpp"
+#include "io/real4_lines.hpp"
 #include "io/status.hpp"
 #include "io/trim_right.hpp"
 #include "run/com_errcmn_tp18.hpp"
@@ -270,12 +271,12 @@ class ModelWriter {
     if (!text_) return;
     static const Layout head_line("(A8,I8)");
     static const Layout row_lines("(5I8)");
-    static const Layout density_lines("(1P,8E10.3)");
     for (int unit : {file_.svt.unit, file_.sht.unit}) {
       if (!(kind.files & (unit == file_.svt.unit ? sv : sh))) continue;
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
-      if (kind.densities) text(unit, density_lines, {out(densities)});
+      // (1P,8E10.3)
+      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)));
     }
   }
 

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "io/status.hpp"
 #include "io/trim_right.hpp"
 
@@ -177,6 +179,23 @@ int Channels::write_text(int unit, const Layout& layout, std::span<const OutItem
   if (Channel* c = find(unit, ChannelKind::text_update)) return write_layout(layout, items, c->update);
   Channel* c = find(unit, ChannelKind::text_write);
   return c ? write_layout(layout, items, c->text_out) : iostat::write_failed;
+}
+
+int Channels::write_text(int unit, Real4Lines lines) {
+  if (Channel* c = find(unit, ChannelKind::text_write)) return c->text_out.put(lines);
+  Channel* c = find(unit, ChannelKind::text_update);
+  if (!c) return iostat::write_failed;
+  if (!lines.valid()) return iostat::bad_layout;
+  // A file read and written on one position takes the lines in the chunks
+  // of the layout engine.
+  std::string chunk(std::min(lines.total(), layout_chunk_bytes + lines.max_line()), ' ');
+  int st = iostat::ok;
+  while (st == iostat::ok && !lines.done()) {
+    const std::size_t n = lines.fill(chunk.data(), chunk.size(), layout_chunk_bytes);
+    if (n == 0) return iostat::bad_layout;
+    st = c->update.put(std::string_view(chunk.data(), n));
+  }
+  return st;
 }
 
 int Channels::read_text(int unit, const Layout& layout, std::span<const InItem> items) {

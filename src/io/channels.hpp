@@ -14,6 +14,7 @@
 #include "io/item.hpp"
 #include "io/layout.hpp"
 #include "io/record_reader.hpp"
+#include "io/real4_lines.hpp"
 #include "io/record_writer.hpp"
 #include "io/text_file.hpp"
 #include "io/update_file.hpp"
@@ -86,6 +87,10 @@ class Channels {
   int write_text(int unit, const Layout& layout, std::initializer_list<OutItem> items) {
     return write_text(unit, layout, std::span(items.begin(), items.size()));
   }
+  // Lines of real4 values: the text and the status that write_text gives
+  // through the matching layout (such as "(1P,6E15.5)"), formatted without
+  // the layout engine.
+  int write_text(int unit, Real4Lines lines);
   int read_text(int unit, const Layout& layout, std::span<const InItem> items);
   int read_text(int unit, const Layout& layout, std::initializer_list<InItem> items) {
     return read_text(unit, layout, std::span(items.begin(), items.size()));

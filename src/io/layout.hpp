@@ -19,7 +19,10 @@
 
 namespace qx {
 
-// Receives formatted text in chunks of whole lines, each ended by '\n'.
+// Receives formatted text in chunks of whole lines, each ended by '\n'. A
+// long write through a layout is handed on in chunks of at least
+// layout_chunk_bytes (the first line end at or past it), the rest at its end.
+inline constexpr std::size_t layout_chunk_bytes = 256 * 1024;
 struct TextSink {
   virtual int put(std::string_view text) = 0;
 

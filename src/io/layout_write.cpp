@@ -16,13 +16,27 @@ namespace {
 // Lines are handed on once this much text is waiting: large enough that a
 // text file takes the chunk without copying it, small enough to stay in the
 // processor's cache until it is written.
-constexpr std::size_t chunk = 256 * 1024;
+constexpr std::size_t chunk = layout_chunk_bytes;
+
+// The line buffer of the thread's writes: it keeps its size from one write
+// to the next, so that growing it (and filling what it gains) is paid once
+// per run, not once per write. Writes through a layout do not nest.
+std::string& line_buffer() {
+  thread_local std::string buf(512, ' ');
+  return buf;
+}
 
 class LineWriter {
  public:
-  // The buffer starts small (most writes are a line or two) and grows up to
-  // a chunk and a line.
-  LineWriter(std::span<const OutItem> items, TextSink* sink) : items_(items), sink_(sink) { buf_.resize(512); }
+  // The buffer grows up to a chunk and a line (more only for one long line
+  // of a text variable).
+  LineWriter(std::span<const OutItem> items, TextSink* sink) : items_(items), sink_(sink), buf_(line_buffer()) {}
+  LineWriter(const LineWriter&) = delete;
+  LineWriter& operator=(const LineWriter&) = delete;
+  // A buffer grown far beyond a chunk by a single long line is given back.
+  ~LineWriter() {
+    if (buf_.size() > 4 * chunk) std::string(512, ' ').swap(buf_);
+  }
 
   bool has_item() const { return items_.has_item(); }
 
@@ -132,7 +146,7 @@ class LineWriter {
 
   ItemCursor<OutItem> items_;
   TextSink* sink_;
-  std::string buf_;
+  std::string& buf_;
   std::size_t len_ = 0;
   std::size_t pending_ = 0;  // columns moved over by X and not yet filled
   int scale_ = 0;

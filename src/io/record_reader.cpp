@@ -46,8 +46,10 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
   order_ = order;
   seekable_ = S_ISREG(st.st_mode);
   file_size_ = seekable_ ? static_cast<std::uint64_t>(st.st_size) : 0;
-  buf_.assign(buffer_bytes, 0);
-  fill_bytes_ = buffer_bytes;
+  // No larger than the file (a regular file is read to its end), and never
+  // smaller than a look-ahead.
+  buf_.allocate(seekable_ ? std::clamp<std::uint64_t>(file_size_, look_ahead_bytes, buffer_bytes) : buffer_bytes);
+  fill_bytes_ = buf_.size();
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;
@@ -58,8 +60,7 @@ int RecordReader::close() {
   if (fd_ < 0) return iostat::ok;
   ::close(fd_);
   fd_ = -1;
-  buf_.clear();
-  buf_.shrink_to_fit();
+  buf_.release();
   return iostat::ok;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io/byte_order.hpp"
+#include "io/io_buffer.hpp"
 #include "io/item.hpp"
 
 namespace qx {
@@ -52,7 +53,7 @@ class RecordReader {
 
   int fd_ = -1;
   ByteOrder order_ = ByteOrder::little;
-  std::vector<unsigned char> buf_;
+  IoBuffer<unsigned char> buf_;
   std::uint64_t buf_start_ = 0;  // file offset of buf_[0]
   std::size_t pos_ = 0;          // read index into buf_
   std::size_t len_ = 0;          // valid bytes in buf_

@@ -28,7 +28,7 @@ int RecordWriter::open(const std::string& path, ByteOrder order) {
   if (fd < 0) return iostat::from_open_errno(errno);
   fd_ = fd;
   order_ = order;
-  buf_.assign(buffer_bytes, 0);
+  buf_.allocate(buffer_bytes);
   len_ = 0;
   replaced_ = false;
   failed_ = iostat::ok;
@@ -40,8 +40,7 @@ int RecordWriter::close() {
   flush();
   if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
   fd_ = -1;
-  buf_.clear();
-  buf_.shrink_to_fit();
+  buf_.release();
   return failed_;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/byte_order.hpp"
+#include "io/io_buffer.hpp"
 #include "io/item.hpp"
 
 namespace qx {
@@ -41,7 +42,7 @@ class RecordWriter {
 
   int fd_ = -1;
   ByteOrder order_ = ByteOrder::little;
-  std::vector<unsigned char> buf_;
+  IoBuffer<unsigned char> buf_;
   std::size_t len_ = 0;
   bool replaced_ = false;  // the old contents were dropped at the first write
   int failed_ = 0;         // sticky status of the first failed write

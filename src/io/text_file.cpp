@@ -31,8 +31,7 @@ int TextWriter::open(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return iostat::from_open_errno(errno);
   fd_ = fd;
-  buf_.clear();
-  buf_.reserve(buffer_bytes);
+  len_ = 0;
   replaced_ = false;
   failed_ = iostat::ok;
   return iostat::ok;
@@ -43,34 +42,69 @@ int TextWriter::close() {
   flush();
   if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
   fd_ = -1;
-  std::string().swap(buf_);
+  buf_.reset();
   return failed_;
 }
 
 int TextWriter::flush() {
   if (fd_ < 0) return iostat::write_failed;
-  if (!buf_.empty() && failed_ == iostat::ok && !write_all(fd_, buf_.data(), buf_.size()))
-    failed_ = iostat::write_failed;
-  buf_.clear();
+  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.get(), len_)) failed_ = iostat::write_failed;
+  len_ = 0;
   return failed_;
+}
+
+// Before any output: false once a write failed. The first output replaces
+// whatever the file held before.
+bool TextWriter::begin_output() {
+  if (failed_ != iostat::ok) return false;
+  if (!replaced_) {
+    if (!empty_for_rewrite(fd_)) {
+      failed_ = iostat::write_failed;
+      return false;
+    }
+    replaced_ = true;
+  }
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_bytes);
+  return true;
 }
 
 int TextWriter::put(std::string_view text) {
   if (fd_ < 0) return iostat::write_failed;
-  if (failed_ != iostat::ok) return failed_;
-  if (!replaced_) {
-    // The first line replaces whatever the file held before.
-    if (!empty_for_rewrite(fd_)) return failed_ = iostat::write_failed;
-    replaced_ = true;
-  }
+  if (!begin_output()) return failed_;
   if (text.size() >= direct_bytes) {
-    iovec parts[2] = {{buf_.data(), buf_.size()}, {const_cast<char*>(text.data()), text.size()}};
+    iovec parts[2] = {{buf_.get(), len_}, {const_cast<char*>(text.data()), text.size()}};
     if (!write_all(fd_, parts, 2)) failed_ = iostat::write_failed;
-    buf_.clear();
+    len_ = 0;
     return failed_;
   }
-  if (buf_.size() + text.size() > buffer_bytes) flush();
-  buf_.append(text);
+  if (len_ + text.size() > buffer_bytes) flush();
+  if (!text.empty()) std::memcpy(buf_.get() + len_, text.data(), text.size());
+  len_ += text.size();
+  return failed_;
+}
+
+// The lines reach the file at the points where the layout engine's chunks
+// would (put above), so that a full disk fails the same write as through the
+// engine: a short write waits in the buffer whole; a long one goes out in
+// chunks of layout_chunk_bytes and more, each with what the buffer holds,
+// and a rest shorter than direct_bytes waits.
+int TextWriter::put(Real4Lines& lines) {
+  if (fd_ < 0) return iostat::write_failed;
+  if (!lines.valid() || lines.max_line() > buffer_bytes - layout_chunk_bytes) return iostat::bad_layout;
+  if (!begin_output()) return failed_;
+  const std::size_t total = lines.total();
+  if (total < direct_bytes) {
+    if (len_ + total > buffer_bytes) flush();
+    len_ += lines.fill(buf_.get() + len_, buffer_bytes - len_);
+    return failed_;
+  }
+  while (!lines.done() && failed_ == iostat::ok) {
+    // Room for a chunk and its last line after what the buffer holds.
+    if (buffer_bytes - len_ < layout_chunk_bytes + lines.max_line()) flush();
+    const std::size_t n = lines.fill(buf_.get() + len_, buffer_bytes - len_, layout_chunk_bytes);
+    len_ += n;
+    if (n >= direct_bytes) flush();
+  }
   return failed_;
 }
 
@@ -84,7 +118,9 @@ int TextReader::open(const std::string& path) {
   struct stat st {};
   if (int status = open_input_file(path, fd, st); status != iostat::ok) return status;
   fd_ = fd;
-  buf_.assign(buffer_bytes, 0);
+  // No larger than the file and its line feed; a file that grows is read in
+  // more calls.
+  buf_.allocate(static_cast<std::size_t>(std::clamp<off_t>(st.st_size + 1, 4096, buffer_bytes)));
   pos_ = len_ = 0;
   line_.clear();
   reread_ = have_line_ = eof_ = false;
@@ -95,7 +131,7 @@ int TextReader::close() {
   if (fd_ < 0) return iostat::ok;
   ::close(fd_);
   fd_ = -1;
-  std::vector<char>().swap(buf_);
+  buf_.release();
   return iostat::ok;
 }
 

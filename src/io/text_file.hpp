@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "io/io_buffer.hpp"
 #include "io/layout.hpp"
+#include "io/real4_lines.hpp"
 
 namespace qx {
 
@@ -22,11 +25,16 @@ class TextWriter final : public TextSink {
   int close();  // flushes; 38 when text could not be written
   bool is_open() const { return fd_ >= 0; }
   int put(std::string_view text) override;  // 0, or 38 once any write failed
+  // The lines formatted straight into the buffer; as put.
+  int put(Real4Lines& lines);
   int flush();
 
  private:
+  bool begin_output();
+
   int fd_ = -1;
-  std::string buf_;
+  std::unique_ptr<char[]> buf_;  // allocated at the first output, not zeroed
+  std::size_t len_ = 0;
   bool replaced_ = false;
   int failed_ = 0;
 };
@@ -53,7 +61,7 @@ class TextReader final : public LineSource {
   int fill();
 
   int fd_ = -1;
-  std::vector<char> buf_;
+  IoBuffer<char> buf_;
   std::size_t pos_ = 0, len_ = 0;
   std::string line_;
   bool reread_ = false;
