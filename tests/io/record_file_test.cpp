@@ -324,7 +324,9 @@ TEST(RecordReaderSized, SizesFromTheLengthAndTellsShortAndDamagedRecords) {
     EXPECT_EQ(st, c.status) << c.what;
     EXPECT_EQ(chosen, c.chosen) << c.what;
     const std::vector<std::int32_t> first{1, 2, 3};
-    if (st == 0) EXPECT_TRUE(std::ranges::equal(v, std::span(first).first(c.need))) << c.what;
+    if (st == 0) {
+      EXPECT_TRUE(std::ranges::equal(v, std::span(first).first(c.need))) << c.what;
+    }
     char t[4];
     if (c.file.ends_with(record("next"))) {
       EXPECT_EQ(r.read({in_text(t)}), 0) << c.what << ": the file stands behind the record";
