@@ -33,6 +33,12 @@ int rec2_text(Channels& ch, int unit, const OutHeader& h, const Real& shown) {
   return ch.write_text(unit, fmt2s(), {out(h.nsize2), out(shown), out(std::span<const real4>(h.yt))});
 }
 
+// REC1 as read, one item list for reading the record and for taking it from
+// a record already read.
+std::array<InItem, 9> rec1_items(BlockHeader& h) {
+  return {in_text(h.name), in(h.nc1), in(h.nc2), in(h.nc3), in(h.nc4), in(h.nc5), in(h.nc6), in(h.dmp), in(h.lrec)};
+}
+
 }  // namespace
 
 real4 narrow(real8 v) {
@@ -76,10 +82,9 @@ OutHeader narrowed(const BlockHeader& h, bool keeps_step) {
   return o;
 }
 
-int read_rec1(Channels& ch, int unit, BlockHeader& h) {
-  return ch.read_record(unit, {in_text(h.name), in(h.nc1), in(h.nc2), in(h.nc3), in(h.nc4), in(h.nc5), in(h.nc6),
-                               in(h.dmp), in(h.lrec)});
-}
+int read_rec1(Channels& ch, int unit, BlockHeader& h) { return ch.read_record(unit, rec1_items(h)); }
+
+int take_rec1(const RecordHead& rec, BlockHeader& h) { return rec.take(rec1_items(h)); }
 
 int read_rec2(Channels& ch, int unit, BlockHeader& h) {
   return ch.read_record(unit, {in(h.nsize2), in(h.dt), in(std::span<real4>(h.yt))});

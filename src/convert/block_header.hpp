@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "io/item_kinds.hpp"
+#include "io/record_head.hpp"
 
 namespace qx {
 
@@ -52,6 +53,8 @@ OutHeader default_info_header();
 OutHeader narrowed(const BlockHeader& h, bool keeps_step);
 
 int read_rec1(Channels& ch, int unit, BlockHeader& h);
+// REC1 taken from a record already read, with the statuses of read_rec1.
+int take_rec1(const RecordHead& rec, BlockHeader& h);
 int read_rec2(Channels& ch, int unit, BlockHeader& h);
 
 int write_rec1(Channels& ch, int unit, const OutHeader& h);

@@ -108,7 +108,8 @@ class Tp18Conversion {
   int pass_over(int records);
   int write_headers(const Route& route, const OutHeader& oh);
   int write_info_copies(const OutHeader& oh);
-  int check_record_holds(std::size_t values);
+  template <typename Size>
+  int read_sized_values(std::size_t values, Size size);
   int read_values(std::span<real4> values);
   int write_values(const Route& route, std::span<const real4> values, bool text);
   int pass_on_values(const Route& route, std::span<real4> values, bool text);
@@ -118,7 +119,8 @@ class Tp18Conversion {
 
   Run& run_;
   Channels& ch_;
-  BlockHeader h_;  // as read; a failed read leaves the fields it did not reach
+  RecordHead rec1_;  // the first record of the block being converted
+  BlockHeader h_;    // as read; a failed read leaves the fields it did not reach
   MaximaHeader maxima_header_;
   MaximaBlocks maxima_;
   std::vector<real4> a_;       // values of a time history
@@ -130,9 +132,11 @@ class Tp18Conversion {
 int Tp18Conversion::convert_blocks() {
   if (int st = ch_.rewind(input); st != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, st);
   for (bool first = true;; first = false) {
-    // Look-ahead: the kind word and, for a maxima block, its whole header.
-    const int look = ch_.read_record(input, {in_text(h_.name), in(h_.nc1), in(h_.nc2), in(h_.lrec)});
-    if (look == iostat::end_of_file) return iostat::ok;
+    // The block's first record, read once. Its first words are the kind
+    // word and, for a maxima block, the whole header: that view decides the
+    // block, and an ordinary block's REC1 is taken from the same bytes.
+    if (ch_.read_record_head(input, rec1_) == iostat::end_of_file) return iostat::ok;
+    const int look = rec1_.take({in_text(h_.name), in(h_.nc1), in(h_.nc2), in(h_.lrec)});
     int st = iostat::ok;
     if (first && h_.kind() != "INFO" && (st = write_default_info()) != iostat::ok) return st;
     st = h_.kind() == "MAXR" ? maxima_block(look) : ordinary_block(look);
@@ -152,13 +156,12 @@ int Tp18Conversion::maxima_block(int look_ahead) {
 }
 
 int Tp18Conversion::ordinary_block(int look_ahead) {
-  // Re-read the header in full. After a look-ahead that found no whole record
-  // there is nothing to go back to; after a REC1 that is not whole there is
-  // no telling where REC2 begins.
+  // The header in full, REC1 from the bytes already read. A record that was
+  // not whole lends only its first words (what the kind view took), and
+  // leaves no telling where REC2 begins.
   int st1 = look_ahead, st2 = iostat::ok;
   if (look_ahead == iostat::ok || look_ahead == iostat::short_record) {
-    st1 = ch_.backspace(input);
-    if (st1 == iostat::ok) st1 = read_rec1(ch_, input, h_);
+    st1 = take_rec1(rec1_, h_);
     if (st1 == iostat::ok || st1 == iostat::short_record) st2 = read_rec2(ch_, input, h_);
   }
   if (int st = write_block_list_lines(ch_, unit::lst, h_); st != iostat::ok)
@@ -221,12 +224,18 @@ int Tp18Conversion::write_info_copies(const OutHeader& oh) {
   return iostat::ok;
 }
 
-// Sizes come from the file: before an array is sized from one, the data
-// record that must hold its values is checked to be whole and long enough.
-int Tp18Conversion::check_record_holds(std::size_t values) {
-  std::uint32_t length = 0;
-  int st = ch_.peek_record_length(input, length);
-  if (st == iostat::ok && length / 4 < values) st = iostat::short_record;
+// Sizes come from the file: an array is sized from one only once the data
+// record that must hold its values is known to lie in the file and to be
+// long enough; `size` then makes room for `values` and gives the span to
+// read into.
+template <typename Size>
+int Tp18Conversion::read_sized_values(std::size_t values, Size size) {
+  InItem item{};
+  const int st = ch_.read_record_sized(input, [&](std::uint32_t length) {
+    if (length / 4 < values) return SizedItems{false, {}};
+    item = in(size());
+    return SizedItems{true, std::span(&item, 1)};
+  });
   return st != iostat::ok ? read_error(st) : iostat::ok;
 }
 
@@ -258,38 +267,48 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
   int st = iostat::ok;
   switch (kind.data) {
     case Data::history: {
-      if ((st = check_record_holds(nsize2)) != iostat::ok) return st;
-      if (a_.size() < nsize2) a_.resize(nsize2);
-      const std::span<real4> a(a_.data(), nsize2);
-      if ((st = read_values(a)) != iostat::ok) return st;
-      return pass_on_values(route, a, text);
+      st = read_sized_values(nsize2, [&] {
+        if (a_.size() < nsize2) a_.resize(nsize2);
+        return std::span<real4>(a_.data(), nsize2);
+      });
+      if (st != iostat::ok) return st;
+      return pass_on_values(route, std::span<real4>(a_.data(), nsize2), text);
     }
     case Data::spectrum_with_axis: {
       // The first such block converted fixes N and the axis, in single
       // precision from its step narrowed: b0(i) = (i - 1) * dt.
-      if (!n_fixed_) {
-        if ((st = check_record_holds(nsize2)) != iostat::ok) return st;
+      // Its first record of values is read before the axis is written.
+      const bool fixes_n = !n_fixed_;
+      if (fixes_n) {
+        st = read_sized_values(nsize2, [&] {
+          b_.resize(nsize2);
+          return std::span<real4>(b_);
+        });
+        if (st != iostat::ok) return st;
         b0_.resize(nsize2);
-        b_.resize(nsize2);
         const real4 df = narrow(h_.dt);
         for (std::size_t i = 0; i < nsize2; ++i) b0_[i] = static_cast<real4>(i) * df;
         n_fixed_ = true;
       }
       if ((st = write_values(route, b0_, text)) != iostat::ok) return st;
       for (int r = 0; r < 2; ++r) {
-        if ((st = read_values(b_)) != iostat::ok) return st;
+        if (!(fixes_n && r == 0) && (st = read_values(b_)) != iostat::ok) return st;
         if ((st = pass_on_values(route, b_, text)) != iostat::ok) return st;
       }
       return iostat::ok;
     }
     case Data::spectrum: {
-      if (!m_fixed_) {
-        if ((st = check_record_holds(nsize2)) != iostat::ok) return st;
-        c_.resize(nsize2);
+      const bool fixes_m = !m_fixed_;
+      if (fixes_m) {
+        st = read_sized_values(nsize2, [&] {
+          c_.resize(nsize2);
+          return std::span<real4>(c_);
+        });
+        if (st != iostat::ok) return st;
         m_fixed_ = true;
       }
       for (int r = 0; r < 2; ++r) {
-        if ((st = read_values(c_)) != iostat::ok) return st;
+        if (!(fixes_m && r == 0) && (st = read_values(c_)) != iostat::ok) return st;
         if ((st = pass_on_values(route, c_, text)) != iostat::ok) return st;
       }
       return iostat::ok;

@@ -118,9 +118,8 @@ class Tp19Blocks {
 
     // Values the file did not hold are never written: a failed read leaves
     // the block without its data record.
-    int read_status = iostat::ok;
-    if (h_.kind() == "WAVE" && nwave_ == 0) read_status = create_data_array();
-    if (read_status == iostat::ok) read_status = ch_.read_record(input, {in(std::span<real4>(a_))});
+    const int read_status = h_.kind() == "WAVE" && nwave_ == 0 ? read_first_history()
+                                                               : ch_.read_record(input, {in(std::span<real4>(a_))});
     // Without a text copy nothing reads the values after the binary write,
     // which may use them up.
     const bool text = run_.val.wave == 1;
@@ -146,19 +145,20 @@ class Tp19Blocks {
   }
 
   // The data length of the file is fixed by its first converted time
-  // history. Its size record is not trusted: the data record must hold the
-  // values before room is made for them. Returns the status of the data
-  // read that this check stands for.
-  int create_data_array() {
+  // history, whose data record this reads. Its size record is not trusted:
+  // the data record must hold the values before room is made for them.
+  int read_first_history() {
     const int4 n = h_.nsize2;
-    if (n > 0) {
-      std::uint32_t payload = 0;
-      if (int st = ch_.peek_record_length(input, payload); st != iostat::ok) return st;
-      if (payload / sizeof(real4) < static_cast<std::uint32_t>(n)) return iostat::short_record;
-    }
-    nwave_ = n;
-    a_.assign(n > 0 ? static_cast<std::size_t>(n) : 0, 0.0f);
-    return iostat::ok;
+    const std::size_t values = n > 0 ? static_cast<std::size_t>(n) : 0;
+    InItem item{};
+    const int st = ch_.read_record_sized(input, [&](std::uint32_t payload) {
+      if (payload / sizeof(real4) < values) return SizedItems{false, {}};
+      a_.assign(values, 0.0f);
+      item = in(std::span<real4>(a_));
+      return SizedItems{true, std::span(&item, 1)};
+    });
+    if (st == iostat::ok) nwave_ = n;
+    return st;
   }
 
   Run& run_;

@@ -175,6 +175,16 @@ int Channels::peek_record_length(int unit, std::uint32_t& payload_bytes) {
   return c ? c->records_in.peek_length(payload_bytes) : iostat::read_failed;
 }
 
+int Channels::read_record_head(int unit, RecordHead& head) {
+  RecordReader* r = binary_reader(unit);
+  return r ? r->read_head(head) : iostat::read_failed;
+}
+
+RecordReader* Channels::binary_reader(int unit) const {
+  Channel* c = find(unit, ChannelKind::binary_read);
+  return c ? &c->records_in : nullptr;
+}
+
 int Channels::write_text(int unit, const Layout& layout, std::span<const OutItem> items) {
   if (Channel* c = find(unit, ChannelKind::text_update)) return write_layout(layout, items, c->update);
   Channel* c = find(unit, ChannelKind::text_write);

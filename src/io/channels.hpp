@@ -81,6 +81,19 @@ class Channels {
   }
   int skip_record(int unit);
   int peek_record_length(int unit, std::uint32_t& payload_bytes);
+  // One record read once for several views of its first bytes
+  // (RecordReader::read_head); binary reading channels only.
+  int read_record_head(int unit, RecordHead& head);
+  // One record into items picked from its length (RecordReader::read_sized).
+  template <typename Choose>
+  int read_record_sized(int unit, Choose&& choose) {
+    if (RecordReader* r = binary_reader(unit)) return r->read_sized(choose);
+    std::uint32_t length = 0;
+    if (int st = peek_record_length(unit, length); st != iostat::ok) return st;
+    const SizedItems chosen = choose(length);
+    if (!chosen.holds) return iostat::short_record;
+    return read_record(unit, chosen.items);
+  }
 
   // Text lines through a layout.
   int write_text(int unit, const Layout& layout, std::span<const OutItem> items);
@@ -104,6 +117,7 @@ class Channels {
 
  private:
   struct Channel;
+  RecordReader* binary_reader(int unit) const;
   Channel* find(int unit, ChannelKind kind) const;
   Channel* find(int unit, ChannelKind kind, ChannelKind or_kind) const;
   template <typename Open>

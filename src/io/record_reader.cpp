@@ -165,6 +165,12 @@ std::int64_t RecordReader::decode_marker(const unsigned char* b) const {
 }
 
 int RecordReader::read(std::span<const InItem> items) {
+  std::uint32_t length = 0;
+  if (int st = begin_record(length); st != iostat::ok) return st;
+  return end_record(items);
+}
+
+int RecordReader::begin_record(std::uint32_t& payload_bytes) {
   if (fd_ < 0) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
@@ -175,9 +181,16 @@ int RecordReader::read(std::span<const InItem> items) {
   const std::int64_t length = decode_marker(mark);
   if (length < 0) return iostat::read_failed;
   if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
+  record_start_ = start;
+  record_length_ = static_cast<std::uint64_t>(length);
+  payload_bytes = static_cast<std::uint32_t>(length);
+  return iostat::ok;
+}
 
-  std::uint64_t remaining = static_cast<std::uint64_t>(length);
+int RecordReader::end_record(std::span<const InItem> items) {
+  std::uint64_t remaining = record_length_;
   int status = iostat::ok;
+  long long got = 0;
   for (const InItem& item : items) {
     const std::size_t esize = element_bytes(item.type);
     const std::size_t want = item_bytes(item);
@@ -199,10 +212,26 @@ int RecordReader::read(std::span<const InItem> items) {
     got = get(nullptr, static_cast<std::size_t>(remaining));
     if (got < 0 || static_cast<std::uint64_t>(got) < remaining) return iostat::read_failed;
   }
+  unsigned char mark[4];
   got = get(mark, 4);
-  if (got != 4 || decode_marker(mark) != length) return iostat::read_failed;
-  last_start_ = static_cast<std::int64_t>(start);
+  if (got != 4 || decode_marker(mark) != static_cast<std::int64_t>(record_length_)) return iostat::read_failed;
+  last_start_ = static_cast<std::int64_t>(record_start_);
   return status;
+}
+
+int RecordReader::read_head(RecordHead& head) {
+  head.order_ = order_;
+  head.held_ = 0;
+  head.length_ = 0;
+  std::uint32_t length = 0;
+  head.status_ = begin_record(length);
+  if (head.status_ != iostat::ok) return head.status_;
+  // The payload's first bytes as they are in the file; the views swap them.
+  head.length_ = length;
+  head.held_ = std::min<std::size_t>(length, RecordHead::capacity);
+  const InItem bytes{ItemType::text, head.bytes_.data(), 1, head.held_};
+  head.status_ = end_record(std::span(&bytes, 1));
+  return head.status_;
 }
 
 int RecordReader::peek_length(std::uint32_t& payload_bytes) {

@@ -11,8 +11,18 @@
 #include "io/byte_order.hpp"
 #include "io/io_buffer.hpp"
 #include "io/item.hpp"
+#include "io/record_head.hpp"
+#include "io/status.hpp"
 
 namespace qx {
+
+// What a sized read makes of a record's payload length: the items to read
+// the record into, or `holds` false when the record cannot hold what the
+// caller needs (nothing is then read into anything).
+struct SizedItems {
+  bool holds = true;
+  std::span<const InItem> items;
+};
 
 class RecordReader {
  public:
@@ -34,6 +44,25 @@ class RecordReader {
   int read(std::initializer_list<InItem> items) { return read(std::span(items.begin(), items.size())); }
   // Passes over one record (a read without items).
   int skip() { return read(std::span<const InItem>{}); }
+  // Reads the next record once, keeping its first RecordHead::capacity bytes
+  // for the views the caller takes from them; the statuses are those of
+  // read(), which the views give back.
+  int read_head(RecordHead& head);
+  // Reads the next record into the items that `choose` picks from its
+  // payload length, called once the leading marker has been checked (the
+  // record is then known to lie wholly in the file) and before any of the
+  // payload is read, so that arrays are sized only from what the file
+  // backs. Statuses as read(); a record that does not hold what is needed
+  // is passed over and gives 67, or 39 when its trailing marker is wrong.
+  template <typename Choose>
+  int read_sized(Choose&& choose) {
+    std::uint32_t length = 0;
+    if (int st = begin_record(length); st != iostat::ok) return st;
+    const SizedItems chosen = choose(length);
+    if (chosen.holds) return end_record(chosen.items);
+    const int st = end_record({});
+    return st != iostat::ok ? st : iostat::short_record;
+  }
   // Payload length of the next record without consuming it: 0, -1 at a clean
   // end of file, 39 when the marker is negative or the file cannot hold the
   // record it announces.
@@ -45,6 +74,11 @@ class RecordReader {
   std::uint64_t offset() const;
 
  private:
+  // The two halves of read(): the leading marker, checked, and the payload
+  // into the items with the trailing marker.
+  int begin_record(std::uint32_t& payload_bytes);
+  int end_record(std::span<const InItem> items);
+
   long long read_at(std::uint64_t off, void* dst, std::size_t n);
   long long read_direct(std::uint64_t off, unsigned char* dst, std::size_t n);
   long long get(void* dst, std::size_t n);
@@ -61,6 +95,8 @@ class RecordReader {
   std::uint64_t file_size_ = 0;  // regular files only
   bool seekable_ = false;
   std::int64_t last_start_ = -1;  // offset of the record last read, for going back
+  std::uint64_t record_start_ = 0;  // offset of the record begun
+  std::uint64_t record_length_ = 0; // its payload length
 };
 
 }  // namespace qx

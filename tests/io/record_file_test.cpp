@@ -200,3 +200,137 @@ TEST(RecordFraming, AgreesWithGfortranSequentialUnformattedFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A block header's first record, as TP18 files hold it: every length from
+// empty to longer than the header and than what a head keeps, whole or
+// damaged, in both byte orders.
+std::vector<std::pair<std::string, std::string>> header_records(ByteOrder order) {
+  std::string payload;
+  for (int i = 0; payload.size() < 80; ++i) payload += word(0x01020304u * static_cast<std::uint32_t>(i + 1), order);
+  payload.replace(0, 4, "WAVE");
+  std::vector<std::pair<std::string, std::string>> files;
+  for (std::size_t n : {0, 2, 4, 11, 12, 15, 16, 20, 24, 28, 30, 32, 36, 39, 40, 44, 64, 65, 80}) {
+    const std::string rec = record(payload.substr(0, n), order);
+    const std::string tag = std::to_string(n) + " bytes";
+    files.emplace_back(tag + " whole", rec + rec);
+    files.emplace_back(tag + ", trailing marker wrong", rec.substr(0, rec.size() - 4) + word(99, order) + rec);
+    files.emplace_back(tag + ", cut in the trailing marker", rec.substr(0, rec.size() - 1));
+    files.emplace_back(tag + ", cut in the payload", rec.substr(0, 4 + n / 2));
+  }
+  files.emplace_back("cut in the leading marker", std::string("\x08\x00", 2));
+  files.emplace_back("negative length", word(0xFFFFFFF0u, order) + payload);
+  files.emplace_back("empty", "");
+  return files;
+}
+
+struct Rec1 {
+  std::array<char, 4> name{'-', '-', '-', '-'};
+  std::int32_t nc[6] = {-1, -2, -3, -4, -5, -6};
+  double dmp = -7.5;
+  std::int32_t lrec = -8;
+  bool operator==(const Rec1&) const = default;
+};
+
+}  // namespace
+
+// The views taken from a record read once give the fields and statuses that
+// reading the record again with each item list gives, failures included.
+TEST(RecordHead, ViewsAgreeWithReadingTheRecordAgain) {
+  for (ByteOrder order : {ByteOrder::little, ByteOrder::big}) {
+    for (const auto& [what, content] : header_records(order)) {
+      TempDir dir;
+      write_file(dir.file("h.bin"), content);
+      RecordReader once, twice;
+      ASSERT_EQ(once.open(dir.file("h.bin"), order), 0);
+      ASSERT_EQ(twice.open(dir.file("h.bin"), order), 0);
+      RecordHead head;
+      const int st = once.read_head(head);
+      EXPECT_EQ(head.status(), st) << what;
+      Rec1 a, b;
+      auto kind_view = [](Rec1& r) {
+        return std::array{in_text(r.name), in(r.nc[0]), in(r.nc[1]), in(r.lrec)};
+      };
+      auto full_view = [](Rec1& r) {
+        return std::array{in_text(r.name), in(r.nc[0]), in(r.nc[1]), in(r.nc[2]), in(r.nc[3]),
+                          in(r.nc[4]), in(r.nc[5]), in(r.dmp),   in(r.lrec)};
+      };
+      EXPECT_EQ(head.take(kind_view(a)), twice.read(kind_view(b))) << what << " (kind view)";
+      EXPECT_TRUE(a == b) << what << " (kind view fields)";
+      if (twice.backspace() == 0) {
+        EXPECT_EQ(head.take(full_view(a)), twice.read(full_view(b))) << what << " (full view)";
+        EXPECT_TRUE(a == b) << what << " (full view fields)";
+      }
+      // Both readers stand at the same place: the next record reads alike.
+      char t1[8] = {}, t2[8] = {};
+      EXPECT_EQ(once.read({in_text(t1)}), twice.read({in_text(t2)})) << what << " (next record)";
+      EXPECT_EQ(std::string(t1, 8), std::string(t2, 8)) << what;
+    }
+  }
+}
+
+TEST(RecordHead, ViewsBeyondWhatItKeepsOfALongRecordAreRefused) {
+  TempDir dir;
+  write_file(dir.file("long.bin"), record(std::string(100, 'x')));
+  RecordReader r;
+  ASSERT_EQ(r.open(dir.file("long.bin"), ByteOrder::little), 0);
+  RecordHead head;
+  ASSERT_EQ(r.read_head(head), 0);
+  EXPECT_EQ(head.length(), 100u);
+  char near[RecordHead::capacity], far[RecordHead::capacity + 1];
+  EXPECT_EQ(head.take({in_text(near)}), 0);
+  EXPECT_EQ(head.take({in_text(far)}), iostat::read_failed);
+}
+
+// A sized read learns the length before the payload, passes over a record
+// that is too short for what is needed, and checks the trailing marker once.
+TEST(RecordReaderSized, SizesFromTheLengthAndTellsShortAndDamagedRecords) {
+  const std::string values = word(1) + word(2) + word(3);
+  const std::string bad_trailer = word(12) + values + word(13);
+  struct Case {
+    const char* what;
+    std::string file;
+    std::size_t need;
+    int status;
+    bool chosen;  // the length reached the caller
+  };
+  const std::vector<Case> cases = {
+      {"holds", record(values) + record("next"), 3, 0, true},
+      {"longer than needed", record(values) + record("next"), 2, 0, true},
+      {"too short", record(values) + record("next"), 4, iostat::short_record, true},
+      {"too short, trailing marker wrong", bad_trailer, 4, iostat::read_failed, true},
+      {"holds, trailing marker wrong", bad_trailer, 3, iostat::read_failed, true},
+      {"length beyond the file", word(400) + values + word(400), 1, iostat::read_failed, false},
+      {"negative length", word(0xFFFFFFFFu) + values, 1, iostat::read_failed, false},
+      {"end of file", "", 1, iostat::end_of_file, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("s.bin"), c.file);
+    RecordReader r;
+    ASSERT_EQ(r.open(dir.file("s.bin"), ByteOrder::little), 0);
+    std::vector<std::int32_t> v;
+    InItem item{};
+    bool chosen = false;
+    const int st = r.read_sized([&](std::uint32_t length) {
+      chosen = true;
+      EXPECT_EQ(length, 12u) << c.what;
+      if (length / 4 < c.need) return SizedItems{false, {}};
+      v.assign(c.need, 0);
+      item = in(std::span(v));
+      return SizedItems{true, std::span(&item, 1)};
+    });
+    EXPECT_EQ(st, c.status) << c.what;
+    EXPECT_EQ(chosen, c.chosen) << c.what;
+    const std::vector<std::int32_t> first{1, 2, 3};
+    if (st == 0) {
+      EXPECT_TRUE(std::ranges::equal(v, std::span(first).first(c.need))) << c.what;
+    }
+    char t[4];
+    if (c.file.ends_with(record("next"))) {
+      EXPECT_EQ(r.read({in_text(t)}), 0) << c.what << ": the file stands behind the record";
+      EXPECT_EQ(std::string(t, 4), "next");
+    }
+  }
+}
