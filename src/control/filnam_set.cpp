@@ -142,7 +142,10 @@ std::string_view run_option_form(std::string_view arg) {
 std::string run_option_list() {
   std::string list;
   for (const RunOption& o : run_options)
-    if (o.form[1] >= 'a' && o.form[1] <= 'z') list += (list.empty() ? "" : " ") + std::string(o.form);
+    if (o.form[1] >= 'a' && o.form[1] <= 'z') {
+      if (!list.empty()) list += ' ';
+      list += o.form;
+    }
   return list;
 }
 
