@@ -26,19 +26,12 @@ scratch_root=${SCRATCH:-/dev/shm}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 
-die() {
-  echo "bench/html_report.sh: $*" >&2
-  exit 1
-}
+bench_name=bench/html_report.sh
+# shellcheck source=bench/lib.sh
+source "$root/bench/lib.sh"
 
-[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$runs'"
-[[ $size =~ ^([0-9]+)([kMG]?)$ ]] || die "SIZE must be a number with an optional suffix k, M or G, not '$size'"
-case ${BASH_REMATCH[2]} in
-  k) bytes=$((BASH_REMATCH[1] << 10)) ;;
-  M) bytes=$((BASH_REMATCH[1] << 20)) ;;
-  G) bytes=$((BASH_REMATCH[1] << 30)) ;;
-  *) bytes=${BASH_REMATCH[1]} ;;
-esac
+check_runs "$runs"
+bytes=$(size_bytes "$size")
 for tool in cmake ninja node /usr/bin/time /usr/bin/chromium; do
   command -v "$tool" >/dev/null || die "needs $tool"
 done
@@ -94,26 +87,11 @@ run_one() {
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 commands=(cp html)
 echo "warm-up (untimed) ..."
-for c in "${commands[@]}"; do
-  run_one "$c"
-done
-rm -f "$scratch"/results.*
-for ((r = 1; r <= runs; ++r)); do
-  echo "run $r of $runs ..."
-  for c in "${commands[@]}"; do
-    run_one "$c"
-  done
-done
+run_interleaved "$runs" "${commands[@]}"
 page_bytes=$(stat -c %s "$scratch/page.html")
 echo "opening the page in headless Chromium, $runs times ..."
 node "$root/bench/report_page_load.mjs" "$scratch/page.html" "$runs" >"$scratch/results.load"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-
-median() {
-  cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
-}
-column_min() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | head -1; }
-column_max() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | tail -1; }
 
 declare -A label=([cp]="cp of the four converted files" [html]="qxdump --html of the four files")
 

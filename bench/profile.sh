@@ -23,11 +23,10 @@ base=${DIR:-/dev/shm}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-prof
 
-die() {
-  echo "bench/profile.sh: $*" >&2
-  exit 1
-}
-[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$runs'"
+bench_name=bench/profile.sh
+# shellcheck source=bench/lib.sh
+source "$root/bench/lib.sh"
+check_runs "$runs"
 for tool in cmake ninja perf strace; do
   command -v "$tool" >/dev/null || die "needs $tool"
 done
@@ -55,14 +54,15 @@ task_ms() {
   grep task-clock "$scratch/stat" | cut -d, -f1
 }
 
-median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+# the median of the numbers on standard input, one a line (the lower one of an even count)
+median_of_lines() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 cp_ms() {
   local i
   for ((i = 0; i < runs; ++i)); do
     rm -rf "$scratch/copy" && mkdir "$scratch/copy"
     task_ms cp "$scratch/case.qxin" "$scratch/case.TP18" "$scratch/case.TP19" "$scratch/copy/"
-  done | median
+  done | median_of_lines
 }
 
 qxconv_ms() {
@@ -70,7 +70,7 @@ qxconv_ms() {
   for ((i = 0; i < runs; ++i)); do
     fresh_run_dir
     (cd "$scratch/run" && task_ms "$build/qxconv" "$@")
-  done | median
+  done | median_of_lines
 }
 
 # RUNS conversions one after the other, for perf record.

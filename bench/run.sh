@@ -29,19 +29,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 dir=${DIR:-$root/out}
 
-die() {
-  echo "bench/run.sh: $*" >&2
-  exit 1
-}
+bench_name=bench/run.sh
+# shellcheck source=bench/lib.sh
+source "$root/bench/lib.sh"
 
-[[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$runs'"
-[[ $size =~ ^([0-9]+)([kMG]?)$ ]] || die "SIZE must be a number with an optional suffix k, M or G, not '$size'"
-case ${BASH_REMATCH[2]} in
-  k) bytes=$((BASH_REMATCH[1] << 10)) ;;
-  M) bytes=$((BASH_REMATCH[1] << 20)) ;;
-  G) bytes=$((BASH_REMATCH[1] << 30)) ;;
-  *) bytes=${BASH_REMATCH[1]} ;;
-esac
+check_runs "$runs"
+bytes=$(size_bytes "$size")
 for tool in cmake ninja gfortran /usr/bin/time; do
   command -v "$tool" >/dev/null || die "needs $tool"
 done
@@ -162,25 +155,8 @@ mkdir "$scratch/outputs"
 find "$scratch/run" -maxdepth 1 -type f ! -name terminal.txt -exec mv {} "$scratch/outputs/" \;
 output_bytes=$(cat "$scratch"/outputs/* | wc -c)
 commands=(cp le be all cpout fortran)
-for c in "${commands[@]}"; do
-  run_one "$c"
-done
-rm -f "$scratch"/results.*
-
-for ((r = 1; r <= runs; ++r)); do
-  echo "run $r of $runs ..."
-  for c in "${commands[@]}"; do
-    run_one "$c"
-  done
-done
+run_interleaved "$runs" "${commands[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-
-# median of column K of a results file
-median() {
-  cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
-}
-column_min() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | head -1; }
-column_max() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | tail -1; }
 
 declare -A label=(
   [cp]="cp of the input files"

@@ -1,0 +1,55 @@
+# shellcheck shell=bash disable=SC2154 # bench_name, scratch and run_one come from the sourcing script
+# Shared by the benchmark scripts (sourced): messages, the RUNS and SIZE
+# settings, interleaved timed runs and the statistics of their results.
+# The sourcing script sets bench_name (its name in messages) first; the runs
+# and statistics use its run_one NAME, which appends one line of numbers to
+# $scratch/results.NAME.
+
+die() {
+  echo "$bench_name: $*" >&2
+  exit 1
+}
+
+# check_runs N: N must be a positive count of timed runs.
+check_runs() {
+  [[ $1 =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number, not '$1'"
+}
+
+# size_bytes SIZE: the bytes of a size with an optional suffix k, M or G
+# (powers of 1024), printed.
+size_bytes() {
+  [[ $1 =~ ^([0-9]+)([kMG]?)$ ]] || die "SIZE must be a number with an optional suffix k, M or G, not '$1'"
+  case ${BASH_REMATCH[2]} in
+    k) echo $((BASH_REMATCH[1] << 10)) ;;
+    M) echo $((BASH_REMATCH[1] << 20)) ;;
+    G) echo $((BASH_REMATCH[1] << 30)) ;;
+    *) echo "${BASH_REMATCH[1]}" ;;
+  esac
+}
+
+# run_interleaved RUNS COMMAND...: each command once untimed (its results
+# dropped), then RUNS rounds of every command in turn, so that a change of
+# the machine's load falls on all of them alike.
+run_interleaved() {
+  local rounds=$1 c r
+  shift
+  for c in "$@"; do
+    run_one "$c"
+  done
+  rm -f "$scratch"/results.*
+  for ((r = 1; r <= rounds; ++r)); do
+    echo "run $r of $rounds ..."
+    for c in "$@"; do
+      run_one "$c"
+    done
+  done
+}
+
+# median NAME K, column_min NAME K, column_max NAME K: of column K of
+# $scratch/results.NAME.
+median() {
+  cut -d' ' -f"$2" "$scratch/results.$1" | sort -g |
+    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+column_min() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | head -1; }
+column_max() { cut -d' ' -f"$2" "$scratch/results.$1" | sort -g | tail -1; }
