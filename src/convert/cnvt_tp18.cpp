@@ -113,6 +113,7 @@ class Tp18Conversion {
   int read_values(std::span<real4> values);
   int write_values(const Route& route, std::span<const real4> values, bool text);
   int pass_on_values(const Route& route, std::span<real4> values, bool text);
+  int pass_record(const Route& route, std::size_t values, bool text);
   int convert_data(const OrdinaryKind& kind, const Route& route);
   int read_error(int status) { return report_failure(run_, tp18_file, Failure::data_read, status); }
   int write_error(int unit, int status) { return report_failure(run_, tp18_file, Failure::data_write, status, unit); }
@@ -261,12 +262,21 @@ int Tp18Conversion::pass_on_values(const Route& route, std::span<real4> values, 
   return st != iostat::ok ? write_error(route.out.unit, st) : iostat::ok;
 }
 
+// A data record whose values no text copy needs is passed on as it stands
+// where the channels can: not_copied leaves it to be read and written.
+int Tp18Conversion::pass_record(const Route& route, std::size_t values, bool text) {
+  if (text) return iostat::not_copied;
+  const int st = ch_.pass_record(input, route.out.unit, values);
+  return st == iostat::ok || st == iostat::not_copied ? st : write_error(route.out.unit, st);
+}
+
 int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
   const bool text = kind.text_option != nullptr && run_.val.*kind.text_option == 1;
   const std::size_t nsize2 = h_.nsize2 > 0 ? static_cast<std::size_t>(h_.nsize2) : 0;
   int st = iostat::ok;
   switch (kind.data) {
     case Data::history: {
+      if ((st = pass_record(route, nsize2, text)) != iostat::not_copied) return st;
       st = read_sized_values(nsize2, [&] {
         if (a_.size() < nsize2) a_.resize(nsize2);
         return std::span<real4>(a_.data(), nsize2);
@@ -292,7 +302,10 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       }
       if ((st = write_values(route, b0_, text)) != iostat::ok) return st;
       for (int r = 0; r < 2; ++r) {
-        if (!(fixes_n && r == 0) && (st = read_values(b_)) != iostat::ok) return st;
+        if (!(fixes_n && r == 0)) {
+          if ((st = pass_record(route, b_.size(), text)) == iostat::ok) continue;
+          if (st != iostat::not_copied || (st = read_values(b_)) != iostat::ok) return st;
+        }
         if ((st = pass_on_values(route, b_, text)) != iostat::ok) return st;
       }
       return iostat::ok;
@@ -308,7 +321,10 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
         m_fixed_ = true;
       }
       for (int r = 0; r < 2; ++r) {
-        if (!(fixes_m && r == 0) && (st = read_values(c_)) != iostat::ok) return st;
+        if (!(fixes_m && r == 0)) {
+          if ((st = pass_record(route, c_.size(), text)) == iostat::ok) continue;
+          if (st != iostat::not_copied || (st = read_values(c_)) != iostat::ok) return st;
+        }
         if ((st = pass_on_values(route, c_, text)) != iostat::ok) return st;
       }
       return iostat::ok;

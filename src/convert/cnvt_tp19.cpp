@@ -116,13 +116,20 @@ class Tp19Blocks {
     if (int st = write_rec1(ch_, binary, o); st != 0) return report(run_, Failure::header_write, st, binary);
     if (int st = write_rec2(ch_, binary, o); st != 0) return report(run_, Failure::header_write, st, binary);
 
+    const bool text = run_.val.wave == 1;
+    const bool first_history = h_.kind() == "WAVE" && nwave_ == 0;
+    // Without a text copy nothing needs the values in memory: the record is
+    // passed on as it stands where the channels can.
+    if (!text && !first_history) {
+      const int st = ch_.pass_record(input, binary, a_.size());
+      if (st == iostat::ok) return st;
+      if (st != iostat::not_copied) return report(run_, Failure::data_write, st, binary);
+    }
     // Values the file did not hold are never written: a failed read leaves
     // the block without its data record.
-    const int read_status = h_.kind() == "WAVE" && nwave_ == 0 ? read_first_history()
-                                                               : ch_.read_record(input, {in(std::span<real4>(a_))});
+    const int read_status = first_history ? read_first_history() : ch_.read_record(input, {in(std::span<real4>(a_))});
     // Without a text copy nothing reads the values after the binary write,
     // which may use them up.
-    const bool text = run_.val.wave == 1;
     if (read_status == iostat::ok) {
       const int st = text ? ch_.write_record(binary, {out(std::span<const real4>(a_))})
                           : ch_.write_record_consuming(binary, a_);

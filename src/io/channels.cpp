@@ -157,6 +157,12 @@ int Channels::write_record_consuming(int unit, std::span<float> values) {
   return write_record(unit, {out(std::span<const float>(values))});
 }
 
+int Channels::pass_record(int in_unit, int out_unit, std::size_t values) {
+  RecordReader* r = binary_reader(in_unit);
+  Channel* w = find(out_unit, ChannelKind::binary_write);
+  return r && w ? r->pass_record(values, w->records_out) : iostat::not_copied;
+}
+
 int Channels::read_record(int unit, std::span<const InItem> items) {
   if (Channel* c = find(unit, ChannelKind::binary_update)) return c->update.read(items);
   Channel* c = find(unit, ChannelKind::binary_read);

@@ -75,6 +75,12 @@ class Channels {
   // One record of the values of a work array that is not read again: the
   // values may be left byte-swapped (RecordWriter::write_consuming).
   int write_record_consuming(int unit, std::span<float> values);
+  // The next record of a binary reading channel written to a binary
+  // writing channel as one record of its first `values` 4-byte values
+  // (RecordReader::pass_record): 0 or the status of the write, or
+  // not_copied, with nothing read or written, for the caller to read and
+  // write the record itself.
+  int pass_record(int in_unit, int out_unit, std::size_t values);
   int read_record(int unit, std::span<const InItem> items);
   int read_record(int unit, std::initializer_list<InItem> items) {
     return read_record(unit, std::span(items.begin(), items.size()));

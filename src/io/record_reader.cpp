@@ -17,7 +17,7 @@ namespace qx {
 
 namespace {
 
-constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
+constexpr std::size_t buffer_bytes = std::size_t{64} << 10;
 // Items at least this long are read straight into their destination, with
 // only a small look-ahead into the buffer: the values of a long data record
 // then pass through no intermediate copy, and the next block's header
@@ -232,6 +232,50 @@ int RecordReader::read_head(RecordHead& head) {
   const InItem bytes{ItemType::text, head.bytes_.data(), 1, head.held_};
   head.status_ = end_record(std::span(&bytes, 1));
   return head.status_;
+}
+
+// Makes the buffer hold the n bytes at `from`, keeping what it holds of them
+// and reading the rest; false when they do not fit in it or cannot be read.
+bool RecordReader::hold(std::uint64_t from, std::size_t n) {
+  if (n > buf_.size()) return false;
+  if (from >= buf_start_ && from + n <= buf_start_ + len_) return true;
+  std::size_t kept = 0;
+  if (from >= buf_start_ && from < buf_start_ + len_) {
+    kept = static_cast<std::size_t>(buf_start_ + len_ - from);
+    std::memmove(buf_.data(), buf_.data() + (from - buf_start_), kept);
+  }
+  const long long r = read_at(from + kept, buf_.data() + kept, buf_.size() - kept);
+  buf_start_ = from;
+  pos_ = 0;
+  len_ = kept + static_cast<std::size_t>(std::max(r, 0LL));
+  return r >= 0 && n <= len_;
+}
+
+int RecordReader::pass_record(std::size_t values, RecordWriter& out) {
+  if (fd_ < 0 || !seekable_ || !out.is_open()) return iostat::not_copied;
+  const std::uint64_t start = offset();
+  const std::uint64_t bytes = std::uint64_t{values} * 4;
+  std::uint32_t length = 0;
+  if (begin_record(length) != iostat::ok || length < bytes) {
+    set_offset(start);
+    return iostat::not_copied;
+  }
+  const std::uint64_t payload = start + 4;
+  const bool swap = order_ != out.order();
+  int status = iostat::not_copied;
+  if (!(swap && bytes >= direct_bytes) && hold(start, std::size_t{length} + 8)) {
+    // The whole record is in the buffer: from there into the writer's.
+    const unsigned char* at = buf_.data() + (payload - buf_start_);
+    if (decode_marker(at + length) == length)
+      status = out.write_words(std::span(at, static_cast<std::size_t>(bytes)), swap);
+  }
+  if (status == iostat::not_copied) {
+    set_offset(start);
+    return status;
+  }
+  set_offset(payload + length + 4);
+  last_start_ = static_cast<std::int64_t>(start);
+  return status;
 }
 
 int RecordReader::peek_length(std::uint32_t& payload_bytes) {

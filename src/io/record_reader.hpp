@@ -12,6 +12,7 @@
 #include "io/io_buffer.hpp"
 #include "io/item.hpp"
 #include "io/record_head.hpp"
+#include "io/record_writer.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -63,6 +64,17 @@ class RecordReader {
     const int st = end_record({});
     return st != iostat::ok ? st : iostat::short_record;
   }
+  // Passes the next record on to `out` as one record of its first `values`
+  // 4-byte values, the rest of a longer record passed over: what reading
+  // the values and writing them gives, without their passing through an
+  // array. Each value is reversed when the two files' byte orders differ.
+  // A long record in one byte order is copied by the system from file to
+  // file. Only a whole record, long enough, with both markers right, is
+  // passed on; for anything else (and where the system cannot copy) the
+  // answer is not_copied and the file is where it was, so that the caller
+  // reads the record and meets its fault the ordinary way. Otherwise the
+  // status of the write.
+  int pass_record(std::size_t values, RecordWriter& out);
   // Payload length of the next record without consuming it: 0, -1 at a clean
   // end of file, 39 when the marker is negative or the file cannot hold the
   // record it announces.
@@ -79,6 +91,7 @@ class RecordReader {
   int begin_record(std::uint32_t& payload_bytes);
   int end_record(std::span<const InItem> items);
 
+  bool hold(std::uint64_t from, std::size_t n);
   long long read_at(std::uint64_t off, void* dst, std::size_t n);
   long long read_direct(std::uint64_t off, unsigned char* dst, std::size_t n);
   long long get(void* dst, std::size_t n);

@@ -54,8 +54,11 @@ int RecordWriter::flush() {
 // Appends bytes to the buffer, swapping every element of esize bytes when
 // the file's byte order is not the host's.
 void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize) {
+  append_as(data, bytes, esize, order_ != host_order && esize > 1);
+}
+
+void RecordWriter::append_as(const void* data, std::size_t bytes, std::size_t esize, bool swap) {
   const auto* p = static_cast<const unsigned char*>(data);
-  const bool swap = order_ != host_order && esize > 1;
   if (!swap && bytes >= direct_bytes) {
     if (failed_ != iostat::ok) return;
     iovec parts[2] = {{buf_.data(), len_}, {const_cast<unsigned char*>(p), bytes}};
@@ -94,24 +97,40 @@ int RecordWriter::write_consuming(std::span<float> values) {
   return write_items(std::span(&item, 1), true);
 }
 
-// Items in file order are taken as bytes, never swapped again.
-int RecordWriter::write_items(std::span<const OutItem> items, bool in_file_order) {
+// Checks what every record needs before its first byte: an open file that
+// has not failed, a payload its marker can tell, and the old contents gone.
+int RecordWriter::begin_record(std::uint64_t payload) {
   if (fd_ < 0) return iostat::write_failed;
   if (failed_ != iostat::ok) return failed_;
-  std::uint64_t payload = 0;
-  for (const OutItem& item : items) payload += item_bytes(item);
   if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return iostat::write_failed;
   if (!replaced_) {
     // The first record replaces whatever the file held before the run.
     if (!empty_for_rewrite(fd_)) return failed_ = iostat::write_failed;
     replaced_ = true;
   }
+  return iostat::ok;
+}
+
+// Items in file order are taken as bytes, never swapped again.
+int RecordWriter::write_items(std::span<const OutItem> items, bool in_file_order) {
+  std::uint64_t payload = 0;
+  for (const OutItem& item : items) payload += item_bytes(item);
+  if (int st = begin_record(payload); st != iostat::ok) return st;
   const std::uint32_t marker = static_cast<std::uint32_t>(payload);
   append(&marker, 4, 4);
   for (const OutItem& item : items) {
     std::size_t esize = item.type == ItemType::real8 ? 8 : item.type == ItemType::text || in_file_order ? 1 : 4;
     append(item.data, item_bytes(item), esize);
   }
+  append(&marker, 4, 4);
+  return failed_;
+}
+
+int RecordWriter::write_words(std::span<const unsigned char> payload, bool swap4) {
+  if (int st = begin_record(payload.size()); st != iostat::ok) return st;
+  const std::uint32_t marker = static_cast<std::uint32_t>(payload.size());
+  append(&marker, 4, 4);
+  append_as(payload.data(), payload.size() - payload.size() % 4, 4, swap4);
   append(&marker, 4, 4);
   return failed_;
 }

@@ -34,11 +34,18 @@ class RecordWriter {
   // read again: in a byte order other than the host's they are swapped where
   // they stand, and left so, which spares copying them.
   int write_consuming(std::span<float> values);
+  // Writes one record whose payload is 4-byte items given as bytes, each
+  // reversed on the way when `swap4`: a record passed on from a reader's
+  // buffer, where the two files' byte orders decide the swap.
+  int write_words(std::span<const unsigned char> payload, bool swap4);
   int flush();
+  ByteOrder order() const { return order_; }
 
  private:
   int write_items(std::span<const OutItem> items, bool in_file_order);
+  int begin_record(std::uint64_t payload_bytes);
   void append(const void* data, std::size_t bytes, std::size_t element_bytes);
+  void append_as(const void* data, std::size_t bytes, std::size_t element_bytes, bool swap);
 
   int fd_ = -1;
   ByteOrder order_ = ByteOrder::little;

@@ -23,6 +23,10 @@ inline constexpr int bad_field = 64;           // a text field that is not a val
 inline constexpr int bad_layout = 65;
 inline constexpr int line_too_long = 66;       // output line longer than the record allows
 inline constexpr int short_record = 67;        // a binary read asks for more data than the record holds
+// A record that could not be passed from one file to another in one piece:
+// nothing was read or written, and the caller reads and writes it itself.
+// Never reported; it only tells the caller to take the ordinary way.
+inline constexpr int not_copied = -2;
 
 // Status of a failed open, from the operating system's error number.
 int from_open_errno(int err);

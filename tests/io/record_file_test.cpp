@@ -334,3 +334,122 @@ TEST(RecordReaderSized, SizesFromTheLengthAndTellsShortAndDamagedRecords) {
     }
   }
 }
+
+namespace {
+
+// A file of records of the given numbers of 4-byte values, value k of
+// record r being r * 1'000'003 + k, in the given byte order.
+std::string numbered_records(const std::vector<std::size_t>& lengths, ByteOrder order) {
+  std::string file;
+  for (std::size_t r = 0; r < lengths.size(); ++r) {
+    std::string payload;
+    for (std::size_t k = 0; k < lengths[r]; ++k) payload += word(static_cast<std::uint32_t>(r * 1'000'003 + k), order);
+    file += record(payload, order);
+  }
+  return file;
+}
+
+// Passing records on must give the bytes of reading their values and writing
+// them, in every pairing of byte orders, for records that lie in the reader's
+// buffer, across its end, and beyond its size; the reader must stand behind
+// each record, and a record it does not pass must be left for an ordinary
+// read that meets the record's fault.
+TEST(RecordReaderPass, GivesTheBytesOfReadingAndWriting) {
+  // Lengths around the 64 KiB buffer and the 64 KiB direct threshold, and
+  // small records that end up straddling the buffer's end.
+  std::vector<std::size_t> lengths = {3, 0, 16383, 16384, 16385, 5000, 5000, 5000, 5000, 100000, 7, 12000};
+  for (int k = 0; k < 40; ++k) lengths.push_back(3000 + 97 * k);
+  for (ByteOrder in_order : {ByteOrder::little, ByteOrder::big})
+    for (ByteOrder out_order : {ByteOrder::little, ByteOrder::big}) {
+      TempDir dir;
+      write_file(dir.file("in.bin"), numbered_records(lengths, in_order));
+      // The reference: each record read in whole or in part, and written.
+      RecordReader r;
+      RecordWriter w;
+      ASSERT_EQ(r.open(dir.file("in.bin"), in_order), 0);
+      ASSERT_EQ(w.open(dir.file("read.bin"), out_order), 0);
+      for (std::size_t i = 0; i < lengths.size(); ++i) {
+        std::vector<float> v(lengths[i] - (i % 3 == 1 && lengths[i] > 0 ? 1 : 0));
+        ASSERT_EQ(r.read({in(std::span(v))}), 0);
+        ASSERT_EQ(w.write({out(std::span<const float>(v))}), 0);
+      }
+      ASSERT_EQ(w.close(), 0);
+      ASSERT_EQ(r.close(), 0);
+
+      ASSERT_EQ(r.open(dir.file("in.bin"), in_order), 0);
+      ASSERT_EQ(w.open(dir.file("passed.bin"), out_order), 0);
+      int passed = 0;
+      for (std::size_t i = 0; i < lengths.size(); ++i) {
+        const std::size_t n = lengths[i] - (i % 3 == 1 && lengths[i] > 0 ? 1 : 0);
+        const int st = r.pass_record(n, w);
+        if (st == iostat::not_copied) {
+          std::vector<float> v(n);
+          ASSERT_EQ(r.read({in(std::span(v))}), 0) << "record " << i;
+          ASSERT_EQ(w.write({out(std::span<const float>(v))}), 0);
+        } else {
+          ASSERT_EQ(st, 0) << "record " << i;
+          ++passed;
+        }
+      }
+      EXPECT_EQ(r.skip(), iostat::end_of_file);
+      ASSERT_EQ(w.close(), 0);
+      EXPECT_TRUE(read_file(dir.file("passed.bin")) == read_file(dir.file("read.bin")))
+          << "orders " << int(in_order) << " to " << int(out_order);
+      EXPECT_GT(passed, 40) << "the records that fit the buffer are passed on";
+    }
+}
+
+TEST(RecordReaderPass, LeavesFaultyRecordsForTheOrdinaryRead) {
+  const std::string values = word(1) + word(2) + word(3);
+  struct Case {
+    const char* what;
+    std::string file;
+    std::size_t need;
+    int read_status;  // of the ordinary read that follows
+  };
+  const std::vector<Case> cases = {
+      {"too short", record(values), 4, iostat::short_record},
+      {"trailing marker wrong", word(12) + values + word(13), 3, iostat::read_failed},
+      {"cut in the payload", word(12) + values.substr(0, 6), 1, iostat::read_failed},
+      {"end of file", "", 1, iostat::end_of_file},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("in.bin"), word(0) + word(0) + c.file);  // an empty record first
+    RecordReader r;
+    RecordWriter w;
+    ASSERT_EQ(r.open(dir.file("in.bin"), ByteOrder::little), 0);
+    ASSERT_EQ(w.open(dir.file("out.bin"), ByteOrder::little), 0);
+    ASSERT_EQ(r.pass_record(0, w), 0) << c.what;
+    EXPECT_EQ(r.pass_record(c.need, w), iostat::not_copied) << c.what;
+    std::vector<std::int32_t> v(c.need);
+    EXPECT_EQ(r.read({in(std::span(v))}), c.read_status) << c.what;
+    ASSERT_EQ(w.close(), 0);
+    EXPECT_EQ(read_file(dir.file("out.bin")), word(0) + word(0)) << c.what << ": nothing of it written";
+  }
+  // A long record whose values are reversed on the way is left to be read
+  // into an array, where the swap happens in place.
+  TempDir dir;
+  write_file(dir.file("in.bin"), numbered_records({20000}, ByteOrder::little));
+  RecordReader r;
+  RecordWriter w;
+  ASSERT_EQ(r.open(dir.file("in.bin"), ByteOrder::little), 0);
+  ASSERT_EQ(w.open(dir.file("out.bin"), ByteOrder::big), 0);
+  EXPECT_EQ(r.pass_record(20000, w), iostat::not_copied);
+  EXPECT_EQ(r.skip(), 0);
+}
+
+// A writer that failed is told to the caller of a pass, as a write failure.
+TEST(RecordReaderPass, TellsAFullDisk) {
+  TempDir dir;
+  write_file(dir.file("in.bin"), numbered_records({5, 5}, ByteOrder::little));
+  RecordReader r;
+  RecordWriter w;
+  ASSERT_EQ(r.open(dir.file("in.bin"), ByteOrder::little), 0);
+  ASSERT_EQ(w.open("/dev/full", ByteOrder::little), 0);
+  ASSERT_EQ(w.write({out(std::span<const float>(std::vector<float>(1 << 19)))}), iostat::write_failed);
+  EXPECT_EQ(r.pass_record(5, w), iostat::write_failed);
+  EXPECT_EQ(w.close(), iostat::write_failed);
+}
+
+}  // namespace
