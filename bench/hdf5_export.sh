@@ -45,9 +45,7 @@ if ((avail < need)); then
   die "a $size case needs about $((need >> 20)) MiB free under $root/out; only $((avail >> 20)) MiB are free"
 fi
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+build_release
 
 scratch=$(mktemp -d "$root/out/bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -56,7 +54,7 @@ if "$build/qxdump" --hdf5 "$scratch/probe.h5" "$scratch/none" 2>&1 | grep -q "bu
 fi
 
 echo "generating a $size case (seed $seed) and converting it both ways ..."
-"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" --only-tp18 >/dev/null
+generate_case "$scratch/case" --only-tp18
 for order in le be; do
   mkdir "$scratch/$order"
   ln -s ../case.qxin ../case.TP18 "$scratch/$order/"

@@ -45,15 +45,13 @@ if ((avail < need)); then
   die "a $size case needs about $((need >> 20)) MiB free under $scratch_root; only $((avail >> 20)) MiB are free"
 fi
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+build_release
 
 scratch=$(mktemp -d "$scratch_root/qx-html-bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 echo "generating a $size case (seed $seed) and converting it ..."
-"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" >/dev/null
+generate_case "$scratch/case"
 (cd "$scratch" && printf 'case.qxin\ncase.TP18\nNo\n' | "$build/qxconv" >/dev/null) || die "qxconv failed"
 inputs=("$scratch/case_QX2D.TP18" "$scratch/case_QXSH.TP18" "$scratch/case_QX2D.TP19" "$scratch/case_QXSH.TP19")
 input_bytes=$(stat -c %s "${inputs[@]}" | awk '{ s += $1 } END { print s }')

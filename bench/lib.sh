@@ -1,8 +1,10 @@
-# shellcheck shell=bash disable=SC2154 # bench_name, scratch and run_one come from the sourcing script
+# shellcheck shell=bash disable=SC2154 # bench_name, root, build, size, seed, scratch and run_one come from the sourcing script
 # Shared by the benchmark scripts (sourced): messages, the RUNS and SIZE
-# settings, interleaved timed runs and the statistics of their results.
-# The sourcing script sets bench_name (its name in messages) first; the runs
-# and statistics use its run_one NAME, which appends one line of numbers to
+# settings, the Release build and the generated case, interleaved timed runs
+# and the statistics of their results.
+# The sourcing script sets bench_name (its name in messages) first; the build
+# and the case use its root, build, size and seed; the runs and statistics
+# use its run_one NAME, which appends one line of numbers to
 # $scratch/results.NAME.
 
 die() {
@@ -25,6 +27,20 @@ size_bytes() {
     G) echo $((BASH_REMATCH[1] << 30)) ;;
     *) echo "${BASH_REMATCH[1]}" ;;
   esac
+}
+
+# build_release: qxconv, qxgen and qxdump built in $build, a Release tree
+# of the sources in $root without the tests.
+build_release() {
+  echo "building in $build ..."
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
+  cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+}
+
+# generate_case CASE [QXGEN OPTION...]: the case of $size with $seed,
+# written by $build/qxgen as CASE.qxin and its result files.
+generate_case() {
+  "$build/qxgen" --out "$1" --seed "$seed" --size "$size" "${@:2}" >/dev/null
 }
 
 # run_interleaved RUNS COMMAND...: each command once untimed (its results

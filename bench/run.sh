@@ -50,16 +50,14 @@ if ((avail < need)); then
   die "a $size case needs about $((need >> 20)) MiB free under $dir; only $((avail >> 20)) MiB are free. Choose a smaller size or make room."
 fi
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+build_release
 gfortran -O2 -o "$build/e15_writer" "$root/bench/e15_writer.f90"
 
 scratch=$(mktemp -d "$dir/bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 echo "generating a $size case (seed $seed) ..."
-"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" >/dev/null
+generate_case "$scratch/case"
 inputs=("$scratch/case.qxin" "$scratch/case.TP18" "$scratch/case.TP19")
 input_bytes=$(stat -c %s "${inputs[@]}" | awk '{s += $1} END {print s}')
 
