@@ -32,22 +32,14 @@ source "$root/bench/lib.sh"
 
 check_runs "$runs"
 bytes=$(size_bytes "$size")
-for tool in cmake ninja /usr/bin/time; do
-  command -v "$tool" >/dev/null || die "needs $tool"
-done
+check_tools cmake ninja /usr/bin/time
 
 # The TP18 file, its SV and SH files in both byte orders, and the largest
 # output, all at once.
 mkdir -p "$root/out"
-need=$((bytes * 4 + (256 << 20)))
-avail=$(df -B1 --output=avail "$root/out" | tail -1 | tr -d ' ')
-if ((avail < need)); then
-  die "a $size case needs about $((need >> 20)) MiB free under $root/out; only $((avail >> 20)) MiB are free"
-fi
+check_space "$root/out" $((bytes * 4 + (256 << 20)))
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+build_release
 
 scratch=$(mktemp -d "$root/out/bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -56,7 +48,7 @@ if "$build/qxdump" --hdf5 "$scratch/probe.h5" "$scratch/none" 2>&1 | grep -q "bu
 fi
 
 echo "generating a $size case (seed $seed) and converting it both ways ..."
-"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" --only-tp18 >/dev/null
+generate_case "$scratch/case" --only-tp18
 for order in le be; do
   mkdir "$scratch/$order"
   ln -s ../case.qxin ../case.TP18 "$scratch/$order/"
@@ -69,20 +61,6 @@ input=$scratch/le/case_QX2D.TP18
 input_bytes=$(stat -c %s "$input")
 # The longest time history, for the CSV run.
 longest=$("$build/qxdump" "$input" | awk '$4 == "WAVE" { n = substr($7, 8) + 0; if (n > best) { best = n; block = $2 } } END { print block }')
-
-# Runs a command under /usr/bin/time and appends "wall_us cpu_s maxrss_kb"
-# to the results of NAME.
-timed() {
-  local name=$1
-  shift
-  local t0 t1 status=0
-  t0=$(date +%s%N)
-  /usr/bin/time -f '%U %S %M' -o "$scratch/time.txt" "$@" || status=$?
-  t1=$(date +%s%N)
-  ((status == 0)) || return "$status"
-  read -r user sys rss < <(tail -1 "$scratch/time.txt")
-  echo "$(((t1 - t0) / 1000)) $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $rss" >>"$scratch/results.$name"
-}
 
 run_one() {
   rm -f "$scratch/out.bin" "$scratch/out.h5" "$scratch/out.csv"
@@ -122,14 +100,7 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo
-printf '%-36s %10s %10s %10s %10s %12s\n' command "wall (s)" "min" "max" "cpu (s)" "peak RSS"
-for c in "${commands[@]}"; do
-  printf '%-36s %10.3f %10.3f %10.3f %10.3f %9d KB\n' "${label[$c]}" \
-    "$(awk -v v="$(median "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(awk -v v="$(column_min "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(awk -v v="$(column_max "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(median "$c" 2)" "$(column_max "$c" 3)"
-done
+timing_table "${commands[@]}"
 ratio() { awk -v a="$(median "$1" 1)" -v b="$(median "$2" 1)" 'BEGIN {printf "%.2f", a / b}'; }
 echo
 echo "qxdump --hdf5 / cp (medians of wall time): little-endian $(ratio le cp), big-endian $(ratio be cp)"

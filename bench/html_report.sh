@@ -32,28 +32,20 @@ source "$root/bench/lib.sh"
 
 check_runs "$runs"
 bytes=$(size_bytes "$size")
-for tool in cmake ninja node /usr/bin/time /usr/bin/chromium; do
-  command -v "$tool" >/dev/null || die "needs $tool"
-done
+check_tools cmake ninja node /usr/bin/time /usr/bin/chromium
 [ -d "$root/tests/browser/node_modules/playwright-core" ] ||
   die "needs playwright-core: run 'npm ci' in tests/browser (tools/check.sh does)"
 
 # The result files, the converted files and their copy.
-need=$((bytes * 3 + (256 << 20)))
-avail=$(df -B1 --output=avail "$scratch_root" | tail -1 | tr -d ' ')
-if ((avail < need)); then
-  die "a $size case needs about $((need >> 20)) MiB free under $scratch_root; only $((avail >> 20)) MiB are free"
-fi
+check_space "$scratch_root" $((bytes * 3 + (256 << 20)))
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+build_release
 
 scratch=$(mktemp -d "$scratch_root/qx-html-bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 echo "generating a $size case (seed $seed) and converting it ..."
-"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" >/dev/null
+generate_case "$scratch/case"
 (cd "$scratch" && printf 'case.qxin\ncase.TP18\nNo\n' | "$build/qxconv" >/dev/null) || die "qxconv failed"
 inputs=("$scratch/case_QX2D.TP18" "$scratch/case_QXSH.TP18" "$scratch/case_QX2D.TP19" "$scratch/case_QXSH.TP19")
 input_bytes=$(stat -c %s "${inputs[@]}" | awk '{ s += $1 } END { print s }')
@@ -61,20 +53,6 @@ blocks=$(for f in "${inputs[@]}"; do "$build/qxdump" "$f"; done | grep -c '^bloc
 largest_record=$(for f in "${inputs[@]}"; do "$build/qxdump" --records "$f"; done |
   awk '$1 == "record" { n = substr($3, 8) + 0; if (n > m) m = n } END { print m }')
 rm -f "$scratch/case.TP18" "$scratch/case.TP19" "$scratch"/*.txt
-
-# Runs a command under /usr/bin/time and appends "wall_us cpu_s maxrss_kb"
-# to the results of NAME.
-timed() {
-  local name=$1
-  shift
-  local t0 t1 status=0
-  t0=$(date +%s%N)
-  /usr/bin/time -f '%U %S %M' -o "$scratch/time.txt" "$@" || status=$?
-  t1=$(date +%s%N)
-  ((status == 0)) || return "$status"
-  read -r user sys rss < <(tail -1 "$scratch/time.txt")
-  echo "$(((t1 - t0) / 1000)) $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $rss" >>"$scratch/results.$name"
-}
 
 run_one() {
   rm -rf "$scratch/copy" "$scratch/page.html"
@@ -102,14 +80,7 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo
-printf '%-36s %10s %10s %10s %10s %12s\n' command "wall (s)" "min" "max" "cpu (s)" "peak RSS"
-for c in "${commands[@]}"; do
-  printf '%-36s %10.3f %10.3f %10.3f %10.3f %9d KB\n' "${label[$c]}" \
-    "$(awk -v v="$(median "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(awk -v v="$(column_min "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(awk -v v="$(column_max "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(median "$c" 2)" "$(column_max "$c" 3)"
-done
+timing_table "${commands[@]}"
 echo
 echo "headless Chromium, ms (median of $runs; min, max):"
 echo "  page drawn (its scripts run)         $(median load 1) ($(column_min load 1), $(column_max load 1))"

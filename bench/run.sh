@@ -35,31 +35,23 @@ source "$root/bench/lib.sh"
 
 check_runs "$runs"
 bytes=$(size_bytes "$size")
-for tool in cmake ninja gfortran /usr/bin/time; do
-  command -v "$tool" >/dev/null || die "needs $tool"
-done
+check_tools cmake ninja gfortran /usr/bin/time
 
 # The inputs, the outputs of the largest run (binary files about as large as
 # the inputs, text twins about four times as large), a copy of those outputs
 # kept for cp, and the copy of cp or the Fortran text, whichever is larger,
 # all at once at worst.
 mkdir -p "$dir"
-need=$((bytes * 13 + (256 << 20)))
-avail=$(df -B1 --output=avail "$dir" | tail -1 | tr -d ' ')
-if ((avail < need)); then
-  die "a $size case needs about $((need >> 20)) MiB free under $dir; only $((avail >> 20)) MiB are free. Choose a smaller size or make room."
-fi
+check_space "$dir" $((bytes * 13 + (256 << 20))) "Choose a smaller size or make room."
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+build_release
 gfortran -O2 -o "$build/e15_writer" "$root/bench/e15_writer.f90"
 
 scratch=$(mktemp -d "$dir/bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 echo "generating a $size case (seed $seed) ..."
-"$build/qxgen" --out "$scratch/case" --seed "$seed" --size "$size" >/dev/null
+generate_case "$scratch/case"
 inputs=("$scratch/case.qxin" "$scratch/case.TP18" "$scratch/case.TP19")
 input_bytes=$(stat -c %s "${inputs[@]}" | awk '{s += $1} END {print s}')
 
@@ -70,20 +62,6 @@ fresh_run_dir() {
   rm -rf "$scratch/run"
   mkdir "$scratch/run"
   ln -s ../case.qxin ../case.TP18 ../case.TP19 "$scratch/run/"
-}
-
-# Runs a command under /usr/bin/time and appends "wall_us cpu_s maxrss_kb"
-# to the results of NAME.
-timed() {
-  local name=$1
-  shift
-  local t0 t1 status=0
-  t0=$(date +%s%N)
-  /usr/bin/time -f '%U %S %M' -o "$scratch/time.txt" "$@" || status=$?
-  t1=$(date +%s%N)
-  ((status == 0)) || return "$status"
-  read -r user sys rss < <(tail -1 "$scratch/time.txt")
-  echo "$(((t1 - t0) / 1000)) $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $rss" >>"$scratch/results.$name"
 }
 
 # One conversion; ANSWER is the answer to the byte-order question.
@@ -174,14 +152,7 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo
-printf '%-36s %10s %10s %10s %10s %12s\n' command "wall (s)" "min" "max" "cpu (s)" "peak RSS"
-for c in "${commands[@]}"; do
-  printf '%-36s %10.3f %10.3f %10.3f %10.3f %9d KB\n' "${label[$c]}" \
-    "$(awk -v v="$(median "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(awk -v v="$(column_min "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(awk -v v="$(column_max "$c" 1)" 'BEGIN {print v / 1e6}')" \
-    "$(median "$c" 2)" "$(column_max "$c" 3)"
-done
+timing_table "${commands[@]}"
 
 ratio() { awk -v a="$(median "$1" 1)" -v b="$(median "$2" 1)" 'BEGIN {printf "%.2f", a / b}'; }
 verdict() {

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "dump_print.hpp"
 
 namespace qxdump {
 
@@ -25,6 +28,32 @@ std::string temporary_file_beside(const std::string& out_path, std::string& why)
   fchmod(fd, 0666 & ~mask);
   close(fd);
   return name;
+}
+
+ExportFile::ExportFile(const std::string& out_path, qx::TextSink& err)
+    : out_path_(out_path), name_(printable_text(out_path)), err_(err) {}
+
+ExportFile::~ExportFile() {
+  if (!temporary_.empty()) std::remove(temporary_.c_str());
+}
+
+int ExportFile::create() {
+  std::string why;
+  temporary_ = temporary_file_beside(out_path_, why);
+  return temporary_.empty() ? fail(name_, "cannot create a file beside it: " + why) : 0;
+}
+
+int ExportFile::fail(const std::string& who, const std::string& why) {
+  err_.put("qxdump: " + who + ": " + why + "\n");
+  err_.put("qxdump: " + name_ + " not written\n");
+  return 1;
+}
+
+int ExportFile::take_name() {
+  if (std::rename(temporary_.c_str(), out_path_.c_str()) != 0)
+    return fail(name_, std::string("cannot take its name: ") + std::strerror(errno));
+  temporary_.clear();
+  return 0;
 }
 
 }  // namespace qxdump

@@ -1,9 +1,7 @@
 #include "hdf5_export.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "dump_print.hpp"
@@ -314,33 +312,20 @@ bool Hdf5Export::file_end(std::uint64_t, std::uint64_t, const DumpTotals&) {
 
 int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5Options& options,
                 qx::TextSink& err) {
-  const std::string out_name = printable_text(out_path);
-  auto fail = [&](const std::string& who, const std::string& why) {
-    err.put("qxdump: " + who + ": " + why + "\n");
-    err.put("qxdump: " + out_name + " not written\n");
-    return 1;
-  };
-  std::string why;
-  const std::string temporary = temporary_file_beside(out_path, why);
-  if (temporary.empty()) return fail(out_name, "cannot create a file beside it: " + why);
+  ExportFile out(out_path, err);
+  if (out.create() != 0) return 1;
 
   h5::Writer writer({options.compress});
   std::string problem;
   ReadStatus status = ReadStatus::stopped;
   Hdf5Export exporter(writer, options);
-  if (writer.create(temporary)) status = read_file(path, exporter, problem);
+  if (writer.create(out.temporary())) status = read_file(path, exporter, problem);
   const bool closed = exporter.release() && writer.close();
-  int result = 0;
-  if (status == ReadStatus::bad_input)
-    result = fail(printable_text(path), problem);
-  else if (status == ReadStatus::stopped)
-    result = fail(exporter.problem() == "interrupted" ? printable_text(path) : out_name, exporter.problem());
-  else if (!closed)
-    result = fail(out_name, writer.error());
-  else if (std::rename(temporary.c_str(), out_path.c_str()) != 0)
-    result = fail(out_name, std::string("cannot take its name: ") + std::strerror(errno));
-  if (result != 0) std::remove(temporary.c_str());
-  return result;
+  if (status == ReadStatus::bad_input) return out.fail(printable_text(path), problem);
+  if (status == ReadStatus::stopped)
+    return out.fail(exporter.problem() == "interrupted" ? printable_text(path) : out.name(), exporter.problem());
+  if (!closed) return out.fail(out.name(), writer.error());
+  return out.take_name();
 }
 
 }  // namespace qxdump

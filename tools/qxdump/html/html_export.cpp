@@ -101,32 +101,18 @@ class PageExport {
 
 int export_html(const std::vector<std::string>& paths, const std::string& out_path, const HtmlOptions& options,
                 qx::TextSink& err) {
-  const std::string out_name = printable_text(out_path);
-  auto fail = [&](const std::string& who, const std::string& why) {
-    err.put("qxdump: " + who + ": " + why + "\n");
-    err.put("qxdump: " + out_name + " not written\n");
-    return 1;
-  };
-  std::string why;
-  const std::string temporary = temporary_file_beside(out_path, why);
-  if (temporary.empty()) return fail(out_name, "cannot create a file beside it: " + why);
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (!f) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temporary.c_str());
-    return fail(out_name, "cannot be written: " + reason);
-  }
+  ExportFile out(out_path, err);
+  if (out.create() != 0) return 1;
+  std::FILE* f = std::fopen(out.temporary().c_str(), "wb");
+  if (!f) return out.fail(out.name(), std::string("cannot be written: ") + std::strerror(errno));
   int result = 0;
   {
     PageExport page(f, paths, options);
-    if (!page.write()) result = fail(page.who.empty() ? out_name : page.who, page.why);
+    if (!page.write()) result = out.fail(page.who.empty() ? out.name() : page.who, page.why);
   }
   if (std::fclose(f) != 0 && result == 0)
-    result = fail(out_name, std::string("cannot be written: ") + std::strerror(errno));
-  if (result == 0 && std::rename(temporary.c_str(), out_path.c_str()) != 0)
-    result = fail(out_name, std::string("cannot take its name: ") + std::strerror(errno));
-  if (result != 0) std::remove(temporary.c_str());
-  return result;
+    result = out.fail(out.name(), std::string("cannot be written: ") + std::strerror(errno));
+  return result == 0 ? out.take_name() : result;
 }
 
 }  // namespace qxdump
