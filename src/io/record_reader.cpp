@@ -17,6 +17,8 @@ namespace qx {
 
 namespace {
 
+// Small enough that what a refill brings is still in the processor's cache
+// when it is copied on: a buffer of a MiB was copied from memory, not cache.
 constexpr std::size_t buffer_bytes = std::size_t{64} << 10;
 // Items at least this long are read straight into their destination, with
 // only a small look-ahead into the buffer: the values of a long data record
