@@ -252,30 +252,29 @@ int MaximaBlocks::convert(Run& run, const MaximaHeader& h) {
   return iostat::ok;
 }
 
-// Reads the data record: na first, then, once the record's length is known to
-// hold na items of the code's components, the whole record. Nothing is sized
-// from na before that check.
+// Reads the data record once: na first, then, once the record's length is
+// known to hold na items of the code's components, the rest. Nothing is
+// sized from na before that check.
 int MaximaBlocks::read_data(Run& run, const MaximaCodeRule& rule) {
-  Channels& ch = run.ch;
-  std::uint32_t length = 0;
-  int st = ch.peek_record_length(input, length);
-  if (st == iostat::ok) st = ch.read_record(input, {in(na_)});
-  if (st == iostat::ok) st = ch.backspace(input);
-  if (st != iostat::ok) return read_error(run, st);
-
-  const std::uint64_t items = na_ > 0 ? static_cast<std::uint64_t>(na_) : 0;
-  const std::uint64_t id_bytes = 4 + 8 * items;
-  std::uint64_t nd = static_cast<std::uint64_t>(rule.nd);
-  if (rule.nd == nd_from_record)
-    nd = items == 0 || length < id_bytes ? 0 : std::min<std::uint64_t>(widest_nd, (length - id_bytes) / (8 * items));
-  if (id_bytes + 8 * nd * items > length) return read_error(run, iostat::short_record);
-
-  items_ = static_cast<std::size_t>(items);
-  nd_ = static_cast<int4>(nd);
-  ia1_.resize(items_);
-  ia2_.resize(items_);
-  acl_.resize(2 * static_cast<std::size_t>(nd) * items_);
-  st = ch.read_record(input, {in(na_), in(std::span(ia1_)), in(std::span(ia2_)), in(std::span(acl_))});
+  const InItem count = in(na_);
+  InItem rest[3];
+  const int st = run.ch.read_record_sized(input, std::span(&count, 1), [&](std::uint32_t length) {
+    const std::uint64_t items = na_ > 0 ? static_cast<std::uint64_t>(na_) : 0;
+    const std::uint64_t id_bytes = 4 + 8 * items;
+    std::uint64_t nd = static_cast<std::uint64_t>(rule.nd);
+    if (rule.nd == nd_from_record)
+      nd = items == 0 || length < id_bytes ? 0 : std::min<std::uint64_t>(widest_nd, (length - id_bytes) / (8 * items));
+    if (id_bytes + 8 * nd * items > length) return SizedItems{false, {}};
+    items_ = static_cast<std::size_t>(items);
+    nd_ = static_cast<int4>(nd);
+    ia1_.resize(items_);
+    ia2_.resize(items_);
+    acl_.resize(2 * static_cast<std::size_t>(nd) * items_);
+    rest[0] = in(std::span(ia1_));
+    rest[1] = in(std::span(ia2_));
+    rest[2] = in(std::span(acl_));
+    return SizedItems{true, std::span<const InItem>(rest)};
+  });
   return st != iostat::ok ? read_error(run, st) : iostat::ok;
 }
 

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/byte_order.hpp"
 #include "io/item.hpp"
@@ -93,12 +94,24 @@ class Channels {
   // One record into items picked from its length (RecordReader::read_sized).
   template <typename Choose>
   int read_record_sized(int unit, Choose&& choose) {
-    if (RecordReader* r = binary_reader(unit)) return r->read_sized(choose);
+    return read_record_sized(unit, {}, choose);
+  }
+  // The same after `head`, items that the choice depends on, read first.
+  template <typename Choose>
+  int read_record_sized(int unit, std::span<const InItem> head, Choose&& choose) {
+    if (RecordReader* r = binary_reader(unit)) return r->read_sized(head, choose);
+    // Other channels read the head, go back, and read the record in whole.
     std::uint32_t length = 0;
     if (int st = peek_record_length(unit, length); st != iostat::ok) return st;
+    if (!head.empty()) {
+      if (int st = read_record(unit, head); st != iostat::ok) return st;
+      if (int st = backspace(unit); st != iostat::ok) return st;
+    }
     const SizedItems chosen = choose(length);
     if (!chosen.holds) return iostat::short_record;
-    return read_record(unit, chosen.items);
+    std::vector<InItem> all(head.begin(), head.end());
+    all.insert(all.end(), chosen.items.begin(), chosen.items.end());
+    return read_record(unit, all);
   }
 
   // Text lines through a layout.

@@ -184,35 +184,36 @@ int RecordReader::begin_record(std::uint32_t& payload_bytes) {
   if (length < 0) return iostat::read_failed;
   if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
   record_start_ = start;
-  record_length_ = static_cast<std::uint64_t>(length);
+  record_length_ = record_left_ = static_cast<std::uint64_t>(length);
   payload_bytes = static_cast<std::uint32_t>(length);
   return iostat::ok;
 }
 
-int RecordReader::end_record(std::span<const InItem> items) {
-  std::uint64_t remaining = record_length_;
-  int status = iostat::ok;
-  long long got = 0;
+int RecordReader::take_items(std::span<const InItem> items) {
   for (const InItem& item : items) {
     const std::size_t esize = element_bytes(item.type);
     const std::size_t want = item_bytes(item);
-    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, remaining));
+    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, record_left_));
     take -= take % esize;
-    got = get(item.data, take);
+    const long long got = get(item.data, take);
     if (got < 0 || static_cast<std::size_t>(got) < take) return iostat::read_failed;
     if (order_ != host_order) {
       if (esize == 4) swap_words4(item.data, take / 4);
       if (esize == 8) swap_words8(item.data, take / 8);
     }
-    remaining -= take;
-    if (take < want) {
-      status = iostat::short_record;
-      break;
-    }
+    record_left_ -= take;
+    if (take < want) return iostat::short_record;
   }
-  if (remaining > 0) {
-    got = get(nullptr, static_cast<std::size_t>(remaining));
-    if (got < 0 || static_cast<std::uint64_t>(got) < remaining) return iostat::read_failed;
+  return iostat::ok;
+}
+
+int RecordReader::end_record(std::span<const InItem> items) {
+  const int status = take_items(items);
+  if (status == iostat::read_failed) return status;
+  long long got = 0;
+  if (record_left_ > 0) {
+    got = get(nullptr, static_cast<std::size_t>(record_left_));
+    if (got < 0 || static_cast<std::uint64_t>(got) < record_left_) return iostat::read_failed;
   }
   unsigned char mark[4];
   got = get(mark, 4);

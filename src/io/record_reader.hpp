@@ -55,14 +55,26 @@ class RecordReader {
   // payload is read, so that arrays are sized only from what the file
   // backs. Statuses as read(); a record that does not hold what is needed
   // is passed over and gives 67, or 39 when its trailing marker is wrong.
+  // With `head`, those items (a count that sizes the rest) are read first,
+  // and `choose` picks the items that follow them; a record too short for
+  // the head gives 67 without `choose` being called.
   template <typename Choose>
-  int read_sized(Choose&& choose) {
+  int read_sized(std::span<const InItem> head, Choose&& choose) {
     std::uint32_t length = 0;
     if (int st = begin_record(length); st != iostat::ok) return st;
-    const SizedItems chosen = choose(length);
-    if (chosen.holds) return end_record(chosen.items);
-    const int st = end_record({});
-    return st != iostat::ok ? st : iostat::short_record;
+    int st = take_items(head);
+    if (st == iostat::read_failed) return st;
+    if (st == iostat::ok) {
+      const SizedItems chosen = choose(length);
+      if (chosen.holds) return end_record(chosen.items);
+      st = iostat::short_record;
+    }
+    const int end = end_record({});
+    return end != iostat::ok ? end : st;
+  }
+  template <typename Choose>
+  int read_sized(Choose&& choose) {
+    return read_sized({}, choose);
   }
   // Passes the next record on to `out` as one record of its first `values`
   // 4-byte values, the rest of a longer record passed over: what reading
@@ -90,6 +102,7 @@ class RecordReader {
   // into the items with the trailing marker.
   int begin_record(std::uint32_t& payload_bytes);
   int end_record(std::span<const InItem> items);
+  int take_items(std::span<const InItem> items);
 
   bool hold(std::uint64_t from, std::size_t n);
   long long read_at(std::uint64_t off, void* dst, std::size_t n);
@@ -110,6 +123,7 @@ class RecordReader {
   std::int64_t last_start_ = -1;  // offset of the record last read, for going back
   std::uint64_t record_start_ = 0;  // offset of the record begun
   std::uint64_t record_length_ = 0; // its payload length
+  std::uint64_t record_left_ = 0;   // bytes of it not yet read
 };
 
 }  // namespace qx

@@ -453,3 +453,52 @@ TEST(RecordReaderPass, TellsAFullDisk) {
 }
 
 }  // namespace
+
+namespace {
+
+// A count read first sizes what follows it, in the one read of the record.
+TEST(RecordReaderSized, ACountReadFirstSizesTheRest) {
+  struct Case {
+    const char* what;
+    std::string file;
+    int status;
+    bool chosen;  // the count reached the caller
+  };
+  const std::string two = word(2) + word(7) + word(8);
+  const std::vector<Case> cases = {
+      {"count and its items", record(two) + record("next"), 0, true},
+      {"count beyond the record", record(word(3) + word(7) + word(8)) + record("next"), iostat::short_record, true},
+      {"too short for the count", record("ab") + record("next"), iostat::short_record, false},
+      {"trailing marker wrong", word(12) + two + word(11), iostat::read_failed, true},
+      {"cut in the count", word(12) + "ab", iostat::read_failed, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("c.bin"), c.file);
+    RecordReader r;
+    ASSERT_EQ(r.open(dir.file("c.bin"), ByteOrder::little), 0);
+    std::int32_t count = -1;
+    const InItem head = in(count);
+    std::vector<std::int32_t> ids;
+    InItem rest{};
+    bool chosen = false;
+    const int st = r.read_sized(std::span(&head, 1), [&](std::uint32_t length) {
+      chosen = true;
+      if (4 + 4 * static_cast<std::uint64_t>(count) > length) return SizedItems{false, {}};
+      ids.assign(static_cast<std::size_t>(count), 0);
+      rest = in(std::span(ids));
+      return SizedItems{true, std::span(&rest, 1)};
+    });
+    EXPECT_EQ(st, c.status) << c.what;
+    EXPECT_EQ(chosen, c.chosen) << c.what;
+    if (st == 0) {
+      EXPECT_EQ(ids, (std::vector<std::int32_t>{7, 8}));
+    }
+    if (c.file.ends_with(record("next"))) {
+      char t[4];
+      EXPECT_EQ(r.read({in_text(t)}), 0) << c.what << ": the file stands behind the record";
+    }
+  }
+}
+
+}  // namespace
