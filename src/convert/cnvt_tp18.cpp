@@ -114,6 +114,8 @@ class Tp18Conversion {
   int write_values(const Route& route, std::span<const real4> values, bool text);
   int pass_on_values(const Route& route, std::span<real4> values, bool text);
   int pass_record(const Route& route, std::size_t values, bool text);
+  int read_fixing_count(std::vector<real4>& values, std::size_t count);
+  int convert_two_records(const Route& route, std::vector<real4>& values, bool first_read, bool text);
   int convert_data(const OrdinaryKind& kind, const Route& route);
   int read_error(int status) { return report_failure(run_, tp18_file, Failure::data_read, status); }
   int write_error(int unit, int status) { return report_failure(run_, tp18_file, Failure::data_write, status, unit); }
@@ -270,6 +272,29 @@ int Tp18Conversion::pass_record(const Route& route, std::size_t values, bool tex
   return st == iostat::ok || st == iostat::not_copied ? st : write_error(route.out.unit, st);
 }
 
+// The first record of values of the block that fixes their number for the
+// file (N or M), read into `values` sized from it.
+int Tp18Conversion::read_fixing_count(std::vector<real4>& values, std::size_t count) {
+  return read_sized_values(count, [&] {
+    values.resize(count);
+    return std::span<real4>(values);
+  });
+}
+
+// The two records of values of a spectrum, each as long as `values`; the
+// first already in `values` when it was read to fix their number.
+int Tp18Conversion::convert_two_records(const Route& route, std::vector<real4>& values, bool first_read, bool text) {
+  for (int r = 0; r < 2; ++r) {
+    int st = iostat::ok;
+    if (!(first_read && r == 0)) {
+      if ((st = pass_record(route, values.size(), text)) == iostat::ok) continue;
+      if (st != iostat::not_copied || (st = read_values(values)) != iostat::ok) return st;
+    }
+    if ((st = pass_on_values(route, values, text)) != iostat::ok) return st;
+  }
+  return iostat::ok;
+}
+
 int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
   const bool text = kind.text_option != nullptr && run_.val.*kind.text_option == 1;
   const std::size_t nsize2 = h_.nsize2 > 0 ? static_cast<std::size_t>(h_.nsize2) : 0;
@@ -290,44 +315,22 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       // Its first record of values is read before the axis is written.
       const bool fixes_n = !n_fixed_;
       if (fixes_n) {
-        st = read_sized_values(nsize2, [&] {
-          b_.resize(nsize2);
-          return std::span<real4>(b_);
-        });
-        if (st != iostat::ok) return st;
+        if ((st = read_fixing_count(b_, nsize2)) != iostat::ok) return st;
         b0_.resize(nsize2);
         const real4 df = narrow(h_.dt);
         for (std::size_t i = 0; i < nsize2; ++i) b0_[i] = static_cast<real4>(i) * df;
         n_fixed_ = true;
       }
       if ((st = write_values(route, b0_, text)) != iostat::ok) return st;
-      for (int r = 0; r < 2; ++r) {
-        if (!(fixes_n && r == 0)) {
-          if ((st = pass_record(route, b_.size(), text)) == iostat::ok) continue;
-          if (st != iostat::not_copied || (st = read_values(b_)) != iostat::ok) return st;
-        }
-        if ((st = pass_on_values(route, b_, text)) != iostat::ok) return st;
-      }
-      return iostat::ok;
+      return convert_two_records(route, b_, fixes_n, text);
     }
     case Data::spectrum: {
       const bool fixes_m = !m_fixed_;
       if (fixes_m) {
-        st = read_sized_values(nsize2, [&] {
-          c_.resize(nsize2);
-          return std::span<real4>(c_);
-        });
-        if (st != iostat::ok) return st;
+        if ((st = read_fixing_count(c_, nsize2)) != iostat::ok) return st;
         m_fixed_ = true;
       }
-      for (int r = 0; r < 2; ++r) {
-        if (!(fixes_m && r == 0)) {
-          if ((st = pass_record(route, c_.size(), text)) == iostat::ok) continue;
-          if (st != iostat::not_copied || (st = read_values(c_)) != iostat::ok) return st;
-        }
-        if ((st = pass_on_values(route, c_, text)) != iostat::ok) return st;
-      }
-      return iostat::ok;
+      return convert_two_records(route, c_, fixes_m, text);
     }
     case Data::none:
     case Data::info_copies:
