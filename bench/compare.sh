@@ -14,71 +14,62 @@ set -euo pipefail
 size=$1 runs=$2 dir=$3
 shift 3
 progs=("$@")
-qxgen=${QXGEN:-$(cd "$(dirname "$0")/.." && pwd)/build-bench/qxgen}
-s=$(mktemp -d "$dir/compare.XXXXXX")
-trap 'rm -rf "$s"' EXIT
-"$qxgen" --out "$s/case" --seed 1 --size "$size" >/dev/null
-inputs=("$s/case.qxin" "$s/case.TP18" "$s/case.TP19")
-all=(-stru -spec -ampl -wave -maxr -four)
+root=$(cd "$(dirname "$0")/.." && pwd)
+qxgen=${QXGEN:-$root/build-bench/qxgen}
+bench_name=bench/compare.sh
+# shellcheck source=bench/lib.sh
+source "$root/bench/lib.sh"
+check_runs "$runs"
+scratch=$(mktemp -d "$dir/compare.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+"$qxgen" --out "$scratch/case" --seed 1 --size "$size" >/dev/null
+inputs=("$scratch/case.qxin" "$scratch/case.TP18" "$scratch/case.TP19")
 
-fresh() {
-  rm -rf "$s/run"
-  mkdir "$s/run"
-  ln -s ../case.qxin ../case.TP18 ../case.TP19 "$s/run/"
-}
-# Appends "wall_us rss_kb cpu_us" to the results of NAME.
-timed() {
-  local name=$1 t0 t1 rss user sys
-  shift
-  t0=$(date +%s%N)
-  /usr/bin/time -f '%M %U %S' -o "$s/time" "$@"
-  t1=$(date +%s%N)
-  read -r rss user sys <"$s/time"
-  echo "$(((t1 - t0) / 1000)) $rss $(awk -v u="$user" -v s="$sys" 'BEGIN {print (u + s) * 1e6}')" >>"$s/res.$name"
-}
 convert() {
   local name=$1 prog=$2 answer=$3
   shift 3
-  fresh
-  printf 'case.qxin\ncase.TP18\n%s\n' "$answer" >"$s/answers"
-  (cd "$s/run" && timed "$name" "$prog" "$@" <"$s/answers" >/dev/null)
-  rm -rf "$s/run"
+  fresh_run_dir
+  printf 'case.qxin\ncase.TP18\n%s\n' "$answer" >"$scratch/answers"
+  (cd "$scratch/run" && timed "$name" "$prog" "$@" <"$scratch/answers" >/dev/null)
+  rm -rf "$scratch/run"
   sync
 }
 copy() {
-  rm -rf "$s/copy"
-  mkdir "$s/copy"
-  timed "$@" "$s/copy/"
-  rm -rf "$s/copy"
+  rm -rf "$scratch/copy"
+  mkdir "$scratch/copy"
+  timed "$@" "$scratch/copy/"
+  rm -rf "$scratch/copy"
   sync
 }
 
-fresh
-printf 'case.qxin\ncase.TP18\nNo\n' >"$s/answers"
-(cd "$s/run" && "${progs[0]}" "${all[@]}" <"$s/answers" >/dev/null)
-mkdir "$s/outputs"
-find "$s/run" -maxdepth 1 -type f -exec mv {} "$s/outputs/" \;
+fresh_run_dir
+printf 'case.qxin\ncase.TP18\nNo\n' >"$scratch/answers"
+(cd "$scratch/run" && "${progs[0]}" "${all_options[@]}" <"$scratch/answers" >/dev/null)
+mkdir "$scratch/outputs"
+find "$scratch/run" -maxdepth 1 -type f -exec mv {} "$scratch/outputs/" \;
 for ((r = 0; r <= runs; r++)); do  # run 0 warms the page cache, untimed
   copy cp cp "${inputs[@]}"
   for i in "${!progs[@]}"; do
     convert "le$i" "${progs[$i]}" No
     convert "be$i" "${progs[$i]}" Yes
-    convert "all$i" "${progs[$i]}" No "${all[@]}"
+    convert "all$i" "${progs[$i]}" No "${all_options[@]}"
   done
-  copy cpout cp "$s"/outputs/*
-  ((r > 0)) || rm -f "$s"/res.*
+  copy cpout cp "$scratch"/outputs/*
+  ((r > 0)) || rm -f "$scratch"/results.*
 done
 
-median() { cut -d' ' -f"$2" "$s/res.$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-peak() { cut -d' ' -f2 "$s/res.$1" | sort -g | tail -1; }
+# Wall times (column 1) in microseconds, CPU times (column 2) in seconds:
+# both printed in microseconds.
+in_us() { median "$1" "$2" | awk -v k="$2" '{print k == 2 ? $1 * 1e6 : $1}'; }
+peak() { column_max "$1" 3; }
 echo "case $size (seed 1), $runs runs, in $dir, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-for column in 1 3; do
+for column in 1 2; do
   ((column == 1)) && echo "wall time (medians):" || echo "CPU time (medians):"
-  cp_in=$(median cp $column) cp_out=$(median cpout $column)
+  cp_in=$(in_us cp $column) cp_out=$(in_us cpout $column)
   awk -v a="$cp_in" -v b="$cp_out" 'BEGIN {printf "  cp of the inputs %.1f ms, cp of the outputs of every option %.1f ms\n", a / 1000, b / 1000}'
   for i in "${!progs[@]}"; do
-    awk -v p="${progs[$i]}" -v le="$(median "le$i" $column)" -v be="$(median "be$i" $column)" \
-      -v a="$(median "all$i" $column)" -v ci="$cp_in" -v co="$cp_out" -v r1="$(peak "le$i")" -v r2="$(peak "all$i")" \
+    awk -v p="${progs[$i]}" -v le="$(in_us "le$i" $column)" -v be="$(in_us "be$i" $column)" \
+      -v a="$(in_us "all$i" $column)" -v ci="$cp_in" -v co="$cp_out" -v r1="$(peak "le$i")" -v r2="$(peak "all$i")" \
       'BEGIN {printf "  %s\n    no option %.1f ms (%.2f x cp), big-endian %.1f ms (%.2f x LE), every option %.1f ms (%.2f x cp of its outputs), peak RSS %d / %d KB\n", p, le / 1000, le / ci, be / 1000, be / le, a / 1000, a / co, r1, r2}'
   done
 done

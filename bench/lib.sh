@@ -62,6 +62,18 @@ generate_case() {
   "$build/qxgen" --out "$1" --seed "$seed" --size "$size" "${@:2}" >/dev/null
 }
 
+# Every run option of qxconv, for the runs with all of them on.
+# shellcheck disable=SC2034 # used by the sourcing scripts
+all_options=(-stru -spec -ampl -wave -maxr -four)
+
+# fresh_run_dir: $scratch/run made anew, holding only links to the case in
+# $scratch, for one conversion.
+fresh_run_dir() {
+  rm -rf "$scratch/run"
+  mkdir "$scratch/run"
+  ln -s ../case.qxin ../case.TP18 ../case.TP19 "$scratch/run/"
+}
+
 # timed NAME COMMAND...: runs COMMAND under /usr/bin/time and appends
 # "wall_us cpu_s maxrss_kb" to $scratch/results.NAME.
 timed() {

@@ -27,9 +27,7 @@ bench_name=bench/profile.sh
 # shellcheck source=bench/lib.sh
 source "$root/bench/lib.sh"
 check_runs "$runs"
-for tool in cmake ninja perf strace; do
-  command -v "$tool" >/dev/null || die "needs $tool"
-done
+check_tools cmake ninja perf strace
 
 echo "building in $build ..." >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O3 -DNDEBUG -g" \
@@ -176,7 +174,7 @@ echo "cp of the inputs: $(cp_ms) ms of CPU (median)"
 for set in le be all; do
   opts=()
   order=${set/all/le}
-  [[ $set == all ]] && opts=(-stru -spec -ampl -wave -maxr -four)
+  [[ $set == all ]] && opts=("${all_options[@]}")
   echo
   echo "== qxconv ${opts[*]:-(no option)}, $([[ $order == le ]] && echo little || echo big)-endian"
   echo "CPU: $(qxconv_ms "${opts[@]}") ms (median)"

@@ -55,15 +55,6 @@ generate_case "$scratch/case"
 inputs=("$scratch/case.qxin" "$scratch/case.TP18" "$scratch/case.TP19")
 input_bytes=$(stat -c %s "${inputs[@]}" | awk '{s += $1} END {print s}')
 
-all_options=(-stru -spec -ampl -wave -maxr -four)
-
-# A fresh directory for each run: the inputs linked in, nothing else.
-fresh_run_dir() {
-  rm -rf "$scratch/run"
-  mkdir "$scratch/run"
-  ln -s ../case.qxin ../case.TP18 ../case.TP19 "$scratch/run/"
-}
-
 # One conversion; ANSWER is the answer to the byte-order question.
 convert() {
   local name=$1 answer=$2
