@@ -4,17 +4,20 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace qx {
 
 template <typename Byte>
 class IoBuffer {
  public:
-  void allocate(std::size_t n) {
-    data_ = std::make_unique_for_overwrite<Byte[]>(n);
-    size_ = n;
-  }
+  static constexpr std::size_t page_bytes = 4096;
+
+  void allocate(std::size_t n) { take(std::malloc(n), n); }
+  // The same starting on a page, n being a whole number of pages.
+  void allocate_pages(std::size_t n) { take(std::aligned_alloc(page_bytes, n), n); }
   void release() {
     data_.reset();
     size_ = 0;
@@ -24,7 +27,15 @@ class IoBuffer {
   std::size_t size() const { return size_; }
 
  private:
-  std::unique_ptr<Byte[]> data_;
+  struct Free {
+    void operator()(Byte* p) const { std::free(p); }
+  };
+  void take(void* p, std::size_t n) {
+    if (p == nullptr && n > 0) throw std::bad_alloc();
+    data_.reset(static_cast<Byte*>(p));
+    size_ = n;
+  }
+  std::unique_ptr<Byte[], Free> data_;
   std::size_t size_ = 0;
 };
 
