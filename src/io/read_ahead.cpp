@@ -42,7 +42,7 @@ void ReadAhead::detach() {
 }
 
 bool ReadAhead::start(std::uint64_t off) {
-  if (ring_.size() == 0) ring_.allocate_pages(slot_count * slot_bytes);
+  if (ring_.size() == 0) ring_.allocate_reused(slot_count * slot_bytes);
   filled_ = emptied_ = 0;
   stopping_ = false;
   producing_ = true;
