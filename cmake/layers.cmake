@@ -28,7 +28,9 @@ function(qx_layer name)
   target_link_libraries(qx_${name} PUBLIC ${arg_LINKS})
 endfunction()
 
-qx_layer(io)
+# The record reader reads ahead of the converter on a thread of its own.
+find_package(Threads REQUIRED)
+qx_layer(io LINKS Threads::Threads)
 qx_layer(run LINKS qx_io)
 qx_layer(model LINKS qx_run)
 qx_layer(control LINKS qx_run)

@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -20,17 +18,15 @@ namespace {
 // Small enough that what a refill brings is still in the processor's cache
 // when it is copied on: a buffer of a MiB was copied from memory, not cache.
 constexpr std::size_t buffer_bytes = std::size_t{64} << 10;
-// Items at least this long are read straight into their destination, with
-// only a small look-ahead into the buffer: the values of a long data record
-// then pass through no intermediate copy, and the next block's header
-// records are still read with them. After such a read, and after passing
-// over a record, the buffer is filled with a look-ahead first and with
-// twice as much at each refill after that: a file of short records soon
-// reads a whole buffer at a time, while the header records between long
-// records do not drag the long ones through the buffer.
+// Items at least this long are read straight into their destination: the
+// values of a long data record then pass through no intermediate copy.
+// After such a read, and after passing over a record, the buffer is filled
+// with a look-ahead first and with twice as much at each refill after that:
+// a file of short records soon reads a whole buffer at a time, while the
+// header records between long records do not drag the long ones through
+// the buffer.
 constexpr std::size_t direct_bytes = std::size_t{64} << 10;
 constexpr std::size_t look_ahead_bytes = std::size_t{4} << 10;
-constexpr std::size_t max_call_bytes = std::size_t{1} << 30;
 
 // Bytes of one element of an item.
 constexpr std::size_t element_bytes(ItemType t) { return item_bytes(t, 1, 1); }
@@ -52,6 +48,7 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
   // smaller than a look-ahead.
   buf_.allocate(seekable_ ? std::clamp<std::uint64_t>(file_size_, look_ahead_bytes, buffer_bytes) : buffer_bytes);
   fill_bytes_ = buf_.size();
+  ahead_.attach(fd_, seekable_ && file_size_ >= ReadAhead::threaded_from);
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;
@@ -60,6 +57,7 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
 
 int RecordReader::close() {
   if (fd_ < 0) return iostat::ok;
+  ahead_.detach();
   ::close(fd_);
   fd_ = -1;
   buf_.release();
@@ -77,45 +75,19 @@ void RecordReader::set_offset(std::uint64_t off) {
   }
 }
 
-// Reads with pread at `off`, retrying partial reads; -1 on an I/O error.
-long long RecordReader::read_at(std::uint64_t off, void* dst, std::size_t n) {
-  auto* p = static_cast<unsigned char*>(dst);
-  std::size_t got = 0;
-  while (got < n) {
-    ssize_t r = ::pread(fd_, p + got, std::min(n - got, max_call_bytes), static_cast<off_t>(off + got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<long long>(got);
-}
+// Reads at `off` outside the run of reads that go on through the file.
+long long RecordReader::read_at(std::uint64_t off, void* dst, std::size_t n) { return pread_fully(fd_, off, dst, n); }
 
-// Reads n bytes at `off` into dst and, in the same call, a look-ahead of
-// what follows into the buffer. Returns the bytes put into dst (fewer only
-// at the end of the file) or -1 on an I/O error.
+// Reads n bytes at `off` straight into dst, leaving the buffer empty behind
+// them with a look-ahead for its next refill. Returns the bytes put into dst
+// (fewer only at the end of the file) or -1 on an I/O error.
 long long RecordReader::read_direct(std::uint64_t off, unsigned char* dst, std::size_t n) {
-  std::size_t got = 0;
-  buf_start_ = off;
+  const long long got = ahead_.read(off, dst, n);
+  if (got < 0) return -1;
+  buf_start_ = off + static_cast<std::uint64_t>(got);
   pos_ = len_ = 0;
-  while (got < n) {
-    const std::size_t want = std::min(n - got, max_call_bytes);
-    iovec parts[2] = {{dst + got, want}, {buf_.data(), look_ahead_bytes}};
-    ssize_t r = ::preadv(fd_, parts, want == n - got ? 2 : 1, static_cast<off_t>(off + got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    const auto taken = static_cast<std::size_t>(r);
-    if (taken > n - got) len_ = taken - (n - got);
-    got += std::min(taken, n - got);
-  }
-  buf_start_ = off + got;
   fill_bytes_ = look_ahead_bytes;
-  return static_cast<long long>(got);
+  return got;
 }
 
 // Copies up to n bytes from the current position into dst, or passes over
@@ -148,7 +120,7 @@ long long RecordReader::get(void* dst, std::size_t n) {
       done += static_cast<std::size_t>(r);
       break;
     }
-    long long r = read_at(here, buf_.data(), fill_bytes_);
+    long long r = ahead_.read(here, buf_.data(), fill_bytes_);
     if (r < 0) return -1;
     fill_bytes_ = std::min(2 * fill_bytes_, buf_.size());
     buf_start_ = here;
@@ -247,7 +219,7 @@ bool RecordReader::hold(std::uint64_t from, std::size_t n) {
     kept = static_cast<std::size_t>(buf_start_ + len_ - from);
     std::memmove(buf_.data(), buf_.data() + (from - buf_start_), kept);
   }
-  const long long r = read_at(from + kept, buf_.data() + kept, buf_.size() - kept);
+  const long long r = ahead_.read(from + kept, buf_.data() + kept, buf_.size() - kept);
   buf_start_ = from;
   pos_ = 0;
   len_ = kept + static_cast<std::size_t>(std::max(r, 0LL));

@@ -1,6 +1,8 @@
 // Sequential reader of a binary record file: every record is a 4-byte length
 // marker, the payload, and the same marker again, in the file's byte order.
-// Buffered; memory is bounded by the buffer, never by a record or the file.
+// Buffered, and a file of a MiB or more is read ahead on a second thread
+// (io/read_ahead.hpp); memory is bounded by the buffer and the ring of the
+// reading ahead, never by a record or the file.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include "io/byte_order.hpp"
 #include "io/io_buffer.hpp"
 #include "io/item.hpp"
+#include "io/read_ahead.hpp"
 #include "io/record_head.hpp"
 #include "io/record_writer.hpp"
 #include "io/status.hpp"
@@ -113,6 +116,7 @@ class RecordReader {
 
   int fd_ = -1;
   ByteOrder order_ = ByteOrder::little;
+  ReadAhead ahead_;  // the reads that go on through the file
   IoBuffer<unsigned char> buf_;
   std::uint64_t buf_start_ = 0;  // file offset of buf_[0]
   std::size_t pos_ = 0;          // read index into buf_

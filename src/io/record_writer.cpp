@@ -28,7 +28,6 @@ int RecordWriter::open(const std::string& path, ByteOrder order) {
   if (fd < 0) return iostat::from_open_errno(errno);
   fd_ = fd;
   order_ = order;
-  buf_.allocate(buffer_bytes);
   len_ = 0;
   replaced_ = false;
   failed_ = iostat::ok;
@@ -103,6 +102,7 @@ int RecordWriter::begin_record(std::uint64_t payload) {
   if (fd_ < 0) return iostat::write_failed;
   if (failed_ != iostat::ok) return failed_;
   if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return iostat::write_failed;
+  if (buf_.size() == 0) buf_.allocate_reused(buffer_bytes);
   if (!replaced_) {
     // The first record replaces whatever the file held before the run.
     if (!empty_for_rewrite(fd_)) return failed_ = iostat::write_failed;

@@ -42,13 +42,13 @@ int TextWriter::close() {
   flush();
   if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
   fd_ = -1;
-  buf_.reset();
+  buf_.release();
   return failed_;
 }
 
 int TextWriter::flush() {
   if (fd_ < 0) return iostat::write_failed;
-  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.get(), len_)) failed_ = iostat::write_failed;
+  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) failed_ = iostat::write_failed;
   len_ = 0;
   return failed_;
 }
@@ -64,7 +64,7 @@ bool TextWriter::begin_output() {
     }
     replaced_ = true;
   }
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_bytes);
+  if (buf_.size() == 0) buf_.allocate_reused(buffer_bytes);
   return true;
 }
 
@@ -72,13 +72,13 @@ int TextWriter::put(std::string_view text) {
   if (fd_ < 0) return iostat::write_failed;
   if (!begin_output()) return failed_;
   if (text.size() >= direct_bytes) {
-    iovec parts[2] = {{buf_.get(), len_}, {const_cast<char*>(text.data()), text.size()}};
+    iovec parts[2] = {{buf_.data(), len_}, {const_cast<char*>(text.data()), text.size()}};
     if (!write_all(fd_, parts, 2)) failed_ = iostat::write_failed;
     len_ = 0;
     return failed_;
   }
   if (len_ + text.size() > buffer_bytes) flush();
-  if (!text.empty()) std::memcpy(buf_.get() + len_, text.data(), text.size());
+  if (!text.empty()) std::memcpy(buf_.data() + len_, text.data(), text.size());
   len_ += text.size();
   return failed_;
 }
@@ -95,13 +95,13 @@ int TextWriter::put(Real4Lines& lines) {
   const std::size_t total = lines.total();
   if (total < direct_bytes) {
     if (len_ + total > buffer_bytes) flush();
-    len_ += lines.fill(buf_.get() + len_, buffer_bytes - len_);
+    len_ += lines.fill(buf_.data() + len_, buffer_bytes - len_);
     return failed_;
   }
   while (!lines.done() && failed_ == iostat::ok) {
     // Room for a chunk and its last line after what the buffer holds.
     if (buffer_bytes - len_ < layout_chunk_bytes + lines.max_line()) flush();
-    const std::size_t n = lines.fill(buf_.get() + len_, buffer_bytes - len_, layout_chunk_bytes);
+    const std::size_t n = lines.fill(buf_.data() + len_, buffer_bytes - len_, layout_chunk_bytes);
     len_ += n;
     if (n >= direct_bytes) flush();
   }

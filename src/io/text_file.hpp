@@ -33,7 +33,7 @@ class TextWriter final : public TextSink {
   bool begin_output();
 
   int fd_ = -1;
-  std::unique_ptr<char[]> buf_;  // allocated at the first output, not zeroed
+  IoBuffer<char> buf_;  // allocated at the first output, not zeroed
   std::size_t len_ = 0;
   bool replaced_ = false;
   int failed_ = 0;
