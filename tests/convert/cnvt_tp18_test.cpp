@@ -63,6 +63,20 @@ TEST(CnvtTp18, CasesMatchTheModelUnderEveryOptionAndByteOrder) {
       }
 }
 
+// A file of some megabytes is read ahead on a second thread: the
+// conversion must still agree with the model, with and without the text
+// copies, in both byte orders.
+TEST(CnvtTp18, AFileReadAheadMatchesTheModel) {
+  ScratchDir dir;
+  const std::string bytes = qxtest::read_file(generate(dir, {"--seed", "11", "--size", "5M"}));
+  ASSERT_GT(bytes.size(), std::size_t{3} << 20);
+  for (bool big : {false, true})
+    for (const Options& o : {Options{}, Options{1, 1, 1, 1, 1, 1}}) {
+      const auto e = check(dir, bytes, o, big, std::string("5M") + (o.wave ? " every option" : "") + (big ? " BE" : ""));
+      EXPECT_EQ(e.ier, 0);
+    }
+}
+
 TEST(CnvtTp18, DefaultInformationBlockIsHandComputedBytes) {
   ScratchDir dir;
   Tp18File f;

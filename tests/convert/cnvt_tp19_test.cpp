@@ -100,6 +100,7 @@ TEST(Tp19Generated, ConvertedFilesAgreeWithTheReference) {
       {{"--seed", "3", "--size", "300k"}, {Order::little, 0, 0, 1, 0}},
       {{"--seed", "4"}, {Order::big, 0, 0, 0, 0}},
       {{"--seed", "5", "--no-info", "--size", "1M"}, {Order::little, 1, 1, 1, 0}},
+      {{"--seed", "6", "--size", "12M"}, {Order::big, 0, 0, 0, 0}},  // read ahead on a second thread
       {{}, {Order::big, 1, 1, 1, 0}},
   };
   for (const auto& [qxgen, settings] : cases) {
