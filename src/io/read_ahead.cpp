@@ -1,31 +1,15 @@
 #include "io/read_ahead.hpp"
 
+#include "io/read_fully.hpp"
+
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <system_error>
 
 namespace qx {
-
-long long pread_fully(int fd, std::uint64_t off, void* dst, std::size_t n) {
-  // One call moves at most a GiB, as Linux reads no more at once.
-  constexpr std::size_t max_call_bytes = std::size_t{1} << 30;
-  auto* p = static_cast<unsigned char*>(dst);
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(fd, p + got, std::min(n - got, max_call_bytes), static_cast<off_t>(off + got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<long long>(got);
-}
 
 void ReadAhead::attach(int fd, bool threaded) {
   detach();

@@ -17,10 +17,6 @@
 
 namespace qx {
 
-// pread retried over partial and interrupted reads up to n bytes: the bytes
-// read, fewer only at the end of the file, or -1 on an I/O error.
-long long pread_fully(int fd, std::uint64_t off, void* dst, std::size_t n);
-
 class ReadAhead {
  public:
   static constexpr std::size_t slot_bytes = std::size_t{64} << 10;

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "io/open_file.hpp"
+#include "io/read_fully.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -74,9 +75,6 @@ void RecordReader::set_offset(std::uint64_t off) {
     pos_ = len_ = 0;
   }
 }
-
-// Reads at `off` outside the run of reads that go on through the file.
-long long RecordReader::read_at(std::uint64_t off, void* dst, std::size_t n) { return pread_fully(fd_, off, dst, n); }
 
 // Reads n bytes at `off` straight into dst, leaving the buffer empty behind
 // them with a look-ahead for its next refill. Returns the bytes put into dst
@@ -267,7 +265,7 @@ int RecordReader::peek_length(std::uint32_t& payload_bytes) {
   if (seekable_) {
     // The record must be wholly in the file, its trailing marker included.
     if (start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
-    if (read_at(start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
+    if (pread_fully(fd_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
       return iostat::read_failed;
   }
   payload_bytes = static_cast<std::uint32_t>(length);
@@ -287,11 +285,11 @@ int RecordReader::backspace() {
   if (here == 0) return iostat::ok;
   if (here < 8) return iostat::backspace_failed;
   unsigned char mark[4];
-  if (read_at(here - 4, mark, 4) != 4) return iostat::backspace_failed;
+  if (pread_fully(fd_, here - 4, mark, 4) != 4) return iostat::backspace_failed;
   const std::int64_t length = decode_marker(mark);
   if (length < 0 || static_cast<std::uint64_t>(length) + 8 > here) return iostat::backspace_failed;
   const std::uint64_t start = here - 8 - static_cast<std::uint64_t>(length);
-  if (read_at(start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
+  if (pread_fully(fd_, start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
   set_offset(start);
   return iostat::ok;
 }

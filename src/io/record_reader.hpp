@@ -108,7 +108,6 @@ class RecordReader {
   int take_items(std::span<const InItem> items);
 
   bool hold(std::uint64_t from, std::size_t n);
-  long long read_at(std::uint64_t off, void* dst, std::size_t n);
   long long read_direct(std::uint64_t off, unsigned char* dst, std::size_t n);
   long long get(void* dst, std::size_t n);
   void set_offset(std::uint64_t off);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "io/open_file.hpp"
+#include "io/read_fully.hpp"
 #include "io/text_file.hpp"
 
 namespace qx {
@@ -22,23 +23,6 @@ constexpr std::size_t chunk_bytes = 4096;
 
 // Bytes of one element of an item.
 constexpr std::size_t element_bytes(ItemType t) { return item_bytes(t, 1, 1); }
-
-// Reads up to n bytes at off, retrying partial reads; -1 on an I/O error.
-long long read_at(int fd, std::uint64_t off, void* dst, std::size_t n) {
-  auto* p = static_cast<unsigned char*>(dst);
-  std::size_t got = 0;
-  while (got < n) {
-    ssize_t r = ::pread(fd, p + got, std::min<std::size_t>(n - got, std::size_t{1} << 30),
-                        static_cast<off_t>(off + got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<long long>(got);
-}
 
 void swap_elements(void* data, std::size_t bytes, std::size_t esize) {
   if (esize == 4) swap_words4(data, bytes / 4);
@@ -150,12 +134,12 @@ int UpdateFile::write(std::span<const OutItem> items) {
 // the whole record inside the file.
 int UpdateFile::record_at(std::uint64_t start, std::int64_t& length) {
   unsigned char mark[4];
-  long long got = read_at(fd_, start, mark, 4);
+  long long got = pread_fully(fd_, start, mark, 4);
   if (got == 0) return iostat::end_of_file;
   if (got != 4) return iostat::read_failed;
   length = decode_marker(mark);
   if (length < 0 || start + 8 + static_cast<std::uint64_t>(length) > file_size()) return iostat::read_failed;
-  if (read_at(fd_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
+  if (pread_fully(fd_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
     return iostat::read_failed;
   return iostat::ok;
 }
@@ -173,7 +157,7 @@ int UpdateFile::read(std::span<const InItem> items) {
     const std::size_t want = item_bytes(item);
     std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, remaining));
     take -= take % esize;
-    if (read_at(fd_, off, item.data, take) != static_cast<long long>(take)) return iostat::read_failed;
+    if (pread_fully(fd_, off, item.data, take) != static_cast<long long>(take)) return iostat::read_failed;
     if (order_ != host_order) swap_elements(item.data, take, esize);
     off += take;
     remaining -= take;
@@ -205,7 +189,7 @@ int UpdateFile::next_line(std::string_view& line) {
   std::uint64_t off = start;
   bool any = false;
   for (;;) {
-    long long got = read_at(fd_, off, chunk, sizeof chunk);
+    long long got = pread_fully(fd_, off, chunk, sizeof chunk);
     if (got < 0) return iostat::read_failed;
     if (got == 0) break;
     any = true;
@@ -240,7 +224,7 @@ int UpdateFile::backspace() {
     // Back over the record that ends here, found by its trailing marker.
     if (pos_ < 8) return iostat::backspace_failed;
     unsigned char mark[4];
-    if (read_at(fd_, pos_ - 4, mark, 4) != 4) return iostat::backspace_failed;
+    if (pread_fully(fd_, pos_ - 4, mark, 4) != 4) return iostat::backspace_failed;
     const std::int64_t length = decode_marker(mark);
     if (length < 0 || static_cast<std::uint64_t>(length) + 8 > pos_) return iostat::backspace_failed;
     const std::uint64_t start = pos_ - 8 - static_cast<std::uint64_t>(length);
@@ -255,7 +239,7 @@ int UpdateFile::backspace() {
   while (end > 0) {
     const std::uint64_t from = end > chunk_bytes ? end - chunk_bytes : 0;
     const auto n = static_cast<std::size_t>(end - from);
-    if (read_at(fd_, from, chunk, n) != static_cast<long long>(n)) return iostat::backspace_failed;
+    if (pread_fully(fd_, from, chunk, n) != static_cast<long long>(n)) return iostat::backspace_failed;
     for (std::size_t i = n; i > 0; --i) {
       if (chunk[i - 1] == '\n') {
         pos_ = from + i;
