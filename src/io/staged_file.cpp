@@ -1,0 +1,118 @@
+#include "io/staged_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace qx {
+
+namespace {
+
+// A nameless file in dir, open for reading and writing, or -1.
+int open_nameless(const std::string& dir) {
+  return ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+}
+
+std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// The file can be opened again through its /proc path, as the writers will.
+bool reopens(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+}  // namespace
+
+std::string directory_of(const std::string& name) {
+  const std::size_t slash = name.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return name.substr(0, slash);
+}
+
+StagedFile::~StagedFile() { drop(); }
+
+bool StagedFile::stage_for(const std::string& target) {
+  drop();
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) != 0) return false;
+  // A link, a file with other names or of another owner would come out of
+  // the rename changed: the new file would take the link's place, leave the
+  // other names with the old contents, or change hands.
+  if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) return false;
+  const int fd = open_nameless(directory_of(target));
+  if (fd < 0) return false;
+  if (::fchmod(fd, st.st_mode & 07777) != 0 || (st.st_gid != ::getegid() && ::fchown(fd, -1, st.st_gid) != 0)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  path_ = proc_path(fd);
+  target_ = target;
+  if (!reopens(path_)) {
+    drop();
+    return false;
+  }
+  return true;
+}
+
+bool StagedFile::make_scratch(const std::string& dir) {
+  drop();
+  const int fd = open_nameless(dir);
+  if (fd < 0) return false;
+  fd_ = fd;
+  path_ = proc_path(fd);
+  if (!reopens(path_)) {
+    drop();
+    return false;
+  }
+  return true;
+}
+
+long long StagedFile::size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return static_cast<long long>(st.st_size);
+}
+
+bool StagedFile::link_beside() {
+  if (fd_ < 0 || target_.empty() || !temp_name_.empty()) return false;
+  const std::string dir = directory_of(target_);
+  const std::string base = target_.substr(target_.find_last_of('/') + 1);
+  // A name of this process that no other file has: a hidden name beside
+  // the target, numbered until one is free.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = dir + "/." + base + ".qxconv-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(fd_) + "-" + std::to_string(attempt);
+    if (::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temp_name_ = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool StagedFile::replace_target() {
+  if (temp_name_.empty()) return false;
+  if (::rename(temp_name_.c_str(), target_.c_str()) != 0) return false;
+  temp_name_.clear();
+  target_.clear();  // in place: nothing is left to drop but the descriptor
+  return true;
+}
+
+void StagedFile::drop() {
+  if (!temp_name_.empty()) ::unlink(temp_name_.c_str());
+  temp_name_.clear();
+  target_.clear();
+  path_.clear();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace qx
