@@ -12,13 +12,7 @@
 
 namespace qx {
 
-namespace {
-
-// Closes the files of the result file in their order. Buffered output is
-// only safe once its file is closed, so a failed close of an output is a
-// lost write of that channel; every file is still closed, and the first
-// failure is reported.
-int close_files(Run& run, const ResultFile& file) {
+int close_result_files(Run& run, const ResultFile& file) {
   int failed = iostat::ok, failed_unit = 0;
   for (ResultRole role : close_order) {
     const int unit = (file.*role).unit;
@@ -30,8 +24,6 @@ int close_files(Run& run, const ResultFile& file) {
   }
   return failed != iostat::ok ? report_failure(run, file, Failure::data_write, failed, failed_unit) : iostat::ok;
 }
-
-}  // namespace
 
 void convert_result_file(Run& run, const ResultFile& file, BlockConversion convert_blocks, int& ier) {
   if (!(run.val.*file.exists)) return;
@@ -46,7 +38,7 @@ void convert_result_file(Run& run, const ResultFile& file, BlockConversion conve
   w_qxin(run, file.kind, ier);
   if (ier != 0) return;
   if ((ier = convert_blocks(run)) != 0) return;
-  if ((ier = close_files(run, file)) != 0) return;
+  if ((ier = close_result_files(run, file)) != 0) return;
   if (int st = run.ch.write_text(unit::lst, end_layout, {out_text("END (CONVERT " + kind + ")")}); st != 0)
     ier = report_list_failure(run, file, st);
 }

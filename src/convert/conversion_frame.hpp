@@ -15,6 +15,12 @@ struct ResultFile;
 // end of the file, else the status of a failure that it has reported.
 using BlockConversion = int (*)(Run& run);
 
+// Closes the files of the result file in their order. Buffered output is
+// only safe once its file is closed, so a failed close of an output is a
+// lost write of that channel; every file is still closed, and the first
+// failure is reported: 0 or its status.
+int close_result_files(Run& run, const ResultFile& file);
+
 // ier: 0, or the status of the failure that stopped the conversion; left as
 // it was when the result file does not exist.
 void convert_result_file(Run& run, const ResultFile& file, BlockConversion convert_blocks, int& ier);

@@ -62,9 +62,9 @@ int Channels::open_channel(int unit, std::string_view name, ChannelKind kind, Op
   return iostat::ok;
 }
 
-int Channels::open_binary_read(int unit, std::string_view name, ByteOrder order) {
+int Channels::open_binary_read(int unit, std::string_view name, ByteOrder order, bool read_ahead) {
   return open_channel(unit, name, ChannelKind::binary_read,
-                      [&](Channel& c) { return c.records_in.open(c.name, order); });
+                      [&](Channel& c) { return c.records_in.open(c.name, order, read_ahead); });
 }
 
 int Channels::open_binary_write(int unit, std::string_view name, ByteOrder order) {
@@ -212,6 +212,12 @@ int Channels::write_text(int unit, Real4Lines lines) {
     st = c->update.put(std::string_view(chunk.data(), n));
   }
   return st;
+}
+
+int Channels::put_text(int unit, std::string_view text) {
+  if (Channel* c = find(unit, ChannelKind::text_write)) return c->text_out.put(text);
+  Channel* c = find(unit, ChannelKind::text_update);
+  return c ? c->update.put(text) : iostat::write_failed;
 }
 
 int Channels::read_text(int unit, const Layout& layout, std::span<const InItem> items) {

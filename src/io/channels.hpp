@@ -44,8 +44,9 @@ class Channels {
   // Opens return 0, 9 (permission denied), 29 (not found) or 30 (other
   // failure, a directory included; for the read-only opens also anything
   // that is not a regular file, refused without waiting for a writer). A
-  // channel already open is closed first.
-  int open_binary_read(int unit, std::string_view name, ByteOrder order);
+  // channel already open is closed first. A binary file read is read ahead
+  // on a thread of its own when large, unless `read_ahead` is false.
+  int open_binary_read(int unit, std::string_view name, ByteOrder order, bool read_ahead = true);
   // Not emptied at open: replaced when the first record is written.
   int open_binary_write(int unit, std::string_view name, ByteOrder order);
   int open_text_read(int unit, std::string_view name);
@@ -123,6 +124,8 @@ class Channels {
   // through the matching layout (such as "(1P,6E15.5)"), formatted without
   // the layout engine.
   int write_text(int unit, Real4Lines lines);
+  // Text already made into lines, each ended by a line feed, as it stands.
+  int put_text(int unit, std::string_view text);
   int read_text(int unit, const Layout& layout, std::span<const InItem> items);
   int read_text(int unit, const Layout& layout, std::initializer_list<InItem> items) {
     return read_text(unit, layout, std::span(items.begin(), items.size()));

@@ -36,7 +36,7 @@ constexpr std::size_t element_bytes(ItemType t) { return item_bytes(t, 1, 1); }
 
 RecordReader::~RecordReader() { close(); }
 
-int RecordReader::open(const std::string& path, ByteOrder order) {
+int RecordReader::open(const std::string& path, ByteOrder order, bool read_ahead) {
   close();
   int fd = -1;
   struct stat st {};
@@ -49,7 +49,7 @@ int RecordReader::open(const std::string& path, ByteOrder order) {
   // smaller than a look-ahead.
   buf_.allocate(seekable_ ? std::clamp<std::uint64_t>(file_size_, look_ahead_bytes, buffer_bytes) : buffer_bytes);
   fill_bytes_ = buf_.size();
-  ahead_.attach(fd_, seekable_ && file_size_ >= ReadAhead::threaded_from);
+  ahead_.attach(fd_, read_ahead && seekable_ && file_size_ >= ReadAhead::threaded_from);
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;

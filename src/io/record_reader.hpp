@@ -35,7 +35,9 @@ class RecordReader {
   RecordReader& operator=(const RecordReader&) = delete;
   ~RecordReader();
 
-  int open(const std::string& path, ByteOrder order);
+  // A large file is read ahead on a thread of its own unless `read_ahead`
+  // is false: then every read is made on the caller's thread.
+  int open(const std::string& path, ByteOrder order, bool read_ahead = true);
   int close();
   bool is_open() const { return fd_ >= 0; }
 
