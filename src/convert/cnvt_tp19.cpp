@@ -61,6 +61,7 @@ class Tp19Blocks {
   int convert_file() {
     if (int st = ch_.rewind(input); st != 0) return report(run_, Failure::header_read, st);
     for (bool first = true;; first = false) {
+      if (run_.stop != nullptr && run_.stop->load(std::memory_order_relaxed)) return iostat::write_failed;
       const int rec1_status = read_rec1(ch_, input, h_);
       if (rec1_status == iostat::end_of_file) return iostat::ok;
       const int rec2_status = read_rec2(ch_, input, h_);

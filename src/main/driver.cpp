@@ -14,7 +14,7 @@
 #include "control/qxident_tp18.hpp"
 #include "control/utlflsw_tp18.hpp"
 #include "convert/cnvt_tp18.hpp"
-#include "convert/cnvt_tp19.hpp"
+#include "convert/tp19_aside.hpp"
 #include "io/layout.hpp"
 #include "model/r_qxin.hpp"
 #include "run/channel_numbers.hpp"
@@ -65,7 +65,10 @@ void lock_case(Run& run, int& irtn) {
 }
 
 using Phase = void (*)(Run&, int&);
-constexpr Phase phases[] = {filnam_set, lock_case, utlflsw_tp18, qxident_tp18, r_qxin, cnvt_tp18, cnvt_tp19};
+// TP19 is converted beside TP18 where it can be, and its outputs put in
+// place only after TP18 (convert/tp19_aside.hpp).
+constexpr Phase phases[] = {filnam_set, lock_case,       utlflsw_tp18, qxident_tp18,
+                            r_qxin,     start_tp19_aside, cnvt_tp18,    finish_tp19};
 
 // A catalogue message without its frame of asterisks: "TP1819 FILE READ ERROR".
 std::string_view message_words(std::string_view message) {
@@ -96,6 +99,7 @@ int run_driver(Run& run) {
   for (Phase phase : phases) {
     phase(run, irtn);
     if (irtn != 0) {
+      run.tp19_aside.reset();  // TP19 converted aside is dropped with its files
       if (run.ch.is_open(unit::lst)) {
         const std::string list_file = run.ch.name(unit::lst);
         const int closed = run.ch.close(unit::lst);

@@ -3,7 +3,9 @@
 // and handed to every phase, so that tests can make a fresh one.
 #pragma once
 
+#include <atomic>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,8 @@
 #include "run/com_val_tp18.hpp"
 
 namespace qx {
+
+struct Tp19Aside;
 
 struct Terminal {
   std::istream& in;
@@ -31,6 +35,14 @@ struct Run {
   FileLocks case_lock;        // held on the result files from before the first write to the end
   Terminal term;              // dialogue and end message
   std::vector<std::string> args;  // command-line arguments after the program name
+  // The TP19 file converted on a second thread beside TP18, until its
+  // outputs are put in place (convert/tp19_aside.hpp); dropping it stops
+  // that work and leaves no trace of it.
+  std::shared_ptr<Tp19Aside> tp19_aside;
+  // Of a run that works on a second thread: once it reads true, the block
+  // loop ends at the next block with a failure that is not reported, since
+  // nothing of that run is kept.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // Tells the user one thing on standard error, as one line "qxconv: message".

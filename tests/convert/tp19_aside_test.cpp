@@ -1,0 +1,162 @@
+// Whole runs of cases large enough for TP19 to be converted beside TP18.
+// Each is compared with the same case converted one file after the other,
+// which a second name on a TP19 output forces (a rename would part the two
+// names): the terminal, the exit status, the list file and every output
+// must be the same, whether the run ends normally or stops.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "main/qxconv_run.hpp"
+
+namespace {
+
+using namespace qxrun;
+namespace fs = std::filesystem;
+
+const std::vector<std::string> tp19_binaries{"_QX2D.TP19", "_QXSH.TP19"};
+
+// A generated case of about 5 MB: both result files above a MiB.
+const Inputs& large_case() {
+  static const Inputs in = [] {
+    TempDir dir;
+    const auto g = qxtest::run_program({QXGEN_PATH, "--out", dir.file("case"), "--seed", "5", "--size", "5M"});
+    EXPECT_EQ(g.exit_status, 0) << g.err;
+    Inputs made{qxtest::read_file(dir.file("case.qxin")), qxtest::read_file(dir.file("case.TP18")),
+                qxtest::read_file(dir.file("case.TP19"))};
+    EXPECT_GT(made.tp19.size(), 1u << 20);
+    EXPECT_GT(made.tp18.size(), made.tp19.size());
+    return made;
+  }();
+  return in;
+}
+
+ino_t inode(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+struct Seen {
+  Result result;
+  std::map<std::string, ino_t> inodes_before;  // of the TP19 binaries
+  std::set<std::string> names;                 // every name in the directory after the run
+};
+
+// Converts `in` in `dir` after `prepare` set up the outputs left by an
+// earlier run (none by default).
+Seen run_case(const TempDir& dir, const Inputs& in, const std::vector<std::string>& options, bool big_endian,
+              const std::function<void()>& prepare = {}) {
+  Seen s;
+  for (const std::string& suffix : suffixes) fs::remove_all(dir.file("case" + suffix));
+  qxtest::write_file(dir.file("case.qxin"), in.qxin);
+  qxtest::write_file(dir.file("case.TP18"), in.tp18);
+  qxtest::write_file(dir.file("case.TP19"), in.tp19);
+  if (prepare) prepare();
+  for (const std::string& b : tp19_binaries) s.inodes_before[b] = inode(dir.file("case" + b));
+  s.result.program = run_qxconv(dir.path(), options, answers("case", big_endian));
+  s.result.files = collect(dir.path(), "case");
+  for (const auto& e : fs::directory_iterator(dir.path())) s.names.insert(e.path().filename().string());
+  return s;
+}
+
+// Outputs of an earlier run in the TP19 binaries, one with a second name
+// when `second_name`.
+std::function<void()> earlier_outputs(const TempDir& dir, bool second_name) {
+  return [&dir, second_name] {
+    for (const std::string& b : tp19_binaries) qxtest::write_file(dir.file("case" + b), "earlier run " + b);
+    ::chmod(dir.file("case_QX2D.TP19").c_str(), 0640);
+    if (second_name) fs::create_hard_link(dir.file("case_QX2D.TP19"), dir.file("second_name"));
+  };
+}
+
+void expect_same_run(const Seen& aside, const Seen& in_turn, const std::string& what) {
+  EXPECT_EQ(aside.result.program.exit_status, in_turn.result.program.exit_status) << what;
+  EXPECT_EQ(aside.result.program.terminal, in_turn.result.program.terminal) << what;
+  EXPECT_EQ(aside.result.program.errors, in_turn.result.program.errors) << what;
+  EXPECT_EQ(aside.result.files.size(), in_turn.result.files.size()) << what;
+  for (const auto& [suffix, bytes] : in_turn.result.files)
+    EXPECT_TRUE(get(aside.result.files, suffix) == bytes) << what << ": " << suffix << " differs";
+  // Nothing is left beside the outputs: no file aside, no temporary name.
+  std::set<std::string> names = in_turn.names;
+  names.erase("second_name");
+  EXPECT_EQ(aside.names, names) << what;
+}
+
+TEST(Tp19Aside, ARunConvertsAsOneFileAfterTheOther) {
+  const Inputs& in = large_case();
+  struct Variant {
+    std::vector<std::string> options;
+    bool big_endian;
+  };
+  for (const Variant& v : {Variant{{}, false}, Variant{every_option, true}}) {
+    const std::string what = v.options.empty() ? "no option, little-endian" : "every option, big-endian";
+    TempDir a, b;
+    const Seen aside = run_case(a, in, v.options, v.big_endian, earlier_outputs(a, false));
+    const Seen in_turn = run_case(b, in, v.options, v.big_endian, earlier_outputs(b, true));
+    expect_end(aside.result, what);
+    expect_same_run(aside, in_turn, what);
+    // The files aside took the outputs' places, with their permissions; the
+    // output with a second name was written where it stands, seen by both.
+    EXPECT_NE(inode(a.file("case_QX2D.TP19")), aside.inodes_before.at("_QX2D.TP19")) << what;
+    EXPECT_EQ(inode(b.file("case_QX2D.TP19")), in_turn.inodes_before.at("_QX2D.TP19")) << what;
+    EXPECT_EQ(fs::status(a.file("case_QX2D.TP19")).permissions(), fs::perms(0640)) << what;
+    EXPECT_EQ(qxtest::read_file(b.file("second_name")), get(in_turn.result.files, "_QX2D.TP19")) << what;
+  }
+}
+
+TEST(Tp19Aside, ARunStoppedInTp18LeavesTheTp19OutputsAsTheyWere) {
+  Inputs in = large_case();
+  in.tp18.resize(in.tp18.size() * 3 / 5 + 1);  // inside a record, still above a MiB
+  for (bool options : {false, true}) {
+    const std::string what = options ? "every option" : "no option";
+    const std::vector<std::string> o = options ? every_option : std::vector<std::string>{};
+    TempDir a, b;
+    const Seen aside = run_case(a, in, o, false, earlier_outputs(a, false));
+    const Seen in_turn = run_case(b, in, o, false, earlier_outputs(b, true));
+    EXPECT_EQ(aside.result.program.exit_status, 1) << what;
+    expect_same_run(aside, in_turn, what);
+    for (const std::string& bin : tp19_binaries) {
+      EXPECT_EQ(get(aside.result.files, bin), "earlier run " + bin) << what;
+      EXPECT_EQ(inode(a.file("case" + bin)), aside.inodes_before.at(bin)) << what;
+    }
+  }
+}
+
+TEST(Tp19Aside, AFailedConversionAsideIsConvertedAgainAfterTp18) {
+  const Inputs& whole = large_case();
+  // A TP19 file cut inside a record, and one whose record marker is damaged
+  // in the middle: the run stops in TP19 with its report, after TP18 is
+  // converted, as it would converting one file after the other.
+  Inputs cut = whole, damaged = whole;
+  cut.tp19.resize(whole.tp19.size() * 4 / 5 + 1);
+  std::size_t marker = 0;
+  while (marker < whole.tp19.size() / 2) marker += 8 + load(whole.tp19, marker);
+  damaged.tp19[marker + 3] ^= 0x40;
+  for (const auto& [in, what] : {std::pair{cut, "TP19 cut"}, std::pair{damaged, "TP19 damaged"}}) {
+    TempDir a, b;
+    const Seen aside = run_case(a, in, every_option, true, earlier_outputs(a, false));
+    const Seen in_turn = run_case(b, in, every_option, true, earlier_outputs(b, true));
+    EXPECT_EQ(aside.result.program.exit_status, 1) << what;
+    EXPECT_NE(aside.result.program.errors.find("error 1007"), npos) << what << ": " << aside.result.program.errors;
+    expect_same_run(aside, in_turn, what);
+  }
+}
+
+TEST(Tp19Aside, AnOutputThatIsALinkIsWrittenThroughIt) {
+  const Inputs& in = large_case();
+  TempDir a, b, elsewhere;
+  const Seen in_turn = run_case(b, in, {}, false);
+  const Seen aside = run_case(a, in, {}, false, [&] {
+    qxtest::write_file(elsewhere.file("sv"), "earlier run");
+    fs::create_symlink(elsewhere.file("sv"), a.file("case_QX2D.TP19"));
+  });
+  expect_end(aside.result, "output a link");
+  EXPECT_TRUE(fs::is_symlink(a.file("case_QX2D.TP19")));
+  EXPECT_TRUE(qxtest::read_file(elsewhere.file("sv")) == get(in_turn.result.files, "_QX2D.TP19"));
+  EXPECT_TRUE(get(aside.result.files, "_QXSH.TP19") == get(in_turn.result.files, "_QXSH.TP19"));
+}
+
+}  // namespace
