@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -64,9 +65,22 @@ struct Tp19Aside {
     side.val = run.val;
     side.stop = &stop;
   }
-  ~Tp19Aside() {
+  ~Tp19Aside() { drop(nullptr); }
+
+  // Stops the conversion and drops what it wrote: the side run's files are
+  // closed first, so that nothing it held back reaches an output emptied
+  // again. An output that cannot be emptied again is told to `run`.
+  void drop(Run* run) {
     stop.store(true, std::memory_order_relaxed);
     if (worker.joinable()) worker.join();
+    side.ch.close_all();
+    for (StagedFile& f : outputs) {
+      const std::string name = f.target();
+      if (const int error = f.drop(); error != 0 && run != nullptr)
+        tell(*run, "warning: " + name + " still holds TP19 results that were to be dropped: it cannot be emptied (" +
+                       std::strerror(error) + ")");
+    }
+    list_lines.drop();
   }
 
   // The thread: the TP19 conversion in the side run, then the list lines
@@ -206,8 +220,13 @@ void finish_tp19(Run& run, int& ier) {
   if (std::shared_ptr<Tp19Aside> a = std::move(run.tp19_aside)) {
     a->worker.join();
     if (a->ier == 0 && put_in_place(run, *a, ier)) return;
+    a->drop(&run);  // before TP19 is converted into the same outputs
   }
   cnvt_tp19(run, ier);
+}
+
+void drop_tp19_aside(Run& run) {
+  if (std::shared_ptr<Tp19Aside> a = std::move(run.tp19_aside)) a->drop(&run);
 }
 
 }  // namespace qx

@@ -25,4 +25,8 @@ void start_tp19_aside(Run& run, int& ier);
 // failure that has been reported.
 void finish_tp19(Run& run, int& ier);
 
+// Stops the conversion aside of a run that stopped and drops what it wrote,
+// leaving the TP19 outputs as they were.
+void drop_tp19_aside(Run& run);
+
 }  // namespace qx

@@ -37,9 +37,28 @@ std::string directory_of(const std::string& name) {
 
 StagedFile::~StagedFile() { drop(); }
 
+bool StagedFile::open_path(int fd) {
+  fd_ = fd;
+  path_ = proc_path(fd);
+  if (reopens(path_)) return true;
+  drop();
+  return false;
+}
+
 bool StagedFile::stage_for(const std::string& target) {
   drop();
   struct stat st {};
+  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) {
+      ::close(fd);
+      return false;
+    }
+    in_place_ = true;
+    target_ = target;
+    return open_path(fd);
+  }
   if (::lstat(target.c_str(), &st) != 0) return false;
   // A link, a file with other names or of another owner would come out of
   // the rename changed: the new file would take the link's place, leave the
@@ -51,27 +70,14 @@ bool StagedFile::stage_for(const std::string& target) {
     ::close(fd);
     return false;
   }
-  fd_ = fd;
-  path_ = proc_path(fd);
   target_ = target;
-  if (!reopens(path_)) {
-    drop();
-    return false;
-  }
-  return true;
+  return open_path(fd);
 }
 
 bool StagedFile::make_scratch(const std::string& dir) {
   drop();
   const int fd = open_nameless(dir);
-  if (fd < 0) return false;
-  fd_ = fd;
-  path_ = proc_path(fd);
-  if (!reopens(path_)) {
-    drop();
-    return false;
-  }
-  return true;
+  return fd >= 0 && open_path(fd);
 }
 
 long long StagedFile::size() const {
@@ -81,6 +87,7 @@ long long StagedFile::size() const {
 }
 
 bool StagedFile::link_beside() {
+  if (in_place_) return fd_ >= 0 && !target_.empty();
   if (fd_ < 0 || target_.empty() || !temp_name_.empty()) return false;
   const std::string dir = directory_of(target_);
   const std::string base = target_.substr(target_.find_last_of('/') + 1);
@@ -99,6 +106,10 @@ bool StagedFile::link_beside() {
 }
 
 bool StagedFile::replace_target() {
+  if (in_place_ && !target_.empty()) {
+    target_.clear();
+    return true;
+  }
   if (temp_name_.empty()) return false;
   if (::rename(temp_name_.c_str(), target_.c_str()) != 0) return false;
   temp_name_.clear();
@@ -106,13 +117,19 @@ bool StagedFile::replace_target() {
   return true;
 }
 
-void StagedFile::drop() {
+int StagedFile::drop() {
+  // Emptied only when something was written: a cut to length zero also
+  // makes ext4 write the file out.
+  int error = 0;
+  if (in_place_ && !target_.empty() && size() > 0 && ::ftruncate(fd_, 0) != 0) error = errno;
+  in_place_ = false;
   if (!temp_name_.empty()) ::unlink(temp_name_.c_str());
   temp_name_.clear();
   target_.clear();
   path_.clear();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  return error;
 }
 
 }  // namespace qx

@@ -1,14 +1,19 @@
-// A file written aside: a nameless file made in the directory of the file
-// it is to replace, written through a path of its own, and put in that
-// file's place by a rename only once the work that writes it has succeeded.
-// Until then the file it replaces is untouched, and a file that is dropped,
-// or left behind by a process that was killed, is gone with its descriptor.
+// An output written by work that may yet be dropped, such that the file
+// shows nothing of it until the work has succeeded and is put in place.
 //
-// A file is only replaced where a rename keeps what its owner sees: a
-// regular file of this user with no other name, whose permission bits and
-// group the new file takes over. Other files are refused, and so is a
-// system without nameless files or /proc: the caller then writes the file
-// where it stands.
+// A file that holds something is written aside: a nameless file made in its
+// directory, written through a path of its own, and renamed over the file
+// when put in place. Until then the file is untouched, and a file aside that
+// is dropped, or left behind by a process that was killed, is gone with its
+// descriptor. A file is only replaced where a rename keeps what its owner
+// sees: a regular file of this user with no other name, whose permission
+// bits and group the new file takes over. Other files are refused, and so is
+// a system without nameless files or /proc: the caller then writes the file
+// where it stands itself.
+//
+// An empty regular file is written where it stands, and emptied again when
+// dropped: there is nothing to keep, and a rename over a file makes some
+// file systems (ext4) write the new one out at once.
 #pragma once
 
 #include <string>
@@ -22,31 +27,39 @@ class StagedFile {
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile();  // drops the file unless it was put in place, and a temporary name left over
 
-  // A nameless file to replace `target`: false when the target may not be
+  // The file to write for `target`: false when the target may not be
   // replaced by a rename or the nameless file cannot be made.
   bool stage_for(const std::string& target);
   // A nameless file in directory `dir` that is never put in place.
   bool make_scratch(const std::string& dir);
-  // A path that opens the nameless file again, for writers that open by name.
+  // A path that opens the file again, for writers that open by name.
   const std::string& path() const { return path_; }
   int fd() const { return fd_; }
   bool staged() const { return fd_ >= 0; }
   // Bytes the file holds now.
   long long size() const;
 
-  // The two steps of putting the file in place. `link_beside` gives it a
-  // temporary name in the target's directory: the step that a full or
+  // The two steps of putting a file aside in place. `link_beside` gives it
+  // a temporary name in the target's directory: the step that a full or
   // read-only directory refuses, taken for every file before any file is
-  // replaced. `replace_target` renames it over the target.
+  // replaced. `replace_target` renames it over the target. A file written
+  // in place takes both steps at once.
   bool link_beside();
   bool replace_target();
-  // Drops the file: closes it and removes the temporary name.
-  void drop();
+  // Drops the file: closes it and removes the temporary name; a file
+  // written in place is emptied again. 0, or the error number of an
+  // emptying that failed: the target then holds what was written.
+  int drop();
+  // The file that this one is for, until put in place.
+  const std::string& target() const { return target_; }
 
  private:
+  bool open_path(int fd);
+
   int fd_ = -1;
+  bool in_place_ = false;  // the target itself, empty when staged
   std::string path_;       // /proc/self/fd/N
-  std::string target_;
+  std::string target_;     // until put in place
   std::string temp_name_;  // the name given by link_beside, until the rename
 };
 

@@ -99,7 +99,7 @@ int run_driver(Run& run) {
   for (Phase phase : phases) {
     phase(run, irtn);
     if (irtn != 0) {
-      run.tp19_aside.reset();  // TP19 converted aside is dropped with its files
+      drop_tp19_aside(run);
       if (run.ch.is_open(unit::lst)) {
         const std::string list_file = run.ch.name(unit::lst);
         const int closed = run.ch.close(unit::lst);

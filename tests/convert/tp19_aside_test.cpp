@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <set>
+#include <tuple>
 
 #include "main/qxconv_run.hpp"
 
@@ -89,39 +90,49 @@ TEST(Tp19Aside, ARunConvertsAsOneFileAfterTheOther) {
   const Inputs& in = large_case();
   struct Variant {
     std::vector<std::string> options;
-    bool big_endian;
+    bool big_endian, earlier;
   };
-  for (const Variant& v : {Variant{{}, false}, Variant{every_option, true}}) {
-    const std::string what = v.options.empty() ? "no option, little-endian" : "every option, big-endian";
+  for (const Variant& v : {Variant{{}, false, true}, Variant{every_option, true, false}}) {
+    const std::string what = v.options.empty() ? "no option, little-endian, over an earlier run"
+                                               : "every option, big-endian, no earlier run";
     TempDir a, b;
-    const Seen aside = run_case(a, in, v.options, v.big_endian, earlier_outputs(a, false));
+    const Seen aside = run_case(a, in, v.options, v.big_endian, v.earlier ? earlier_outputs(a, false) : nullptr);
     const Seen in_turn = run_case(b, in, v.options, v.big_endian, earlier_outputs(b, true));
     expect_end(aside.result, what);
     expect_same_run(aside, in_turn, what);
-    // The files aside took the outputs' places, with their permissions; the
-    // output with a second name was written where it stands, seen by both.
-    EXPECT_NE(inode(a.file("case_QX2D.TP19")), aside.inodes_before.at("_QX2D.TP19")) << what;
+    // A file aside took the place of an earlier output, with its
+    // permissions; an empty output was written where it stands. The output
+    // with a second name was written where it stands, seen by both names.
+    if (v.earlier) {
+      EXPECT_NE(inode(a.file("case_QX2D.TP19")), aside.inodes_before.at("_QX2D.TP19")) << what;
+      EXPECT_EQ(fs::status(a.file("case_QX2D.TP19")).permissions(), fs::perms(0640)) << what;
+    }
     EXPECT_EQ(inode(b.file("case_QX2D.TP19")), in_turn.inodes_before.at("_QX2D.TP19")) << what;
-    EXPECT_EQ(fs::status(a.file("case_QX2D.TP19")).permissions(), fs::perms(0640)) << what;
     EXPECT_EQ(qxtest::read_file(b.file("second_name")), get(in_turn.result.files, "_QX2D.TP19")) << what;
   }
 }
 
+// Stopped by a TP18 cut inside a record, still above a MiB: the TP19
+// outputs hold what an earlier run left, or nothing.
 TEST(Tp19Aside, ARunStoppedInTp18LeavesTheTp19OutputsAsTheyWere) {
   Inputs in = large_case();
-  in.tp18.resize(in.tp18.size() * 3 / 5 + 1);  // inside a record, still above a MiB
-  for (bool options : {false, true}) {
-    const std::string what = options ? "every option" : "no option";
-    const std::vector<std::string> o = options ? every_option : std::vector<std::string>{};
+  in.tp18.resize(in.tp18.size() * 3 / 5 + 1);
+  for (bool earlier : {true, false}) {
+    const std::string what = earlier ? "no option, over an earlier run" : "every option, no earlier run";
+    const std::vector<std::string> o = earlier ? std::vector<std::string>{} : every_option;
     TempDir a, b;
-    const Seen aside = run_case(a, in, o, false, earlier_outputs(a, false));
+    const Seen aside = run_case(a, in, o, false, earlier ? earlier_outputs(a, false) : nullptr);
     const Seen in_turn = run_case(b, in, o, false, earlier_outputs(b, true));
     EXPECT_EQ(aside.result.program.exit_status, 1) << what;
-    expect_same_run(aside, in_turn, what);
+    Seen without_tp19 = aside;
     for (const std::string& bin : tp19_binaries) {
-      EXPECT_EQ(get(aside.result.files, bin), "earlier run " + bin) << what;
-      EXPECT_EQ(inode(a.file("case" + bin)), aside.inodes_before.at(bin)) << what;
+      EXPECT_EQ(get(aside.result.files, bin), earlier ? "earlier run " + bin : "") << what << " " << bin;
+      if (earlier) {
+        EXPECT_EQ(inode(a.file("case" + bin)), aside.inodes_before.at(bin)) << what;
+      }
+      without_tp19.result.files[bin] = get(in_turn.result.files, bin);
     }
+    expect_same_run(without_tp19, in_turn, what);
   }
 }
 
@@ -135,9 +146,12 @@ TEST(Tp19Aside, AFailedConversionAsideIsConvertedAgainAfterTp18) {
   std::size_t marker = 0;
   while (marker < whole.tp19.size() / 2) marker += 8 + load(whole.tp19, marker);
   damaged.tp19[marker + 3] ^= 0x40;
-  for (const auto& [in, what] : {std::pair{cut, "TP19 cut"}, std::pair{damaged, "TP19 damaged"}}) {
+  // Outputs of an earlier run are written aside, empty ones in place: both
+  // are dropped before TP19 is converted again.
+  for (const auto& [in, what, earlier] :
+       {std::tuple{cut, "TP19 cut", true}, std::tuple{damaged, "TP19 damaged", false}}) {
     TempDir a, b;
-    const Seen aside = run_case(a, in, every_option, true, earlier_outputs(a, false));
+    const Seen aside = run_case(a, in, every_option, true, earlier ? earlier_outputs(a, false) : nullptr);
     const Seen in_turn = run_case(b, in, every_option, true, earlier_outputs(b, true));
     EXPECT_EQ(aside.result.program.exit_status, 1) << what;
     EXPECT_NE(aside.result.program.errors.find("error 1007"), npos) << what << ": " << aside.result.program.errors;

@@ -69,6 +69,32 @@ TEST(StagedFile, ADroppedFileLeavesTheTargetAndNoName) {
   }
 }
 
+TEST(StagedFile, AnEmptyTargetIsWrittenWhereItStandsAndEmptiedWhenDropped) {
+  TempDir dir;
+  const std::string target = dir.file("out.TP19");
+  qxtest::write_file(target, "");
+  struct stat before {};
+  ::stat(target.c_str(), &before);
+  for (bool put_in_place : {false, true}) {
+    {
+      StagedFile f;
+      ASSERT_TRUE(f.stage_for(target));
+      write_through(f, "new contents");
+      EXPECT_EQ(qxtest::read_file(target), "new contents");
+      if (put_in_place) {
+        ASSERT_TRUE(f.link_beside());
+        ASSERT_TRUE(f.replace_target());
+      }
+    }
+    EXPECT_EQ(qxtest::read_file(target), put_in_place ? "new contents" : "") << put_in_place;
+    struct stat after {};
+    ::stat(target.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 1u);
+    EXPECT_EQ(names_in(dir), std::set<std::string>{"out.TP19"});
+  }
+}
+
 // A rename would change what the target's owner sees: where a link points,
 // what a second name shows, who owns the file.
 TEST(StagedFile, RefusesATargetThatARenameWouldChange) {
