@@ -1,13 +1,18 @@
 #include "convert/tp19_aside.hpp"
 
+#include <linux/capability.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <cstdint>
 #include <sstream>
@@ -38,6 +43,22 @@ constexpr std::uint64_t aside_from_bytes = std::uint64_t{1} << 20;
 // twins only under a run option.
 constexpr ResultRole binary_outputs[] = {&ResultFile::sv, &ResultFile::sh};
 constexpr ResultRole text_outputs[] = {&ResultFile::svt, &ResultFile::sht};
+
+// This thread may raise a thread of the process from SCHED_IDLE back to its
+// nice value: by its limit of nice values, or by the capability.
+bool may_leave_idle() {
+  errno = 0;
+  const int nice = ::getpriority(PRIO_PROCESS, 0);
+  if (errno != 0) return false;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NICE, &limit) == 0 &&
+      (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= static_cast<rlim_t>(20 - nice)))
+    return true;
+  __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  return ::syscall(SYS_capget, &head, data) == 0 &&
+         (data[CAP_TO_INDEX(CAP_SYS_NICE)].effective & CAP_TO_MASK(CAP_SYS_NICE)) != 0;
+}
 
 // Bytes of a file, 0 when it cannot be told.
 std::uint64_t file_bytes(const std::string& name) {
@@ -74,7 +95,7 @@ struct Tp19Aside {
   // again. An output that cannot be emptied again is told to `run`.
   void drop(Run* run) {
     stop.store(true, std::memory_order_relaxed);
-    if (worker.joinable()) worker.join();
+    join();
     side.ch.close_all();
     for (StagedFile& f : outputs) {
       const std::string name = f.target();
@@ -86,21 +107,33 @@ struct Tp19Aside {
   }
 
   // The thread: the TP19 conversion in the side run, then the list lines
-  // closed, since they are only all in their file then. It runs only on a
-  // core that nothing else wants (and so do the threads it starts): on two
-  // cores it fills the gaps that the TP18 conversion and its reader leave
-  // rather than slowing them, and the conversions of other runs on the
-  // machine come first.
+  // closed, since they are only all in their file then.
   void convert() {
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
-    sched_param idle{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
     int st = 0;
     cnvt_tp19(side, st);
     const int closed = side.ch.close(unit::lst);
     ier = st != 0 ? st : closed;
+  }
+
+  // While TP18 is converted the thread runs only on a core that nothing
+  // else wants: on two cores it fills the gaps that the TP18 conversion and
+  // its reader leave rather than slowing them, and other programs come
+  // first. Once the run waits for it, it is raised to the priority of the
+  // run again: taken only where that is allowed, so that a busy machine
+  // never keeps the run waiting on a thread that gets no core.
+  void start_idle() {
+    sched_param p{};
+    idle = pthread_setschedparam(worker.native_handle(), SCHED_IDLE, &p) == 0;
+  }
+  void join() {
+    if (!worker.joinable()) return;
+    sched_param p{};
+    if (idle) pthread_setschedparam(worker.native_handle(), SCHED_OTHER, &p);
+    idle = false;
+    worker.join();
   }
 
   std::istringstream no_input;
@@ -111,6 +144,7 @@ struct Tp19Aside {
   Run side;                            // closed before the files above are dropped
   int ier = 0;                         // of the side run, read after the join
   std::thread worker;
+  bool idle = false;                   // the thread runs at SCHED_IDLE
 };
 
 namespace {
@@ -186,8 +220,12 @@ bool put_in_place(Run& run, Tp19Aside& a, int& ier) {
   // the target before any target is replaced, so that a directory that
   // refuses one leaves every output as it was.
   std::vector<StagedFile*> written;
-  for (StagedFile& f : a.outputs)
-    if (f.staged() && f.size() > 0) written.push_back(&f);
+  for (StagedFile& f : a.outputs) {
+    if (!f.staged()) continue;
+    const long long bytes = f.size();
+    if (bytes < 0) return false;  // not known whether it was written: converted in its turn
+    if (bytes > 0) written.push_back(&f);
+  }
   for (StagedFile* f : written)
     if (!f->link_beside()) return false;
   for (StagedFile* f : written) {
@@ -221,12 +259,15 @@ void start_tp19_aside(Run& run, int& /*ier*/) {
   } catch (const std::system_error&) {
     return;  // no thread to be had: TP19 is converted after TP18
   }
+  // A TP19 file read ahead is the larger one, whose conversion the run
+  // waits for; its reading thread would also stay idle.
+  if (tp19_bytes <= tp18_bytes && may_leave_idle()) a->start_idle();
   run.tp19_aside = std::move(a);
 }
 
 void finish_tp19(Run& run, int& ier) {
   if (std::shared_ptr<Tp19Aside> a = std::move(run.tp19_aside)) {
-    a->worker.join();
+    a->join();
     if (a->ier == 0 && put_in_place(run, *a, ier)) return;
     a->drop(&run);  // before TP19 is converted into the same outputs
   }

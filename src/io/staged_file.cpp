@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 
@@ -28,6 +29,14 @@ bool reopens(const std::string& path) {
 
 }  // namespace
 
+// A name of this process that no other file has: a hidden name beside the
+// target, numbered until one is free.
+std::string StagedFile::temp_name_for(const std::string& target, int attempt) const {
+  const std::string base = target.substr(target.find_last_of('/') + 1);
+  return directory_of(target) + "/." + base + ".qxconv-" + std::to_string(::getpid()) + "-" + std::to_string(fd_) +
+         "-" + std::to_string(attempt);
+}
+
 std::string directory_of(const std::string& name) {
   const std::size_t slash = name.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -48,8 +57,13 @@ bool StagedFile::open_path(int fd) {
 bool StagedFile::stage_for(const std::string& target) {
   drop();
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (::lstat(target.c_str(), &st) != 0) return false;
+  // A link or a file with other names may be another output of the run
+  // under a second name, which is written meanwhile: only a file of its own
+  // is written ahead of its turn, in place or aside.
+  if (!S_ISREG(st.st_mode) || st.st_nlink != 1) return false;
+  if (st.st_size == 0) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) {
       ::close(fd);
@@ -59,14 +73,15 @@ bool StagedFile::stage_for(const std::string& target) {
     target_ = target;
     return open_path(fd);
   }
-  if (::lstat(target.c_str(), &st) != 0) return false;
-  // A link, a file with other names or of another owner would come out of
-  // the rename changed: the new file would take the link's place, leave the
-  // other names with the old contents, or change hands.
-  if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) return false;
+  // A file of another owner would change hands in the rename, and a name
+  // too long for the temporary name beside it would fail only at the end
+  // (room is left for a larger descriptor and attempt number).
+  const std::size_t temp_name_length = temp_name_for(target, 0).size() - directory_of(target).size() - 1;
+  if (st.st_uid != ::geteuid() || temp_name_length + 8 > NAME_MAX) return false;
   const int fd = open_nameless(directory_of(target));
   if (fd < 0) return false;
-  if (::fchmod(fd, st.st_mode & 07777) != 0 || (st.st_gid != ::getegid() && ::fchown(fd, -1, st.st_gid) != 0)) {
+  // The group first: a change of group clears the set-group-ID bit.
+  if ((st.st_gid != ::getegid() && ::fchown(fd, -1, st.st_gid) != 0) || ::fchmod(fd, st.st_mode & 07777) != 0) {
     ::close(fd);
     return false;
   }
@@ -89,13 +104,8 @@ long long StagedFile::size() const {
 bool StagedFile::link_beside() {
   if (in_place_) return fd_ >= 0 && !target_.empty();
   if (fd_ < 0 || target_.empty() || !temp_name_.empty()) return false;
-  const std::string dir = directory_of(target_);
-  const std::string base = target_.substr(target_.find_last_of('/') + 1);
-  // A name of this process that no other file has: a hidden name beside
-  // the target, numbered until one is free.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = dir + "/." + base + ".qxconv-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(fd_) + "-" + std::to_string(attempt);
+    const std::string name = temp_name_for(target_, attempt);
     if (::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       temp_name_ = name;
       return true;

@@ -7,13 +7,16 @@
 // is dropped, or left behind by a process that was killed, is gone with its
 // descriptor. A file is only replaced where a rename keeps what its owner
 // sees: a regular file of this user with no other name, whose permission
-// bits and group the new file takes over. Other files are refused, and so is
-// a system without nameless files or /proc: the caller then writes the file
-// where it stands itself.
+// bits and group the new file takes over.
 //
-// An empty regular file is written where it stands, and emptied again when
-// dropped: there is nothing to keep, and a rename over a file makes some
-// file systems (ext4) write the new one out at once.
+// An empty regular file with no other name is written where it stands, and
+// emptied again when dropped: there is nothing to keep, and a rename over a
+// file makes some file systems (ext4) write the new one out at once. A run
+// killed meanwhile leaves in it what was written.
+//
+// Other files are refused (a link, a file with a second name), and so is a
+// system without nameless files or /proc: the caller then writes the file
+// in its turn itself.
 #pragma once
 
 #include <string>
@@ -55,6 +58,7 @@ class StagedFile {
 
  private:
   bool open_path(int fd);
+  std::string temp_name_for(const std::string& target, int attempt) const;
 
   int fd_ = -1;
   bool in_place_ = false;  // the target itself, empty when staged
