@@ -151,16 +151,10 @@ namespace {
 
 // Opens the side run's files: the TP19 file again, each output on a file
 // aside, the list file on a scratch file. False when any of it fails.
-bool open_side_files(const Run& run, Tp19Aside& a) {
+bool open_side_files(const Run& run, Tp19Aside& a, bool read_ahead) {
   Channels& ch = a.side.ch;
   const ResultFile& f = tp19_file;
-  // The conversion aside takes one core: its file is read ahead on a thread
-  // of its own only when it is the larger of the two, and its conversion the
-  // one that the run waits for. On a machine of two cores a fourth busy
-  // thread would slow the TP18 conversion by more than it saves.
-  const std::string& name = run.ch.name(f.input.unit);
-  const bool read_ahead = file_bytes(name) > file_bytes(run.ch.name(tp18_file.input.unit));
-  if (ch.open_binary_read(f.input.unit, name, ByteOrder::little, read_ahead) != 0) return false;
+  if (ch.open_binary_read(f.input.unit, run.ch.name(f.input.unit), ByteOrder::little, read_ahead) != 0) return false;
   const ByteOrder order = run.val.big_endian() ? ByteOrder::big : ByteOrder::little;
   for (std::size_t i = 0; i < 2; ++i) {
     const int unit = (f.*binary_outputs[i]).unit;
@@ -252,8 +246,13 @@ void start_tp19_aside(Run& run, int& /*ier*/) {
   const std::uint64_t tp19_bytes = file_bytes(run.ch.name(tp19_file.input.unit));
   if (tp18_bytes < aside_from_bytes || tp19_bytes < aside_from_bytes) return;
   if (!room_to_spare(run, tp18_bytes + tp19_bytes)) return;
+  // The conversion aside takes one core: its file is read ahead on a thread
+  // of its own only when it is the larger of the two, and its conversion the
+  // one that the run waits for. On a machine of two cores a fourth busy
+  // thread would slow the TP18 conversion by more than it saves.
+  const bool tp19_larger = tp19_bytes > tp18_bytes;
   auto a = std::make_shared<Tp19Aside>(run);
-  if (!open_side_files(run, *a)) return;
+  if (!open_side_files(run, *a, tp19_larger)) return;
   try {
     a->worker = std::thread(&Tp19Aside::convert, a.get());
   } catch (const std::system_error&) {
@@ -261,7 +260,7 @@ void start_tp19_aside(Run& run, int& /*ier*/) {
   }
   // A TP19 file read ahead is the larger one, whose conversion the run
   // waits for; its reading thread would also stay idle.
-  if (tp19_bytes <= tp18_bytes && may_leave_idle()) a->start_idle();
+  if (!tp19_larger && may_leave_idle()) a->start_idle();
   run.tp19_aside = std::move(a);
 }
 

@@ -6,7 +6,7 @@
 
 #include <climits>
 #include <cerrno>
-#include <cstdio>
+#include <filesystem>
 
 namespace qx {
 
@@ -15,16 +15,6 @@ namespace {
 // A nameless file in dir, open for reading and writing, or -1.
 int open_nameless(const std::string& dir) {
   return ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-}
-
-std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
-
-// The file can be opened again through its /proc path, as the writers will.
-bool reopens(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
 }
 
 }  // namespace
@@ -38,20 +28,17 @@ std::string StagedFile::temp_name_for(const std::string& target, int attempt) co
 }
 
 std::string directory_of(const std::string& name) {
-  const std::size_t slash = name.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return name.substr(0, slash);
+  std::string dir = std::filesystem::path(name).parent_path().string();
+  return dir.empty() ? "." : dir;
 }
 
 StagedFile::~StagedFile() { drop(); }
 
-bool StagedFile::open_path(int fd) {
+// The writers open the file again through its /proc path; a system without
+// /proc fails that open, and the caller then writes in turn.
+void StagedFile::adopt(int fd) {
   fd_ = fd;
-  path_ = proc_path(fd);
-  if (reopens(path_)) return true;
-  drop();
-  return false;
+  path_ = "/proc/self/fd/" + std::to_string(fd);
 }
 
 bool StagedFile::stage_for(const std::string& target) {
@@ -71,7 +58,8 @@ bool StagedFile::stage_for(const std::string& target) {
     }
     in_place_ = true;
     target_ = target;
-    return open_path(fd);
+    adopt(fd);
+    return true;
   }
   // A file of another owner would change hands in the rename, and a name
   // too long for the temporary name beside it would fail only at the end
@@ -86,13 +74,16 @@ bool StagedFile::stage_for(const std::string& target) {
     return false;
   }
   target_ = target;
-  return open_path(fd);
+  adopt(fd);
+  return true;
 }
 
 bool StagedFile::make_scratch(const std::string& dir) {
   drop();
   const int fd = open_nameless(dir);
-  return fd >= 0 && open_path(fd);
+  if (fd < 0) return false;
+  adopt(fd);
+  return true;
 }
 
 long long StagedFile::size() const {

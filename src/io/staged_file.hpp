@@ -57,7 +57,7 @@ class StagedFile {
   const std::string& target() const { return target_; }
 
  private:
-  bool open_path(int fd);
+  void adopt(int fd);
   std::string temp_name_for(const std::string& target, int attempt) const;
 
   int fd_ = -1;
