@@ -86,6 +86,37 @@ bool StagedFile::make_scratch(const std::string& dir) {
   return true;
 }
 
+bool StagedFile::stage_new(const std::string& target, bool by_name) {
+  drop();
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  int fd = by_name ? -1 : open_nameless(directory_of(target));
+  if (fd >= 0) {
+    if (::fchmod(fd, 0666 & ~mask) != 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      return false;
+    }
+    target_ = target;
+    adopt(fd);
+    return true;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = temp_name_for(target, attempt);
+    fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      target_ = target;
+      temp_name_ = name;
+      adopt(fd);
+      if (by_name) path_ = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 long long StagedFile::size() const {
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
@@ -94,7 +125,8 @@ long long StagedFile::size() const {
 
 bool StagedFile::link_beside() {
   if (in_place_) return fd_ >= 0 && !target_.empty();
-  if (fd_ < 0 || target_.empty() || !temp_name_.empty()) return false;
+  if (fd_ < 0 || target_.empty()) return false;
+  if (!temp_name_.empty()) return true;  // named when it was made
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = temp_name_for(target_, attempt);
     if (::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {

@@ -35,6 +35,13 @@ class StagedFile {
   bool stage_for(const std::string& target);
   // A nameless file in directory `dir` that is never put in place.
   bool make_scratch(const std::string& dir);
+  // The file for a new `target`, such as a tool's export: whatever bears
+  // the name (or nothing) is replaced when the file is put in place, and
+  // the file gets the permissions of a new file. It gets its temporary name
+  // at once when `by_name` (for a writer that resolves the name it opens,
+  // which a nameless file has not), or where the directory holds no
+  // nameless files. False, with errno, when it cannot be made.
+  bool stage_new(const std::string& target, bool by_name = false);
   // A path that opens the file again, for writers that open by name.
   const std::string& path() const { return path_; }
   int fd() const { return fd_; }

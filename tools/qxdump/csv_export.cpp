@@ -1,10 +1,10 @@
 #include "csv_export.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <vector>
 
 #include "block_axis.hpp"
+#include "common/csv_text.hpp"
 #include "dump_print.hpp"
 #include "file_reader.hpp"
 #include "maxima_table.hpp"
@@ -13,48 +13,10 @@ namespace qxdump {
 
 namespace {
 
-// CSV text, handed to the sink a buffer at a time.
-class CsvText {
- public:
-  explicit CsvText(qx::TextSink& out) : out_(out) { text_.reserve(flush_bytes + 64); }
-  void name(std::string_view s) {
-    cell();
-    text_ += s;
-  }
-  template <typename T>
-  void number(T v) {
-    cell();
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    text_.append(buf, ec == std::errc{} ? end : buf);
-  }
-  void empty() { cell(); }
-  void end_line() {
-    text_ += '\n';
-    first_ = true;
-    if (text_.size() >= flush_bytes) flush();
-  }
-  bool flush() {
-    if (!text_.empty() && out_.put(text_) != 0) failed_ = true;
-    text_.clear();
-    return !failed_;
-  }
-
- private:
-  static constexpr std::size_t flush_bytes = std::size_t{1} << 16;
-  void cell() {
-    if (!first_) text_ += ',';
-    first_ = false;
-  }
-  qx::TextSink& out_;
-  std::string text_;
-  bool first_ = true;
-  bool failed_ = false;
-};
-
 class BlockCsv final : public FileHandler {
  public:
-  BlockCsv(std::uint64_t number, qx::TextSink& out) : number_(number), csv_(out) {}
+  BlockCsv(std::uint64_t number, qx::TextSink& out)
+      : number_(number), csv_([&out](std::string_view text) { return out.put(text) == 0; }) {}
 
   // Values only of the block asked for.
   std::uint64_t values_wanted() const override { return in_block_ ? FileHandler::values_wanted() : 0; }
@@ -100,7 +62,7 @@ class BlockCsv final : public FileHandler {
   }
 
   std::uint64_t number_;
-  CsvText csv_;
+  qxtools::CsvText csv_;
   FileInfo info_;
   bool in_block_ = false, found_ = false, write_ok_ = false;
   std::uint64_t blocks_ = 0;
@@ -114,10 +76,10 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
   if (records_.empty()) return no_values(b, "holds no data records");
   const BlockAxis axis = block_axis(b, records_.size());
   const std::size_t first_value = axis.axis_records;
-  csv_.name(axis.name);
+  csv_.text(axis.name);
   const std::size_t columns = records_.size() - first_value;
-  for (std::size_t c = 0; c < columns; ++c) csv_.name(value_name(columns, c));
-  csv_.end_line();
+  for (std::size_t c = 0; c < columns; ++c) csv_.text(value_name(columns, c));
+  csv_.end_row();
 
   std::size_t rows = 0;
   for (const Held& h : records_) rows = std::max(rows, h.words.size());
@@ -143,7 +105,7 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
       else
         csv_.empty();
     }
-    csv_.end_line();
+    csv_.end_row();
   }
   return csv_.flush();
 }
@@ -155,16 +117,16 @@ bool BlockCsv::write_maxima(const BlockReport& b) {
   if (!take_maxima_record(info_, b, h.entry, h.words, t))
     return no_values(b, "has a data record at offset " + std::to_string(h.entry.offset) +
                             " that does not hold the items its na and code call for");
-  csv_.name("item_id1");
-  if (!t.id2.empty()) csv_.name("item_id2");
-  for (const std::string& name : maxima_value_names(t)) csv_.name(name);
-  csv_.end_line();
+  csv_.text("item_id1");
+  if (!t.id2.empty()) csv_.text("item_id2");
+  for (const std::string& name : maxima_value_names(t)) csv_.text(name);
+  csv_.end_row();
   const std::size_t per_item = t.components * (t.pairs ? 2 : 1);
   for (std::uint64_t a = 0; a < t.na; ++a) {
     csv_.number(t.id1[a]);
     if (!t.id2.empty()) csv_.number(t.id2[a]);
     for (std::size_t v = 0; v < per_item; ++v) csv_.number(real4_at(t.values, a * per_item + v));
-    csv_.end_line();
+    csv_.end_row();
   }
   return csv_.flush();
 }

@@ -314,14 +314,16 @@ bool Hdf5Export::file_end(std::uint64_t, std::uint64_t, const DumpTotals&) {
 
 int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5Options& options,
                 qx::TextSink& err) {
-  ExportFile out(out_path, err);
-  if (out.create() != 0) return 1;
+  qxtools::ExportFile out = export_file(out_path, err);
+  // The HDF5 library resolves the name it creates: the file gets a name
+  // beside OUT.h5 at once.
+  if (out.create(/*by_name=*/true) != 0) return 1;
 
   h5::Writer writer({options.compress});
   std::string problem;
   ReadStatus status = ReadStatus::stopped;
   Hdf5Export exporter(writer, options);
-  if (writer.create(out.temporary())) status = read_file(path, exporter, problem);
+  if (writer.create(out.path())) status = read_file(path, exporter, problem);
   const bool closed = exporter.release() && writer.close();
   if (status == ReadStatus::bad_input) return out.fail(printable_text(path), problem);
   if (status == ReadStatus::stopped)

@@ -23,12 +23,14 @@
 #include <string>
 #include <vector>
 
+#include "common/json_text.hpp"
 #include "curve_envelope.hpp"
 #include "file_reader.hpp"
 #include "page_arrays.hpp"
-#include "page_json.hpp"
 
 namespace qxdump {
+
+using qxtools::JsonText;
 
 struct ReportOptions {
   std::size_t buckets = 500;       // of each curve's envelope: 1000 points, about a plot's width
