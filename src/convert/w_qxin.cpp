@@ -32,13 +32,15 @@ using RowGroup = std::array<IntArray, format::element_row_words>;
 
 // The store arrays behind an element record: its rows, group after group.
 struct RowSource {
+  std::string_view head;  // of the record, as the format names it
   std::array<RowGroup, 3> groups{};
   std::size_t n_groups = 0;
   constexpr std::span<const RowGroup> rows() const { return {groups.data(), n_groups}; }
 };
 
-constexpr RowSource rows(std::initializer_list<RowGroup> groups) {
+constexpr RowSource rows(std::string_view head, std::initializer_list<RowGroup> groups) {
   RowSource r;
+  r.head = head;
   for (const RowGroup& g : groups) r.groups[r.n_groups++] = g;
   return r;
 }
@@ -48,33 +50,35 @@ constexpr RowSource rows(std::initializer_list<RowGroup> groups) {
 // rows; the SH springs are the beams, the springs and the rigid elements.
 using V = ComValTp18;
 constexpr RowSource row_sources[] = {
-    rows({{&V::nsolels, &V::npi_so, &V::npj_so, &V::npk_so, &V::npl_so}}),
-    rows({{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr}}),
-    rows({{&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr}}),
-    rows({{&V::nsprels, nullptr, &V::npi_sp, nullptr, &V::npj_sp}}),
-    rows({{&V::nwatels, &V::npi_wt, &V::npj_wt, &V::npk_wt, &V::npl_wt}}),
-    rows({{&V::nwsiels, &V::npi_wb, &V::npj_wb, &V::npk_wb, &V::npl_wb}}),
-    rows({{&V::nstsels, &V::npi_sl, &V::npj_sl, &V::npk_sl, &V::npl_sl}}),
-    rows({{&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}),
-    rows({{&V::njonas, &V::npi_ja, &V::npj_ja, &V::npk_ja, &V::npl_ja},
-          {&V::njonbs, &V::npi_jb, &V::npj_jb, &V::npk_jb, &V::npl_jb}}),
-    rows({{&V::nvoids, &V::npi_vo, &V::npj_vo, &V::npk_vo, &V::npl_vo}}),
-    rows({{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr},
-          {&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr},
-          {&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}),
+    rows("SOLID   ", {{&V::nsolels, &V::npi_so, &V::npj_so, &V::npk_so, &V::npl_so}}),
+    rows("BEAM    ", {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr}}),
+    rows("SPRING  ", {{&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr}}),
+    rows("ROTATE  ", {{&V::nsprels, nullptr, &V::npi_sp, nullptr, &V::npj_sp}}),
+    rows("WATER   ", {{&V::nwatels, &V::npi_wt, &V::npj_wt, &V::npk_wt, &V::npl_wt}}),
+    rows("WATERB  ", {{&V::nwsiels, &V::npi_wb, &V::npj_wb, &V::npk_wb, &V::npl_wb}}),
+    rows("SHELL   ", {{&V::nstsels, &V::npi_sl, &V::npj_sl, &V::npk_sl, &V::npl_sl}}),
+    rows("RIGID   ", {{&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}),
+    rows("JOINT   ", {{&V::njonas, &V::npi_ja, &V::npj_ja, &V::npk_ja, &V::npl_ja},
+                      {&V::njonbs, &V::npi_jb, &V::npj_jb, &V::npk_jb, &V::npl_jb}}),
+    rows("VOID    ", {{&V::nvoids, &V::npi_vo, &V::npj_vo, &V::npk_vo, &V::npl_vo}}),
+    rows("SPRING  ", {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr},
+                      {&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr},
+                      {&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}),
 };
 
 // Every record has its store arrays, and they fill exactly the columns that
 // the format gives a value.
 constexpr bool rows_fill_the_records() {
   if (std::size(row_sources) != std::size(format::element_records)) return false;
-  for (std::size_t k = 0; k < std::size(row_sources); ++k)
+  for (std::size_t k = 0; k < std::size(row_sources); ++k) {
+    if (row_sources[k].head != format::element_records[k].head) return false;
     for (const RowGroup& g : row_sources[k].rows())
       for (std::size_t c = 0; c < g.size(); ++c)
         if ((g[c] == nullptr) != (format::element_records[k].columns[c] == format::Column::unused)) return false;
+  }
   return true;
 }
-static_assert(rows_fill_the_records(), "the store arrays of an element record disagree with its columns");
+static_assert(rows_fill_the_records(), "the store arrays of an element record disagree with its head or its columns");
 
 using format::Counts;
 
