@@ -113,11 +113,14 @@ std::string unique_part() {
 }  // namespace
 
 std::string error_text(int error) {
+  // In English where the system has its texts, as the messages around them.
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                 reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  DWORD n = 0;
+  for (const DWORD language : {DWORD{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}, DWORD{0}}) {
+    n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(error), language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n > 0) break;
+  }
   std::string s = n > 0 ? narrow(std::wstring(text, n), CP_UTF8) : "error " + std::to_string(error);
   if (text) LocalFree(text);
   // Without the full stop and line end that the system's texts carry.
