@@ -59,6 +59,7 @@ qxconv_exe=$folder/qxconv.exe qxdump_exe=$folder/qxdump.exe
 # and speaks on its own): no messages of wine's, no window, no Mono or Gecko
 # to install. The server of the prefix is stopped at the end.
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+export HOME=${HOME:-$work}
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine wineboot --init </dev/null >"$work/wineboot.log" 2>&1
@@ -236,7 +237,7 @@ dump() {
     local program=("$native/qxdump")
     [ "$side" = native ] || program=(wine "$qxdump_exe")
     local status=0
-    (cd "$dir" && "${program[@]}" "$@" >"$runs/dump-$side/$name/stdout" 2>"$runs/dump-$side/$name/stderr") ||
+    (cd "$dir" && "${program[@]}" "$@" </dev/null >"$runs/dump-$side/$name/stdout" 2>"$runs/dump-$side/$name/stderr") ||
       status=$?
     echo "$status" >"$runs/dump-$side/$name/status"
   done
@@ -252,12 +253,12 @@ for side in native windows; do
   program=("$native/qxdump")
   [ "$side" = native ] || program=(wine "$qxdump_exe")
   (cd "$runs/native/$all" && "${program[@]}" --html "$runs/report-$side.html" case1_QX2D.TP18 case1_QXSH.TP18 \
-    case1_QX2D.TP19 case1_QXSH.TP19)
+    case1_QX2D.TP19 case1_QXSH.TP19 </dev/null)
 done
 compared=$((compared + 1))
 cmp -s "$runs/report-native.html" "$runs/report-windows.html" || fault "qxdump --html: the report pages differ"
 status=0
-hdf5=$(cd "$runs" && wine "$qxdump_exe" --hdf5 out.h5 "$runs/native/$all/case1_QX2D.TP18" 2>&1) || status=$?
+hdf5=$(cd "$runs" && wine "$qxdump_exe" --hdf5 out.h5 "$runs/native/$all/case1_QX2D.TP18" </dev/null 2>&1) || status=$?
 compared=$((compared + 1))
 [ "$status" = 2 ] && [[ $hdf5 == *"built without HDF5"* ]] || fault "qxdump.exe --hdf5 does not say that it is not built in"
 
