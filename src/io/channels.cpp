@@ -1,10 +1,8 @@
 #include "io/channels.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 
+#include "io/os_file.hpp"
 #include "io/status.hpp"
 #include "io/trim_right.hpp"
 
@@ -28,9 +26,9 @@ bool valid_unit(int unit) { return unit >= 0 && unit <= Channels::max_unit; }
 // device or other special file named as a channel's file stays where it is:
 // removing it would take it away from every program on the machine.
 bool deletable(const std::string& name) {
-  struct stat st {};
-  if (::lstat(name.c_str(), &st) != 0) return true;  // the unlink tells what is wrong
-  return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+  os::FileFacts facts;
+  if (os::facts_of(name, false, facts) != 0) return true;  // the removal tells what is wrong
+  return facts.type == os::FileType::regular || facts.type == os::FileType::link;
 }
 
 }  // namespace
@@ -117,7 +115,7 @@ int Channels::close(int unit, bool keep) {
     case ChannelKind::closed: break;
   }
   // A scratch file has no name left to delete.
-  if (!keep && !slot->name.empty() && deletable(slot->name) && ::unlink(slot->name.c_str()) != 0 &&
+  if (!keep && !slot->name.empty() && deletable(slot->name) && os::remove_file(slot->name) != 0 &&
       st == iostat::ok)
     st = iostat::open_failed;
   slot.reset();

@@ -1,15 +1,9 @@
 #include "io/record_reader.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "io/open_file.hpp"
-#include "io/read_fully.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -38,18 +32,16 @@ RecordReader::~RecordReader() { close(); }
 
 int RecordReader::open(const std::string& path, ByteOrder order, bool read_ahead) {
   close();
-  int fd = -1;
-  struct stat st {};
-  if (int status = open_input_file(path, fd, st); status != iostat::ok) return status;
-  fd_ = fd;
+  os::FileFacts facts;
+  if (int status = os::open_for_reading(path, file_, facts); status != iostat::ok) return status;
   order_ = order;
-  seekable_ = S_ISREG(st.st_mode);
-  file_size_ = seekable_ ? static_cast<std::uint64_t>(st.st_size) : 0;
+  seekable_ = facts.type == os::FileType::regular;
+  file_size_ = seekable_ ? facts.size : 0;
   // No larger than the file (a regular file is read to its end), and never
   // smaller than a look-ahead.
   buf_.allocate(seekable_ ? std::clamp<std::uint64_t>(file_size_, look_ahead_bytes, buffer_bytes) : buffer_bytes);
   fill_bytes_ = buf_.size();
-  ahead_.attach(fd_, read_ahead && seekable_ && file_size_ >= ReadAhead::threaded_from);
+  ahead_.attach(file_, read_ahead && seekable_ && file_size_ >= ReadAhead::threaded_from);
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;
@@ -57,10 +49,10 @@ int RecordReader::open(const std::string& path, ByteOrder order, bool read_ahead
 }
 
 int RecordReader::close() {
-  if (fd_ < 0) return iostat::ok;
+  if (file_ == os::no_file) return iostat::ok;
   ahead_.detach();
-  ::close(fd_);
-  fd_ = -1;
+  os::close_file(file_);
+  file_ = os::no_file;
   buf_.release();
   return iostat::ok;
 }
@@ -143,7 +135,7 @@ int RecordReader::read(std::span<const InItem> items) {
 }
 
 int RecordReader::begin_record(std::uint32_t& payload_bytes) {
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
   long long got = get(mark, 4);
@@ -225,7 +217,7 @@ bool RecordReader::hold(std::uint64_t from, std::size_t n) {
 }
 
 int RecordReader::pass_record(std::size_t values, RecordWriter& out) {
-  if (fd_ < 0 || !seekable_ || !out.is_open()) return iostat::not_copied;
+  if (file_ == os::no_file || !seekable_ || !out.is_open()) return iostat::not_copied;
   const std::uint64_t start = offset();
   const std::uint64_t bytes = std::uint64_t{values} * 4;
   std::uint32_t length = 0;
@@ -252,7 +244,7 @@ int RecordReader::pass_record(std::size_t values, RecordWriter& out) {
 }
 
 int RecordReader::peek_length(std::uint32_t& payload_bytes) {
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
   long long got = get(mark, 4);
@@ -265,7 +257,7 @@ int RecordReader::peek_length(std::uint32_t& payload_bytes) {
   if (seekable_) {
     // The record must be wholly in the file, its trailing marker included.
     if (start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
-    if (pread_fully(fd_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
+    if (os::read_at(file_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
       return iostat::read_failed;
   }
   payload_bytes = static_cast<std::uint32_t>(length);
@@ -273,7 +265,7 @@ int RecordReader::peek_length(std::uint32_t& payload_bytes) {
 }
 
 int RecordReader::backspace() {
-  if (fd_ < 0) return iostat::backspace_failed;
+  if (file_ == os::no_file) return iostat::backspace_failed;
   if (last_start_ >= 0) {
     set_offset(static_cast<std::uint64_t>(last_start_));
     last_start_ = -1;
@@ -285,17 +277,17 @@ int RecordReader::backspace() {
   if (here == 0) return iostat::ok;
   if (here < 8) return iostat::backspace_failed;
   unsigned char mark[4];
-  if (pread_fully(fd_, here - 4, mark, 4) != 4) return iostat::backspace_failed;
+  if (os::read_at(file_, here - 4, mark, 4) != 4) return iostat::backspace_failed;
   const std::int64_t length = decode_marker(mark);
   if (length < 0 || static_cast<std::uint64_t>(length) + 8 > here) return iostat::backspace_failed;
   const std::uint64_t start = here - 8 - static_cast<std::uint64_t>(length);
-  if (pread_fully(fd_, start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
+  if (os::read_at(file_, start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
   set_offset(start);
   return iostat::ok;
 }
 
 int RecordReader::rewind() {
-  if (fd_ < 0) return iostat::rewind_failed;
+  if (file_ == os::no_file) return iostat::rewind_failed;
   set_offset(0);
   last_start_ = -1;
   return iostat::ok;

@@ -13,6 +13,7 @@
 #include "io/byte_order.hpp"
 #include "io/io_buffer.hpp"
 #include "io/item.hpp"
+#include "io/os_file.hpp"
 #include "io/read_ahead.hpp"
 #include "io/record_head.hpp"
 #include "io/record_writer.hpp"
@@ -39,7 +40,7 @@ class RecordReader {
   // is false: then every read is made on the caller's thread.
   int open(const std::string& path, ByteOrder order, bool read_ahead = true);
   int close();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_ != os::no_file; }
 
   // Reads the next record into the items, in order, back to back. A record
   // longer than the items is accepted (the rest is skipped); a shorter one
@@ -115,7 +116,7 @@ class RecordReader {
   void set_offset(std::uint64_t off);
   std::int64_t decode_marker(const unsigned char* bytes) const;
 
-  int fd_ = -1;
+  os::File file_ = os::no_file;
   ByteOrder order_ = ByteOrder::little;
   ReadAhead ahead_;  // the reads that go on through the file
   IoBuffer<unsigned char> buf_;

@@ -99,48 +99,44 @@ TEST(StagedFile, RefusesATargetThatARenameWouldChange) {
   EXPECT_EQ(qx::directory_of("a/b/case"), "a/b");
 }
 
-// A new file for a name that need not exist yet: nameless, or named beside
-// the target at once for a writer that opens it by name; with the
-// permissions of a new file, in place of whatever bore the name once put,
-// and gone when dropped.
+// A new file for a name that need not exist yet: under a hidden name beside
+// it, written through that name, with the permissions of a new file; in
+// place of whatever bore the name once put, and gone when dropped.
 TEST(StagedFile, ANewFileReplacesWhateverBearsTheNameOnlyWhenPut) {
   const mode_t mask = ::umask(022);
-  for (const bool by_name : {false, true})
-    for (const bool put : {false, true})
-      for (const bool existing : {false, true}) {
-        const std::string what = std::string(by_name ? "by name" : "nameless") + (put ? ", put" : ", dropped") +
-                                 (existing ? ", over a file" : ", no file");
-        TempDir dir;
-        const std::string target = dir.file("out.html");
-        if (existing) qxtest::write_file(target, "older");
-        {
-          StagedFile f;
-          ASSERT_TRUE(f.stage_new(target, by_name)) << what;
-          write_through(f, "page");
-          EXPECT_EQ(names_in(dir).size(), std::size_t{existing} + (by_name ? 1 : 0)) << what;
-          if (by_name) {
-            EXPECT_EQ(f.path().substr(0, dir.path().size() + 10), dir.path() + "/.out.html") << what;
-          }
-          if (put) {
-            ASSERT_TRUE(f.link_beside()) << what;
-            ASSERT_TRUE(f.replace_target()) << what;
-          }
-        }
-        const std::set<std::string> left =
-            put || existing ? std::set<std::string>{"out.html"} : std::set<std::string>{};
-        EXPECT_EQ(names_in(dir), left) << what;
+  for (const bool put : {false, true})
+    for (const bool existing : {false, true}) {
+      const std::string what = std::string(put ? "put" : "dropped") + (existing ? ", over a file" : ", no file");
+      TempDir dir;
+      const std::string target = dir.file("out.html");
+      if (existing) qxtest::write_file(target, "older");
+      {
+        StagedFile f;
+        int error = -1;
+        ASSERT_TRUE(f.stage_new(target, error)) << what;
+        EXPECT_TRUE(f.path().starts_with(dir.path() + "/.out.html.")) << what << ": " << f.path();
+        write_through(f, "page");
+        EXPECT_EQ(names_in(dir).size(), std::size_t{existing} + 1) << what;
         if (put) {
-          EXPECT_EQ(qxtest::read_file(target), "page") << what;
-          EXPECT_EQ(fs::status(target).permissions(), fs::perms(0644)) << what;
-        } else if (existing) {
-          EXPECT_EQ(qxtest::read_file(target), "older") << what;
+          ASSERT_TRUE(f.link_beside()) << what;
+          ASSERT_TRUE(f.replace_target()) << what;
         }
       }
+      const std::set<std::string> left =
+          put || existing ? std::set<std::string>{"out.html"} : std::set<std::string>{};
+      EXPECT_EQ(names_in(dir), left) << what;
+      if (put) {
+        EXPECT_EQ(qxtest::read_file(target), "page") << what;
+        EXPECT_EQ(fs::status(target).permissions(), fs::perms(0644)) << what;
+      } else if (existing) {
+        EXPECT_EQ(qxtest::read_file(target), "older") << what;
+      }
+    }
   ::umask(mask);
   StagedFile f;
-  errno = 0;
-  EXPECT_FALSE(f.stage_new("/nonexistent-directory-of-qx/out.h5"));
-  EXPECT_EQ(errno, ENOENT);
+  int error = 0;
+  EXPECT_FALSE(f.stage_new("/nonexistent-directory-of-qx/out.h5", error));
+  EXPECT_EQ(error, ENOENT);
 }
 
 }  // namespace

@@ -25,17 +25,15 @@ inline std::vector<std::string> names_in(const std::string& dir) {
 }
 
 // An export of `input` into `out` (both names in `dir`) stopped by SIGTERM
-// once it writes its file aside: a file in `dir` that qxdump holds open,
-// other than the input (a nameless one, shown as "#INODE (deleted)", or one
-// with a hidden name). The input is removed afterwards. The shell prints
-// "status N" with qxdump's exit status.
+// once its hidden temporary file exists; the input is removed afterwards.
+// The shell prints "status N" with qxdump's exit status.
 inline qxtest::CommandResult export_stopped_midway(const std::string& dir, const std::string& option,
                                                    const std::string& out, const std::string& input) {
+  std::string pattern = "^\\.";  // grep pattern of the temporary name: the name, dots escaped
+  for (char c : out) pattern += c == '.' ? std::string("\\.") : std::string(1, c);
   return qxtest::run_shell("'" + std::string(QXDUMP_PATH) + "' " + option + " " + out + " " + input +
                                " & pid=$!\n"
-                               "until ls -l /proc/$pid/fd 2>/dev/null | grep -q -- \"-> $PWD/[#.]\"; do\n"
-                               "  kill -0 $pid 2>/dev/null || break; sleep 0.01\n"
-                               "done\n"
+                               "until ls -A | grep -q '" + pattern + "\\.'; do sleep 0.01; done\n"
                                "kill -TERM $pid; wait $pid; echo \"status $?\"; rm " + input,
                            "", dir);
 }

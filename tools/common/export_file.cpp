@@ -1,7 +1,6 @@
 #include "common/export_file.hpp"
 
-#include <cerrno>
-#include <cstring>
+#include "io/os_file.hpp"
 
 namespace qxtools {
 
@@ -9,10 +8,11 @@ ExportFile::ExportFile(std::string_view program, const std::string& out_path, st
                        std::function<void(const std::string&)> tell)
     : program_(program), out_path_(out_path), shown_(std::move(shown_name)), tell_(std::move(tell)) {}
 
-int ExportFile::create(bool by_name) {
-  errno = 0;
-  if (file_.stage_new(out_path_, by_name)) return 0;
-  return fail(shown_, std::string("cannot create a file beside it: ") + std::strerror(errno));
+int ExportFile::create() {
+  int error = 0;
+  if (file_.stage_new(out_path_, error)) return 0;
+  return fail(shown_, "cannot create a file beside it: " +
+                          (error != 0 ? qx::os::error_text(error) : std::string("it cannot be opened")));
 }
 
 int ExportFile::fail(const std::string& who, const std::string& why) {
@@ -22,9 +22,8 @@ int ExportFile::fail(const std::string& who, const std::string& why) {
 }
 
 int ExportFile::take_name() {
-  errno = 0;
   if (file_.link_beside() && file_.replace_target()) return 0;
-  return fail(shown_, std::string("cannot take its name: ") + std::strerror(errno));
+  return fail(shown_, "cannot take its name");
 }
 
 }  // namespace qxtools

@@ -1,10 +1,7 @@
-// A file that a tool exports: written aside (io/staged_file.hpp: a nameless
-// file in the directory of the name asked for, or a hidden name beside it
-// for a writer that opens it by name or where the file system has no
-// nameless files), given the name only when the export is complete, and
-// gone otherwise (a nameless file also when the tool is killed meanwhile).
-// A failure is told as "PROGRAM: WHO: WHY", then "PROGRAM: OUT not
-// written".
+// A file that a tool exports: written aside under a hidden name beside the
+// name asked for (io/staged_file.hpp, StagedFile::stage_new), given that
+// name only when the export is complete, and removed otherwise. A failure is
+// told as "PROGRAM: WHO: WHY", then "PROGRAM: OUT not written".
 #pragma once
 
 #include <functional>
@@ -23,10 +20,9 @@ class ExportFile {
   ExportFile(const ExportFile&) = delete;
   ExportFile& operator=(const ExportFile&) = delete;
 
-  // Makes the file aside: 0, or 1 after telling why. `by_name` for a writer
-  // that must open it by a name (io/staged_file.hpp).
-  int create(bool by_name = false);
-  // The path to write the file through.
+  // Makes the file aside: 0, or 1 after telling why.
+  int create();
+  // The name to write the file through.
   const std::string& path() const { return file_.path(); }
   // Tells a failure of the export and returns 1, the export's status.
   int fail(const std::string& who, const std::string& why);

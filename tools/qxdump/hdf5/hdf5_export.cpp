@@ -315,9 +315,7 @@ bool Hdf5Export::file_end(std::uint64_t, std::uint64_t, const DumpTotals&) {
 int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5Options& options,
                 qx::TextSink& err) {
   qxtools::ExportFile out = export_file(out_path, err);
-  // The HDF5 library resolves the name it creates: the file gets a name
-  // beside OUT.h5 at once.
-  if (out.create(/*by_name=*/true) != 0) return 1;
+  if (out.create() != 0) return 1;
 
   h5::Writer writer({options.compress});
   std::string problem;
