@@ -70,7 +70,8 @@ TEST(CommandLine, OptionsAndOperandsInTheirOrder) {
   EXPECT_EQ(parse({"--val", "5", "--vers", "--q"}), "values=5 version quiet");
   EXPECT_EQ(parse({"--values="}), "values=");
   EXPECT_EQ(parse({}), "");
-  // A second parse starts afresh.
+  // A parse starts afresh after one that went further.
+  EXPECT_EQ(parse({"-q", "-q", "-q", "-q", "a"}), "quiet quiet quiet quiet <a>");
   EXPECT_EQ(parse({"x", "-q"}), "<x> quiet");
 }
 

@@ -9,6 +9,7 @@
 
 #include "convert/tp18_fixture.hpp"
 #include "convert/tp18_model.hpp"
+#include "io/status.hpp"
 #include "tools/generated_cases.hpp"
 #include "tools/qxdump_runs.hpp"
 
@@ -310,6 +311,32 @@ TEST(Qxdump, ReadsTheRotationalSpringsByTheirOwnCountSlot) {
   EXPECT_EQ(notes_of(r.out), std::vector<std::string>{"slot 4 (rotational springs) is 1, slot 3 (springs) 2"})
       << r.out;
   EXPECT_NE(r.out.find(" unplaced=0 "), npos) << r.out;
+}
+
+// Every Fourier and amplification spectrum of a TP18 file is read with the
+// length of the first one converted, every response spectrum with that of
+// the first SPEC block: a later one that holds fewer values makes the
+// conversion fail on it, and qxdump notes each of its records.
+TEST(Qxdump, NotesSpectraShorterThanTheFirstOfTheirKind) {
+  tp18test::Tp18File f;
+  f.block("FOUR", 1, 1, 1, 0.1, std::vector<float>(6, 1.0f), 2);
+  f.block("FOUR", 1, 3, 3, 0.1, std::vector<float>(9, 2.0f), 2);
+  f.block("SPEC", 2, 1, 1, 0.02, std::vector<float>(5, 3.0f), 2);
+  f.block("AMPL", 1, 1, 1, 0.1, std::vector<float>(4, 4.0f), 2);
+  f.block("SPEC", 2, 3, 3, 0.02, std::vector<float>(3, 5.0f), 2);
+  tp18test::ScratchDir dir;
+  const std::string path = dir.file("short.TP18");
+  qxtest::write_file(path, f.bytes());
+  const CommandResult r = qxdump({path});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::string> short_records;
+  for (const std::string& n : notes_of(r.out))
+    if (n.find(" values, a reader takes ") != npos) short_records.push_back(n.substr(n.find(" holds ")));
+  const std::string ampl = " holds 4 values, a reader takes 6", spec = " holds 3 values, a reader takes 5";
+  EXPECT_EQ(short_records, (std::vector<std::string>{ampl, ampl, spec, spec})) << r.out;
+  // The conversion fails on the first of them.
+  tp18model::Options none;
+  EXPECT_EQ(tp18test::convert(dir, path, none, false).ier, qx::iostat::short_record);
 }
 
 }  // namespace
