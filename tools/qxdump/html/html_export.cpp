@@ -72,6 +72,7 @@ class PageExport {
   static ReportOptions report_options(const HtmlOptions& options) {
     ReportOptions r;
     r.interrupted = options.interrupted;
+    r.codes = options.codes;
     return r;
   }
   bool read_files() {
