@@ -72,6 +72,8 @@ TEST(CodeMap, TheFirstRowThatPicksABlockSaysWhatItStates) {
   EXPECT_EQ(name_of(m.quantity(sv18, block("FOUR", {1, 1, 1, 0, 0, 0}))), "response") << "the narrower row comes first";
   EXPECT_EQ(name_of(m.quantity(sv18, block("FOUR", {4, 1, 1, 0, 0, 0}))), "(none)") << "nc1 4 is named by no row";
   EXPECT_EQ(name_of(m.quantity(sv19, block("FOUR", {41, 0, 0, 0, 0, 1}))), "TP19 response");
+  EXPECT_EQ(name_of(m.quantity(sv18, block("MAXR", {1, 1, 0, 0, 0, 0}))), "(none)") << "the kind * names no maxima";
+  EXPECT_EQ(name_of(m.direction(sv18, block("MAXR", {101, 1, 0, 0, 0, 0}), MapField::nc2, 1)), "(none)");
   EXPECT_EQ(name_of(m.quantity(sv18, block("FOUR", {41, 0, 0, 0, 0, 1}))), "(none)") << "a TP18 file";
 
   // Files are picked by what they are, not by their names.
@@ -210,7 +212,7 @@ TEST(CodeMap, RefusesAMalformedMapWithItsLine) {
   // the other does not.
   CodeMap m;
   std::string why;
-  EXPECT_TRUE(m.parse(head + "*,WAVE,*,quantity,,any,\n*,*,1,quantity,,acceleration,m/s2\n"
+  EXPECT_TRUE(m.parse(head + "*,WAVE,*,quantity,,any,\n*,*,1,quantity,,acceleration,m/s2\n*,MAXR,1,quantity,,maxima,\n"
                              "*,MAXR,*,node,ia1,,\n*,MAXR,*,element,ia2,,\n*,SPEC,*,abscissa,,period,s\n"
                              "*,SPEC,*,abscissa,step 1 1,period,s\n",
                       why))

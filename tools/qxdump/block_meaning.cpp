@@ -22,6 +22,14 @@ std::int32_t code_in(const BlockReport& b, PlaceSlot s) {
   return s == PlaceSlot::nc4 ? b.nc[3] : s == PlaceSlot::nc5 ? b.nc[4] : b.nc[5];
 }
 
+// The names of nc2 and nc3, "X" or "X/Z".
+std::string directions(const CodeMap& map, const FileInfo& info, const BlockReport& b) {
+  std::string s;
+  if (const MapRow* d2 = map.direction(info, b, MapField::nc2, b.nc[1])) s = d2->name;
+  if (const MapRow* d3 = map.direction(info, b, MapField::nc3, b.nc[2])) join(s, d3->name, "/");
+  return s;
+}
+
 Place place_of(const MapRow* r) {
   Place p;
   if (!r) return p;
@@ -66,10 +74,8 @@ BlockMeaning block_meaning(const CodeMap& map, const FileInfo& info, const Block
     m.quantity = q->name;
     m.unit = q->unit;
   }
-  const MapRow* d2 = map.direction(info, b, MapField::nc2, b.nc[1]);
-  const MapRow* d3 = map.direction(info, b, MapField::nc3, b.nc[2]);
-  if (d2) m.direction = d2->name;
-  if (d3) join(m.direction, d3->name, "/");
+  m.direction = directions(map, info, b);
+  if (b.maxima) return m;  // identifiers and components: maxima_meaning
   m.place = place_of(map.place(info, b));
   if (m.place.known) m.place.number = code_in(b, m.place.slot);
   const BlockAxis axis = block_axis(b, static_cast<std::size_t>(std::max(b.data_rule, 0)));
@@ -96,7 +102,7 @@ std::string value_title(const BlockMeaning& m, std::size_t c, bool with_unit) {
 std::string axis_title(const BlockMeaning& m) { return m.abscissa ? bracketed(m.abscissa->name, m.abscissa->unit) : ""; }
 
 bool MaximaMeaning::named() const {
-  if (!quantity.empty() || id1.known || id2.known) return true;
+  if (!quantity.empty() || !direction.empty() || id1.known || id2.known) return true;
   for (const std::string& n : names)
     if (!n.empty()) return true;
   return false;
@@ -113,6 +119,7 @@ MaximaMeaning maxima_meaning(const CodeMap& map, const FileInfo& info, const Blo
     m.quantity = q->name;
     m.unit = q->unit;
   }
+  m.direction = directions(map, info, b);
   m.id1 = place_of(map.place(info, b, PlaceSlot::ia1));
   m.id2 = place_of(map.place(info, b, PlaceSlot::ia2));
   for (std::size_t c = 0; c < t.components; ++c) {
@@ -149,6 +156,7 @@ std::string meaning_line(const BlockMeaning& m, std::size_t value_records) {
 std::string meaning_line(const MaximaMeaning& m, const std::vector<std::string>& fallback_names) {
   std::string s;
   if (!m.quantity.empty()) join(s, "quantity " + bracketed(m.quantity, m.unit), "; ");
+  if (!m.direction.empty()) join(s, "direction " + m.direction, "; ");
   if (m.id1.known) join(s, "ia1 " + m.id1.role(), "; ");
   if (m.id2.known) join(s, "ia2 " + m.id2.role(), "; ");
   std::string columns;

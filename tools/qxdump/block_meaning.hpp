@@ -50,6 +50,7 @@ std::string axis_title(const BlockMeaning& m);
 
 struct MaximaMeaning {
   std::string quantity, unit;  // of the maxima code
+  std::string direction;       // the names of nc2 (and nc3) that rows of the kind MAXR give
   Place id1, id2;              // what ia1 and ia2 hold
   // The name and unit of each value of an item, in record order, as the map
   // names it; empty where it does not.

@@ -75,9 +75,11 @@ std::string AbscissaRule::text() const {
   return {};
 }
 
+// A maxima block's nc1 is a maxima code, not a quantity code: only rows of
+// the kind MAXR pick it, and the kind * picks every other block.
 bool CodeMap::picks(const MapRow& r, const FileInfo& info, const BlockReport& b) const {
   if (!file_picked(r.file, info)) return false;
-  if (!r.kind.empty() && r.kind != kind_word(b)) return false;
+  if (r.kind.empty() ? b.maxima : r.kind != kind_word(b)) return false;
   for (std::size_t i = 0; i < 6; ++i)
     if (!r.nc[i].holds(b.nc[i])) return false;
   return true;

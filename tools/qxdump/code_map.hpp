@@ -11,7 +11,9 @@
 //   *,WAVE,*,node,nc4,,
 //
 // The first row whose selectors pick a block says what it states for that
-// block; nothing that no row states is ever guessed.
+// block; nothing that no row states is ever guessed. The kind * picks every
+// block but the maxima blocks, whose nc1 is a maxima code: rows of the kind
+// MAXR name those.
 #pragma once
 
 #include <cstdint>

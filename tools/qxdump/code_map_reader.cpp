@@ -280,7 +280,7 @@ bool shadows(const MapRow& a, const MapRow& b) {
       is_place(a) && is_place(b) && (a.slot == b.slot || (is_code_slot(a.slot) && is_code_slot(b.slot)));
   if (!places && !same_key(a, b)) return false;
   if (!file_covers(a.file, b.file)) return false;
-  if (!a.kind.empty() && a.kind != b.kind) return false;
+  if (a.kind.empty() ? b.kind == "MAXR" : a.kind != b.kind) return false;
   for (std::size_t i = 0; i < 6; ++i)
     if (!a.nc[i].covers(b.nc[i])) return false;
   return true;

@@ -217,8 +217,12 @@ bool Hdf5Export::block_begin(const BlockReport& b) {
   if (options_.codes) {
     const std::size_t value_records = static_cast<std::size_t>(std::max(b.data_rule - b.axis_records, 0));
     meaning_ = block_meaning(*options_.codes, info_, b, b.maxima ? 0 : value_records);
-    if (b.maxima) write_quantity(w_, g, meaning_.quantity, meaning_.unit);
-    else write_block_meaning(w_, g, meaning_);
+    if (b.maxima) {
+      write_quantity(w_, g, meaning_.quantity, meaning_.unit);
+      if (!meaning_.direction.empty()) w_.text(g, "direction", meaning_.direction);
+    } else {
+      write_block_meaning(w_, g, meaning_);
+    }
   }
   return going();
 }

@@ -37,6 +37,7 @@ void meaning_json(JsonText& j, const BlockMeaning& m, bool own_axis) {
 void maxima_meaning_json(JsonText& j, const MaximaMeaning& m) {
   member_if(j, "quantity", m.quantity);
   member_if(j, "unit", m.unit);
+  member_if(j, "direction", m.direction);
   place_json(j, "id1Holds", "id1Kind", m.id1);
   place_json(j, "id2Holds", "id2Kind", m.id2);
 }
