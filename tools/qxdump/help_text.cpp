@@ -45,7 +45,7 @@ options:
                 file's types (real4 as 32-bit floats, int4 as 32-bit
                 integers) in the host's byte order. OUT.h5 appears only when
                 it is complete. Only in a qxdump built with the HDF5 library.
-  --compress    with --hdf5: shuffle and deflate the datasets
+  --compress    with --hdf5 or --xdmf: shuffle and deflate the datasets
   --html OUT.html
                 write one web page that shows the FILEs of a case: the model
                 drawn from the model section (each element kind in its
