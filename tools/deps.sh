@@ -21,7 +21,7 @@ set -euo pipefail
 # without Debian's packages of them.
 deps_table=(
   "build    g++=g++ cmake=cmake ninja-build=ninja"
-  "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file libhdf5-dev hdf5-tools=h5dump python3-h5py"
+  "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file libhdf5-dev hdf5-tools=h5dump python3-h5py python3-meshio"
   "browser  chromium=chromium ?nodejs=node ?npm=npm"
   "package  dpkg-dev=dpkg-shlibdeps file=file"
   "cluster  slurm-wlm=slurmctld munge=munged"

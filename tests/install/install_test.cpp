@@ -29,7 +29,7 @@ TEST(Install, PrefixHoldsWorkingProgramsTheirPagesAndTheDocuments) {
     EXPECT_EQ(read_file(installed), read_file(p.configured())) << installed;
     for (const std::string& m : lint(installed)) ADD_FAILURE() << m;
   }
-  for (const char* d : {"README.md", "docs/file-formats.md"}) {
+  for (const char* d : {"README.md", "docs/file-formats.md", "docs/code-map.md"}) {
     const std::string source = std::string(QX_SOURCE_DIR) + "/" + d;
     EXPECT_EQ(read_file(doc + "/" + fs::path(d).filename().string()), read_file(source)) << d;
   }

@@ -15,9 +15,12 @@
 
 namespace qxdump {
 
+class CodeMap;
+
 struct DumpOptions {
   bool records = false;     // list every record's offset and length
   std::size_t values = 0;   // first values of each data record to show
+  const CodeMap* codes = nullptr;  // --codes: a "means:" line under each block the map names
 };
 
 struct RecordEntry {

@@ -8,14 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "code_map.hpp"
 #include "csv_export.hpp"
 #include "dump_file.hpp"
+#include "dump_print.hpp"
 #include "help_text.hpp"
 #include "html_export.hpp"
 #include "io/os_process.hpp"
 #include "qx_version.hpp"
 #ifdef QX_HAVE_HDF5
 #include "hdf5_export.hpp"
+#include "xdmf_export.hpp"
 #endif
 
 namespace {
@@ -46,6 +49,8 @@ struct CommandLine {
   std::string hdf5;  // the HDF5 file to write
   bool compress = false;
   std::string html;  // the report page to write
+  std::string codes;  // the code map that says what the codes mean
+  std::string xdmf;   // the XDMF description of the model to write
 };
 
 // The argument of an option given as "--name VALUE" or "--name=VALUE"; false
@@ -102,6 +107,12 @@ std::string parse(int argc, char** argv, CommandLine& c) {
     } else if (option_value("--html", argc, argv, i, v, error)) {
       if (!error.empty() || v.empty()) return "--html needs the name of the HTML file to write";
       c.html = v;
+    } else if (option_value("--codes", argc, argv, i, v, error)) {
+      if (!error.empty() || v.empty()) return "--codes needs the name of a code map (a CSV file)";
+      c.codes = v;
+    } else if (option_value("--xdmf", argc, argv, i, v, error)) {
+      if (!error.empty() || v.empty()) return "--xdmf needs the name of the XDMF file to write";
+      c.xdmf = v;
     } else if (a == "--compress") {
       c.compress = true;
     } else {
@@ -110,14 +121,14 @@ std::string parse(int argc, char** argv, CommandLine& c) {
   }
   if (c.help || c.version) return {};
   if (c.files.empty()) return "no file named";
-  const bool hdf5 = !c.hdf5.empty(), html = !c.html.empty();
-  if (c.csv + hdf5 + html > 1) return "--csv, --hdf5 and --html cannot be given together";
-  const char* exporter = c.csv ? "--csv" : hdf5 ? "--hdf5" : "--html";
-  if ((c.csv || hdf5 || html) && c.listing_options)
+  const bool hdf5 = !c.hdf5.empty(), html = !c.html.empty(), xdmf = !c.xdmf.empty();
+  if (c.csv + hdf5 + html + xdmf > 1) return "--csv, --hdf5, --html and --xdmf cannot be given together";
+  const char* exporter = c.csv ? "--csv" : hdf5 ? "--hdf5" : xdmf ? "--xdmf" : "--html";
+  if ((c.csv || hdf5 || html || xdmf) && c.listing_options)
     return std::string(exporter) + " takes no listing options (--records, --values)";
-  if ((c.csv || hdf5) && c.files.size() != 1)
+  if ((c.csv || hdf5 || xdmf) && c.files.size() != 1)
     return std::string(exporter) + " takes one FILE, not " + std::to_string(c.files.size());
-  if (c.compress && !hdf5) return "--compress goes with --hdf5";
+  if (c.compress && !hdf5 && !xdmf) return "--compress goes with --hdf5 or --xdmf";
   return {};
 }
 
@@ -143,6 +154,17 @@ int main(int argc, char** argv) {
     std::fwrite(h.data(), 1, h.size(), stdout);
     return 0;
   }
+  // The code map is read whole before any file: a map that cannot be used
+  // stops the run before anything is written.
+  qxdump::CodeMap codes;
+  if (!c.codes.empty()) {
+    std::string problem;
+    if (!codes.read(c.codes, problem)) {
+      std::fprintf(stderr, "qxdump: %s: %s\n", qxdump::printable_text(c.codes).c_str(), problem.c_str());
+      return 1;
+    }
+    c.options.codes = &codes;
+  }
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   StdioSink out(stdout), err(stderr, stdout);
@@ -152,9 +174,10 @@ int main(int argc, char** argv) {
     qx::os::on_stop_request(request_stop);
     qxdump::HtmlOptions options;
     options.interrupted = &stop_requested;
+    options.codes = c.options.codes;
     return qxdump::export_html(c.files, c.html, options, err);
   }
-  if (!c.hdf5.empty()) {
+  if (!c.hdf5.empty() || !c.xdmf.empty()) {
 #ifdef QX_HAVE_HDF5
     // Stopped, the export removes what it has written instead of leaving
     // half a file.
@@ -162,14 +185,17 @@ int main(int argc, char** argv) {
     qxdump::Hdf5Options options;
     options.compress = c.compress;
     options.interrupted = &stop_requested;
+    options.codes = c.options.codes;
+    if (!c.xdmf.empty()) return qxdump::export_xdmf(c.files.front(), c.xdmf, options, err);
     return qxdump::export_hdf5(c.files.front(), c.hdf5, options, err);
 #else
-    std::fputs("qxdump: this qxdump was built without HDF5: --hdf5 is not available\n", stderr);
+    std::fprintf(stderr, "qxdump: this qxdump was built without HDF5: %s is not available\n",
+                 c.hdf5.empty() ? "--xdmf" : "--hdf5");
     return 2;
 #endif
   }
   if (c.csv) {
-    const int status = qxdump::export_csv(c.files.front(), c.csv_block, out, err);
+    const int status = qxdump::export_csv(c.files.front(), c.csv_block, c.options.codes, out, err);
     if (std::fflush(stdout) != 0) {
       std::fputs("qxdump: standard output cannot be written\n", stderr);
       return 1;
