@@ -29,7 +29,7 @@ TEST(QxbatchSlurm, AHungSchedulerCommandIsGivenUpAndCtrlCEndsTheWaitAtOnce) {
   TempDir study, bin;
   generate(study, "a", "a", 1);
   // An sbatch that does not answer: given up, and said so.
-  fake_command(bin, "sbatch", "exec sleep 600\n");
+  fake_command(bin, "sbatch", "exec sleep 20\n");
   auto r = run_with_path(bin, {"--slurm", "--slurm-timeout", "0.5", "--workdir", "w1", "a"}, study.path());
   EXPECT_EQ(r.exit_status, 2);
   EXPECT_NE(r.err.find("qxbatch: sbatch did not answer within 0.5 s: the job may have been submitted; look with: "
@@ -39,14 +39,15 @@ TEST(QxbatchSlurm, AHungSchedulerCommandIsGivenUpAndCtrlCEndsTheWaitAtOnce) {
 
   // An sbatch that submits, and an squeue that never answers.
   fake_command(bin, "sbatch", "echo 4242\n");
-  fake_command(bin, "squeue", "echo $$ >> '" + bin.file("squeue.pids") + "'\nexec sleep 600\n");
-  Background batch({"--slurm", "--wait", "--slurm-timeout", "1", "--workdir", "w2", "a"}, study.path(),
+  fake_command(bin, "squeue", "echo $$ >> '" + bin.file("squeue.pids") + "'\nexec sleep 60\n");
+  Background batch({"--slurm", "--wait", "--slurm-timeout", "2", "--workdir", "w2", "a"}, study.path(),
                    study.file("log"), bin.path());
-  ASSERT_TRUE(batch.wait_for_log("qxbatch: cannot ask Slurm about job 4242: squeue did not answer within 1 s\n", 20))
+  ASSERT_TRUE(batch.wait_for_log("qxbatch: cannot ask Slurm about job 4242: squeue did not answer within 2 s\n", 20))
       << batch.log();
-  // Ctrl-C while squeue hangs again.
+  // Ctrl-C while squeue hangs again: the waiting ends sooner than the time
+  // squeue is given.
   ASSERT_TRUE(wait_for_files({bin.file("squeue.pids")}, 1, 5));
-  while (qxtest::split_lines(read_file(bin.file("squeue.pids"))).size() < 2)
+  for (int i = 0; i < 500 && qxtest::split_lines(read_file(bin.file("squeue.pids"))).size() < 2; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const auto start = std::chrono::steady_clock::now();
   batch.signal(SIGINT);
