@@ -7,15 +7,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "case_list.hpp"
 #include "child_process.hpp"
 #include "command_line.hpp"
-#include "counted.hpp"
 #include "done_check.hpp"
 #include "printable.hpp"
 #include "qx_version.hpp"
@@ -104,35 +103,6 @@ std::vector<std::string> task_command(const CommandLine& c, const std::string& q
   if (!c.run_options.empty()) command.insert(command.end(), {"--options", c.run_options});
   if (c.big_endian) command.push_back("--big-endian");
   return command;
-}
-
-// The study record read for --skip-done, with the task records of the Slurm
-// submissions it names: merged into it first, or only read beside it when
-// `record` is null (a dry run changes nothing). Empty on success.
-std::string read_study_record(const std::string& path, RecordFile* record, RecordContents& contents, bool quiet) {
-  if (std::string e = read_record(path, contents); !e.empty()) return e;
-  std::size_t merged = 0;
-  for (const std::string& dir : contents.workdirs) {
-    const WorkDir w{dir};
-    std::vector<std::string> names;
-    std::size_t tasks = 0, n = 0;
-    if (!fs::exists(w.cases_file()) || !read_case_list(w, names, tasks).empty()) continue;
-    if (record) {
-      if (merge_task_records(w, *record, n).empty()) merged += n;
-      continue;
-    }
-    for (std::size_t task = 0; task < tasks; ++task) {
-      RecordContents lines;
-      if (read_record(w.task_record(task), lines).empty())
-        contents.lines.insert(contents.lines.end(), lines.lines.begin(), lines.lines.end());
-    }
-  }
-  if (merged > 0)
-    if (std::string e = read_record(path, contents); !e.empty()) return e;
-  if (contents.damaged > 0 && !quiet)
-    std::fprintf(stderr, "qxbatch: %s: passing over %s that %s not whole\n", path.c_str(),
-                 counted(contents.damaged, "line").c_str(), contents.damaged == 1 ? "is" : "are");
-  return {};
 }
 
 // Says, for each case that the record holds but that is not done, why it is

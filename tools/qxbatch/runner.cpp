@@ -12,7 +12,6 @@
 
 #include "answers.hpp"
 #include "child_process.hpp"
-#include "counted.hpp"
 #include "done_check.hpp"
 #include "study_record.hpp"
 
@@ -144,7 +143,7 @@ class Batch {
     line.ended = utc_now();
     if (const std::string e = record_.append(format_record_line(line)); !e.empty() && record_error_.empty()) {
       record_error_ = e;
-      progress_->note("qxbatch: " + e + "; the cases that end from now on are not recorded");
+      progress_->note("qxbatch: " + e + "; a case that is not recorded is converted again by --skip-done");
     }
   }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 
+#include "counted.hpp"
 #include "stop_signals.hpp"
 #include "study_record.hpp"
 #include "summary.hpp"
@@ -130,6 +131,32 @@ std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t
     if (error.empty()) error = "cannot write " + w.merged_file() + ": " + std::strerror(errno);
   ::close(fd);
   return error;
+}
+
+std::string read_study_record(const std::string& path, RecordFile* record, RecordContents& contents, bool quiet) {
+  if (std::string e = read_record(path, contents); !e.empty()) return e;
+  std::size_t merged = 0;
+  for (const std::string& dir : contents.workdirs) {
+    const WorkDir w{dir};
+    std::vector<std::string> names;
+    std::size_t tasks = 0, n = 0;
+    if (!exists(w.cases_file()) || !read_case_list(w, names, tasks).empty()) continue;
+    if (record) {
+      if (merge_task_records(w, *record, n).empty()) merged += n;
+      continue;
+    }
+    for (std::size_t task = 0; task < tasks; ++task) {
+      RecordContents lines;
+      if (read_record(w.task_record(task), lines).empty())
+        contents.lines.insert(contents.lines.end(), lines.lines.begin(), lines.lines.end());
+    }
+  }
+  if (merged > 0)
+    if (std::string e = read_record(path, contents); !e.empty()) return e;
+  if (contents.damaged > 0 && !quiet)
+    say(path + ": passing over " + counted(contents.damaged, "line") + (contents.damaged == 1 ? " that is" : " that are") +
+        " not whole");
+  return {};
 }
 
 std::string collect_results(const WorkDir& w, const JobStates& states, std::vector<CaseResult>& results) {

@@ -14,11 +14,18 @@
 namespace qxbatch {
 
 class RecordFile;
+struct RecordContents;
 
 // Appends to `record` the case lines of the task records of `w` that it does
 // not hold yet, and notes how far each task record is merged, so that a
 // merge can be repeated while tasks still run. Empty on success, else why not.
 std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t& lines_merged);
+
+// The study record at `path` read for --skip-done, with the task records of
+// the Slurm submissions it names: merged into `record` first, or only read
+// beside it when `record` is null (a dry run changes nothing). Empty on
+// success, else why the record cannot be read.
+std::string read_study_record(const std::string& path, RecordFile* record, RecordContents& contents, bool quiet);
 
 // Every case of the submission: from its task's record, else as Slurm says
 // of its task (queued, running, or ended before it: not run); then the cases
