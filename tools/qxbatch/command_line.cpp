@@ -84,7 +84,7 @@ constexpr OptionSpec option_table[] = {
        c.quiet = true;
        return {};
      }},
-    {"--slurm", "", "submit the cases to Slurm as one job array",
+    {"--slurm", "", "submit the cases to Slurm as one job array\n(with --skip-done: those not done)",
      [](CommandLine& c, std::string_view) -> std::string {
        c.mode = Mode::submit;
        return {};
@@ -108,7 +108,7 @@ constexpr OptionSpec option_table[] = {
        return {};
      }},
     {"--workdir", "DIR",
-     "with --slurm: the work directory for the case\nlist, job script, task summaries and Slurm's\n"
+     "with --slurm: the work directory for the case\nlist, job script, task records and Slurm's\n"
      "output (default: a new qxbatch-DATE-TIME here)",
      [](CommandLine& c, std::string_view v) -> std::string {
        c.workdir = v;
