@@ -92,14 +92,16 @@ class Batch {
       progress_->case_ended(results_[i]);
     }
     for (;;) {
-      const StopRequest before = stop_;
-      stop_ = take_stop_request();
-      tell_stop(before);
-      if (stop_.end_running()) end_running();
-      while (!stop_.stop_launching() && running_.size() < settings_.jobs && next_ < cases_.size()) launch(next_++);
+      take_signals();
+      fill_slots();
       if (running_.empty() && (next_ == cases_.size() || stop_.stop_launching())) break;
       wait_for_events();
-      reap();
+      std::vector<Running> ended = reap();
+      // A freed slot gets its next case before the ended ones are judged and
+      // recorded, so that syncing the record does not hold a processor idle.
+      take_signals();
+      fill_slots();
+      for (const Running& r : ended) finish_run(r);
       update_progress();
     }
     if (stop_.stop_launching()) {
@@ -111,6 +113,17 @@ class Batch {
   }
 
  private:
+  void take_signals() {
+    const StopRequest before = stop_;
+    stop_ = take_stop_request();
+    tell_stop(before);
+    if (stop_.end_running()) end_running();
+  }
+
+  void fill_slots() {
+    while (!stop_.stop_launching() && running_.size() < settings_.jobs && next_ < cases_.size()) launch(next_++);
+  }
+
   void tell_stop(const StopRequest& before) {
     const std::string running =
         running_.size() == 1 ? "running conversion" : std::to_string(running_.size()) + " running conversions";
@@ -189,7 +202,9 @@ class Batch {
     }
   }
 
-  void reap() {
+  // The conversions that have ended, taken out of the running ones.
+  std::vector<Running> reap() {
+    std::vector<Running> ended;
     for (std::size_t k = 0; k < running_.size();) {
       Running& r = running_[k];
       int status = 0;
@@ -203,9 +218,10 @@ class Batch {
       if (r.out_open) read_available(r.child.out_fd, r.out, kept_output);
       if (r.err_open) read_available(r.child.err_fd, r.err, kept_output);
       close_pipes(r);
-      finish_run(r);
+      ended.push_back(std::move(r));
       running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(k));
     }
+    return ended;
   }
 
   void finish_run(const Running& r) {
