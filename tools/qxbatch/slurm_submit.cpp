@@ -102,8 +102,9 @@ int wait_for_job(const WorkDir& w, const std::string& job, std::size_t tasks, co
       if (t.phase == TaskPhase::running) ++running;
       if (t.phase == TaskPhase::queued) ++queued;
     }
-    progress.show("qxbatch: job " + job + ": " + std::to_string(ended) + " of " + counted(tasks, "task") +
-                  " ended, " + std::to_string(running) + " running, " + std::to_string(queued) + " queued");
+    progress.show("qxbatch: job " + job + ": " + std::to_string(ended) + " of " + counted(tasks, "task") + " ended" +
+                  (states.asked ? ", " + std::to_string(running) + " running, " + std::to_string(queued) + " queued"
+                                : std::string()));
     if (!pause(1)) {
       progress.finish();
       return stop_waiting(w, job);
