@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "counted.hpp"
+
 namespace qxbatch {
 namespace {
 
@@ -74,7 +76,7 @@ std::string read_case_list(const WorkDir& w, std::vector<std::string>& names, st
   }
   const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), tasks);
   if (ec != std::errc{} || tasks == 0 || tasks > names.size() || (end != count.data() + count.size() && *end != '\n'))
-    return w.tasks_file() + ": not a number of tasks for " + std::to_string(names.size()) + " cases";
+    return w.tasks_file() + ": not a number of tasks for " + counted(names.size(), "case");
   return {};
 }
 
