@@ -222,6 +222,7 @@ TEST(Qxbatch, ResumeConvertsWhatIsNotDoneWithTheseInputsAndSettings) {
   for (const auto& [i, when] : converted) EXPECT_EQ(recorded.at(cases[i]).result.status, Status::done) << cases[i];
 
   // Each run names the whole study; `converts` are the cases it converts.
+  std::string said;
   const auto resume = [&](std::vector<std::string> options, const std::set<std::string>& converts,
                           const std::string& reason) {
     std::vector<std::string> b{QXBATCH_PATH, "--skip-done", "--summary", "s.csv"};
@@ -229,6 +230,7 @@ TEST(Qxbatch, ResumeConvertsWhatIsNotDoneWithTheseInputsAndSettings) {
     b.insert(b.end(), cases.begin(), cases.end());
     const auto r = qxtest::run_program(b, "", study.path());
     EXPECT_EQ(r.exit_status, 0) << r.err;
+    said = r.err;
     const auto rows = rows_of(study.file("s.csv"));
     for (const std::string& c : cases) {
       EXPECT_EQ(rows.at(c).status, converts.count(c) ? Status::done : Status::skipped) << c << "\n" << r.err;
@@ -241,6 +243,10 @@ TEST(Qxbatch, ResumeConvertsWhatIsNotDoneWithTheseInputsAndSettings) {
   for (int i = 0; i < 5; ++i)
     if (!converted.count(i)) left.insert(cases[i]);
   auto rows = resume({}, left, "");
+  EXPECT_NE(said.find("qxbatch: " + std::to_string(left.size()) + " case" + (left.size() == 1 ? " is" : "s are") +
+                      " not in the record " + study.file("qxbatch-record.tsv") + ": converting "),
+            std::string::npos)
+      << said;
   for (const auto& [i, when] : converted) {
     EXPECT_EQ(mtime_ns(list(i)), when) << cases[i] << " was converted again";
     // A case passed over keeps the figures of the run that did it.

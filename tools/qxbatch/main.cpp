@@ -15,6 +15,7 @@
 #include "case_list.hpp"
 #include "child_process.hpp"
 #include "command_line.hpp"
+#include "counted.hpp"
 #include "done_check.hpp"
 #include "printable.hpp"
 #include "qx_version.hpp"
@@ -106,12 +107,19 @@ std::vector<std::string> task_command(const CommandLine& c, const std::string& q
 }
 
 // Says, for each case that the record holds but that is not done, why it is
-// converted again.
-void tell_reasons(const std::vector<Case>& cases, const std::vector<std::string>& reasons) {
-  for (std::size_t i = 0; i < cases.size(); ++i)
-    if (!reasons[i].empty() && reasons[i] != "not in the record")
+// converted again, and how many cases the record does not hold at all.
+void tell_reasons(const std::vector<Case>& cases, const std::vector<std::string>& reasons, const std::string& record) {
+  constexpr std::string_view unknown = "not in the record";
+  std::size_t not_recorded = 0;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (reasons[i] == unknown) ++not_recorded;
+    if (!reasons[i].empty() && reasons[i] != unknown)
       std::fprintf(stderr, "qxbatch: converting %s again: %s\n", printable(cases[i].name).c_str(),
                    printable(reasons[i]).c_str());
+  }
+  if (not_recorded > 0)
+    std::fprintf(stderr, "qxbatch: %s %s not in the record %s: converting %s\n", counted(not_recorded, "case").c_str(),
+                 not_recorded == 1 ? "is" : "are", printable(record).c_str(), not_recorded == 1 ? "it" : "them");
 }
 
 }  // namespace
@@ -190,7 +198,7 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> reasons;
     done = find_done_cases(cases, settings.identity, contents, reasons);
-    if (!c.quiet) tell_reasons(cases, reasons);
+    if (!c.quiet) tell_reasons(cases, reasons, record_path);
   }
   if (c.mode == Mode::submit)
     return submit_study(cases, done, task_command(c, qxconv),
