@@ -244,7 +244,7 @@ TEST(Qxbatch, ResumeConvertsWhatIsNotDoneWithTheseInputsAndSettings) {
     if (!converted.count(i)) left.insert(cases[i]);
   auto rows = resume({}, left, "");
   EXPECT_NE(said.find("qxbatch: " + std::to_string(left.size()) + " case" + (left.size() == 1 ? " is" : "s are") +
-                      " not in the record " + study.file("qxbatch-record.tsv") + ": converting "),
+                      " not in the record " + fs::canonical(study.path()).string() + "/qxbatch-record.tsv: converting "),
             std::string::npos)
       << said;
   for (const auto& [i, when] : converted) {
