@@ -73,7 +73,7 @@ TEST(QxbatchSlurm, ADryRunShowsTheCommandAndTheScriptAndSendsNothing) {
                                 "--sbatch=--comment=a #1", "--workdir", "w", "a", "b"},
                                study.path());
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  const std::string w = study.path() + "/w";
+  const std::string w = fs::canonical(study.path()).string() + "/w";
   EXPECT_TRUE(r.out.starts_with("'" + bin.file("sbatch") + "' '--parsable' '" + w + "/job.sh'\n#!/bin/sh\n"
                                 "#SBATCH --array=0-1\n#SBATCH --job-name=qxbatch\n#SBATCH --output=" + w +
                                 "/slurm-%A_%a.out\n#SBATCH --partition=long\n#SBATCH \"--comment=a \\#1\"\n"))
