@@ -60,7 +60,8 @@ TEST(QxbatchRecord, LinesReadBackWhole) {
   const std::string line = text.substr(0, text.size() - 1);
   for (const std::string& bad : {line.substr(0, line.size() / 2), line + "\tmore", "#" + line,
                                  std::string(line).replace(line.find("failed"), 6, "fine"),
-                                 std::string(line).replace(line.find("\\t"), 2, "\\q")}) {
+                                 std::string(line).replace(line.find("\\t"), 2, "\\q"),
+                                 std::string(line).replace(line.find("\t28627 1700000000."), 17, "\t28627 99999999999999")}) {
     EXPECT_FALSE(parse_record_line(bad, back)) << bad;
   }
 }

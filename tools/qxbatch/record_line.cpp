@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 
 namespace qxbatch {
 namespace {
@@ -38,6 +39,9 @@ bool parse_time(std::string_view text, std::int64_t& ns) {
   if (dot == std::string_view::npos || text.size() - dot - 1 != 9 || !parse_number(text.substr(0, dot), s) ||
       !parse_number(text.substr(dot + 1), f) || f < 0)
     return false;
+  // Nanoseconds held in 64 bits: within 292 years of 1970.
+  constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 1000000000 - 1;
+  if (s > limit || s < -limit) return false;
   ns = s * 1000000000 + f;
   return true;
 }
