@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "io/status.hpp"
 #include "io/trim_right.hpp"
@@ -23,6 +24,22 @@ struct Channels::Channel {
 namespace {
 
 bool valid_unit(int unit) { return unit >= 0 && unit <= Channels::max_unit; }
+
+// Why the file of a channel of this kind failed; a file read and written on
+// one position keeps only its status.
+template <typename Channel>
+IoFailure failure_of(const Channel& c, ChannelKind kind) {
+  switch (kind) {
+    case ChannelKind::binary_read: return c.records_in.failure();
+    case ChannelKind::binary_write: return c.records_out.failure();
+    case ChannelKind::text_read: return c.text_in.failure();
+    case ChannelKind::text_write: return c.text_out.failure();
+    case ChannelKind::binary_update:
+    case ChannelKind::text_update:
+    case ChannelKind::closed: break;
+  }
+  return {};
+}
 
 // A close that deletes removes the name of a file (or of a link to one). A
 // device or other special file named as a channel's file stays where it is:
@@ -56,7 +73,12 @@ int Channels::open_channel(int unit, std::string_view name, ChannelKind kind, Op
   auto c = std::make_unique<Channel>();
   c->name = trim_right(name);
   int st = open(*c);
-  if (st != iostat::ok) return st;
+  Failure& departed = departed_[static_cast<std::size_t>(unit)];
+  if (st != iostat::ok) {
+    departed = {c->name, failure_of(*c, kind)};
+    return st;
+  }
+  departed = {};
   c->kind = kind;
   table_[static_cast<std::size_t>(unit)] = std::move(c);
   return iostat::ok;
@@ -116,10 +138,14 @@ int Channels::close(int unit, bool keep) {
     case ChannelKind::text_update: st = slot->update.close(); break;
     case ChannelKind::closed: break;
   }
+  IoFailure why = st != iostat::ok ? failure_of(*slot, slot->kind) : IoFailure{};
   // A scratch file has no name left to delete.
   if (!keep && !slot->name.empty() && deletable(slot->name) && ::unlink(slot->name.c_str()) != 0 &&
-      st == iostat::ok)
+      st == iostat::ok) {
+    why = IoFailure::from_system(errno);
     st = iostat::open_failed;
+  }
+  departed_[static_cast<std::size_t>(unit)] = st != iostat::ok ? Failure{slot->name, why} : Failure{};
   slot.reset();
   return st;
 }
@@ -144,6 +170,12 @@ const std::string& Channels::name(int unit) const {
   static const std::string none;
   if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return none;
   return table_[static_cast<std::size_t>(unit)]->name;
+}
+
+Channels::Failure Channels::failure(int unit) const {
+  if (!valid_unit(unit)) return {};
+  if (const auto& c = table_[static_cast<std::size_t>(unit)]) return {c->name, failure_of(*c, c->kind)};
+  return departed_[static_cast<std::size_t>(unit)];
 }
 
 int Channels::write_record(int unit, std::span<const OutItem> items) {

@@ -15,13 +15,17 @@
 namespace qx {
 
 // Opens path with flags; on success fd and st describe the open file.
-// Returns the status number of the failure otherwise (fd is then closed).
+// Returns the status number of the failure otherwise (fd is then closed),
+// with errno telling why.
 inline int open_file(const std::string& path, int flags, int& fd, struct stat& st) {
   fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return iostat::from_open_errno(errno);
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const bool unknown = ::fstat(fd, &st) != 0;
+  if (unknown || S_ISDIR(st.st_mode)) {
+    const int error = unknown ? errno : EISDIR;
     ::close(fd);
     fd = -1;
+    errno = error;
     return iostat::open_failed;
   }
   return iostat::ok;
@@ -29,14 +33,17 @@ inline int open_file(const std::string& path, int flags, int& fd, struct stat& s
 
 // Opens an input file for reading. Only a regular file (or a link to one) is
 // taken: a FIFO, socket or device would block the run or never end, so it is
-// refused as an open failure. The open itself does not wait for a FIFO's
-// writer; reads of the regular file then block as usual.
+// refused as an open failure, with errno 0: the system refused nothing. The
+// open itself does not wait for a FIFO's writer; reads of the regular file
+// then block as usual.
 inline int open_input_file(const std::string& path, int& fd, struct stat& st) {
   if (int status = open_file(path, O_RDONLY | O_NONBLOCK, fd, st); status != iostat::ok) return status;
   const int flags = ::fcntl(fd, F_GETFL);
   if (!S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int error = S_ISREG(st.st_mode) ? errno : 0;
     ::close(fd);
     fd = -1;
+    errno = error;
     return iostat::open_failed;
   }
   return iostat::ok;

@@ -24,8 +24,12 @@ RecordWriter::~RecordWriter() { close(); }
 
 int RecordWriter::open(const std::string& path, ByteOrder order) {
   close();
+  failure_ = {};
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return iostat::from_open_errno(errno);
+  if (fd < 0) {
+    failure_ = IoFailure::from_system(errno);
+    return iostat::from_open_errno(errno);
+  }
   fd_ = fd;
   order_ = order;
   len_ = 0;
@@ -34,10 +38,17 @@ int RecordWriter::open(const std::string& path, ByteOrder order) {
   return iostat::ok;
 }
 
+// The first write that the system refused: its error number is read right
+// after the call that failed.
+int RecordWriter::fail_system() {
+  if (failed_ == iostat::ok) failure_ = IoFailure::from_system(errno);
+  return failed_ = iostat::write_failed;
+}
+
 int RecordWriter::close() {
   if (fd_ < 0) return iostat::ok;
   flush();
-  if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
+  if (::close(fd_) != 0) fail_system();
   fd_ = -1;
   buf_.release();
   return failed_;
@@ -45,7 +56,7 @@ int RecordWriter::close() {
 
 int RecordWriter::flush() {
   if (fd_ < 0) return iostat::write_failed;
-  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) failed_ = iostat::write_failed;
+  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) fail_system();
   len_ = 0;
   return failed_;
 }
@@ -61,7 +72,7 @@ void RecordWriter::append_as(const void* data, std::size_t bytes, std::size_t es
   if (!swap && bytes >= direct_bytes) {
     if (failed_ != iostat::ok) return;
     iovec parts[2] = {{buf_.data(), len_}, {const_cast<unsigned char*>(p), bytes}};
-    if (!write_all(fd_, parts, 2)) failed_ = iostat::write_failed;
+    if (!write_all(fd_, parts, 2)) fail_system();
     len_ = 0;
     return;
   }
@@ -101,11 +112,14 @@ int RecordWriter::write_consuming(std::span<float> values) {
 int RecordWriter::begin_record(std::uint64_t payload) {
   if (fd_ < 0) return iostat::write_failed;
   if (failed_ != iostat::ok) return failed_;
-  if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return iostat::write_failed;
+  if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+    failure_.fault = RecordFault::too_long;
+    return iostat::write_failed;
+  }
   if (buf_.size() == 0) buf_.allocate_reused(buffer_bytes);
   if (!replaced_) {
     // The first record replaces whatever the file held before the run.
-    if (!empty_for_rewrite(fd_)) return failed_ = iostat::write_failed;
+    if (!empty_for_rewrite(fd_)) return fail_system();
     replaced_ = true;
   }
   return iostat::ok;

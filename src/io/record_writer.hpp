@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/byte_order.hpp"
+#include "io/io_failure.hpp"
 #include "io/io_buffer.hpp"
 #include "io/item.hpp"
 
@@ -40,6 +41,8 @@ class RecordWriter {
   int write_words(std::span<const unsigned char> payload, bool swap4);
   int flush();
   ByteOrder order() const { return order_; }
+  // Why the open or the first failed write failed.
+  const IoFailure& failure() const { return failure_; }
 
  private:
   int write_items(std::span<const OutItem> items, bool in_file_order);
@@ -53,6 +56,8 @@ class RecordWriter {
   std::size_t len_ = 0;
   bool replaced_ = false;  // the old contents were dropped at the first write
   int failed_ = 0;         // sticky status of the first failed write
+  IoFailure failure_;      // and why it failed
+  int fail_system();
 };
 
 }  // namespace qx

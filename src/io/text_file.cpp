@@ -28,8 +28,12 @@ TextWriter::~TextWriter() { close(); }
 
 int TextWriter::open(const std::string& path) {
   close();
+  failure_ = {};
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return iostat::from_open_errno(errno);
+  if (fd < 0) {
+    failure_ = IoFailure::from_system(errno);
+    return iostat::from_open_errno(errno);
+  }
   fd_ = fd;
   len_ = 0;
   replaced_ = false;
@@ -40,15 +44,22 @@ int TextWriter::open(const std::string& path) {
 int TextWriter::close() {
   if (fd_ < 0) return iostat::ok;
   flush();
-  if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
+  if (::close(fd_) != 0) fail_system();
   fd_ = -1;
   buf_.release();
   return failed_;
 }
 
+// The first write that the system refused: its error number is read right
+// after the call that failed.
+int TextWriter::fail_system() {
+  if (failed_ == iostat::ok) failure_ = IoFailure::from_system(errno);
+  return failed_ = iostat::write_failed;
+}
+
 int TextWriter::flush() {
   if (fd_ < 0) return iostat::write_failed;
-  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) failed_ = iostat::write_failed;
+  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) fail_system();
   len_ = 0;
   return failed_;
 }
@@ -59,7 +70,7 @@ bool TextWriter::begin_output() {
   if (failed_ != iostat::ok) return false;
   if (!replaced_) {
     if (!empty_for_rewrite(fd_)) {
-      failed_ = iostat::write_failed;
+      fail_system();
       return false;
     }
     replaced_ = true;
@@ -73,7 +84,7 @@ int TextWriter::put(std::string_view text) {
   if (!begin_output()) return failed_;
   if (text.size() >= direct_bytes) {
     iovec parts[2] = {{buf_.data(), len_}, {const_cast<char*>(text.data()), text.size()}};
-    if (!write_all(fd_, parts, 2)) failed_ = iostat::write_failed;
+    if (!write_all(fd_, parts, 2)) fail_system();
     len_ = 0;
     return failed_;
   }
@@ -116,7 +127,11 @@ int TextReader::open(const std::string& path) {
   close();
   int fd = -1;
   struct stat st {};
-  if (int status = open_input_file(path, fd, st); status != iostat::ok) return status;
+  failure_ = {};
+  if (int status = open_input_file(path, fd, st); status != iostat::ok) {
+    failure_ = IoFailure::from_system(errno);
+    return status;
+  }
   fd_ = fd;
   // No larger than the file and its line feed; a file that grows is read in
   // more calls.
@@ -140,6 +155,7 @@ int TextReader::fill() {
     ssize_t r = ::read(fd_, buf_.data(), buf_.size());
     if (r < 0) {
       if (errno == EINTR) continue;
+      failure_ = IoFailure::from_system(errno);
       return iostat::read_failed;
     }
     pos_ = 0;

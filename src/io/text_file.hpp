@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io/io_buffer.hpp"
+#include "io/io_failure.hpp"
 #include "io/layout.hpp"
 #include "io/real4_lines.hpp"
 
@@ -28,15 +29,19 @@ class TextWriter final : public TextSink {
   // The lines formatted straight into the buffer; as put.
   int put(Real4Lines& lines);
   int flush();
+  // Why the open or the first failed write failed.
+  const IoFailure& failure() const { return failure_; }
 
  private:
   bool begin_output();
+  int fail_system();
 
   int fd_ = -1;
   IoBuffer<char> buf_;  // allocated at the first output, not zeroed
   std::size_t len_ = 0;
   bool replaced_ = false;
   int failed_ = 0;
+  IoFailure failure_;
 };
 
 class TextReader final : public LineSource {
@@ -56,6 +61,8 @@ class TextReader final : public LineSource {
   int next_line(std::string_view& line) override;  // 0, -1 at end of file, 39 on a read error
   int backspace();  // the next read returns the line last read again
   int rewind();
+  // Why the open or the last failed read failed.
+  const IoFailure& failure() const { return failure_; }
 
  private:
   int fill();
@@ -67,6 +74,7 @@ class TextReader final : public LineSource {
   bool reread_ = false;
   bool have_line_ = false;
   bool eof_ = false;
+  IoFailure failure_;
 };
 
 }  // namespace qx
