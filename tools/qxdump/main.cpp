@@ -19,6 +19,12 @@
 
 namespace {
 
+#ifndef QX_HAVE_HDF5
+// What --version and --hdf5 tell of a qxdump built without the HDF5 library.
+constexpr const char* without_hdf5 =
+    "built without HDF5: --hdf5 is not available (Debian: install libhdf5-dev and build qxdump again)\n";
+#endif
+
 // Standard output or error through stdio's buffer. The error sink first
 // flushes the listing, so that a fault line follows the lines before it.
 class StdioSink final : public qx::TextSink {
@@ -134,6 +140,9 @@ int main(int argc, char** argv) {
   }
   if (c.version) {
     std::printf("qxdump %.*s\n", static_cast<int>(qx::program_version.size()), qx::program_version.data());
+#ifndef QX_HAVE_HDF5
+    std::fputs(without_hdf5, stdout);
+#endif
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (c.help) {
@@ -162,7 +171,8 @@ int main(int argc, char** argv) {
     options.interrupted = &stop_requested;
     return qxdump::export_hdf5(c.files.front(), c.hdf5, options, err);
 #else
-    std::fputs("qxdump: this qxdump was built without HDF5: --hdf5 is not available\n", stderr);
+    std::fputs("qxdump: this qxdump was ", stderr);
+    std::fputs(without_hdf5, stderr);
     return 2;
 #endif
   }
