@@ -14,7 +14,9 @@
 
 # qx_layer(NAME [SOURCES file...] [LINKS target...]): the library qx_NAME of
 # src/NAME (every .cpp there unless SOURCES names them), with the include root
-# that shows src/NAME as NAME/.
+# that shows src/NAME as NAME/. Of the files that hold the calls of one
+# operating system (NAME_posix.cpp, NAME_windows.cpp), those of the system
+# built for are taken.
 function(qx_layer name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LINKS")
   set(root ${CMAKE_BINARY_DIR}/layers/${name})
@@ -22,6 +24,11 @@ function(qx_layer name)
   file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${name} ${root}/${name} SYMBOLIC)
   if(NOT arg_SOURCES)
     file(GLOB arg_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.cpp)
+  endif()
+  if(WIN32)
+    list(FILTER arg_SOURCES EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER arg_SOURCES EXCLUDE REGEX "_windows\\.cpp$")
   endif()
   add_library(qx_${name} STATIC ${arg_SOURCES})
   target_include_directories(qx_${name} PUBLIC ${root})

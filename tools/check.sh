@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash tools/deps.sh build test package cluster browser cross
+bash tools/deps.sh build test package cluster browser cross windows
 
 # The JavaScript packages of the browser test, as its lock file pins them.
 # npm ci starts node_modules afresh, so it runs only when node_modules does
@@ -39,6 +39,13 @@ ctest --test-dir build --output-on-failure -j "$jobs" -L install
 
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" -LE install
+
+# Windows: qxconv.exe and qxdump.exe cross-built with mingw-w64, packaged as
+# the ZIP and run under wine against the native programs of build/. The
+# Windows build and wine's prefix stay in build-windows/ for the next run.
+start=$SECONDS
+bash tests/tools/windows_check.sh . build build-windows
+echo "check.sh: the Windows step took $((SECONDS - start)) s"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=ON -DQX_TESTS=ON >/dev/null
 cmake --build build-asan -j "$jobs"

@@ -26,6 +26,7 @@ deps_table=(
   "package  dpkg-dev=dpkg-shlibdeps file=file lintian=lintian"
   "cluster  slurm-wlm=slurmctld munge=munged"
   "cross    g++-aarch64-linux-gnu=aarch64-linux-gnu-g++ g++-s390x-linux-gnu=s390x-linux-gnu-g++ qemu-user-static=qemu-s390x-static"
+  "windows  g++-mingw-w64-x86-64-posix=x86_64-w64-mingw32-g++-posix wine=wine wine64 mandoc=mandoc"
 )
 
 die() {

@@ -1,12 +1,9 @@
 #include "control/filnam_set.hpp"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 #include <ostream>
 
 #include "io/free_form.hpp"
+#include "io/os_file.hpp"
 #include "io/trim_right.hpp"
 #include "run/run.hpp"
 
@@ -121,11 +118,12 @@ void scan_run_options(Run& run) {
 std::string not_a_file(const std::string& name) {
   if (name.empty()) return "no file name given";
   const std::string quoted = "'" + name + "'";
-  struct stat st {};
+  os::FileFacts facts;
   if (name.find('\0') != std::string::npos) return "no such file " + quoted;
-  if (::stat(name.c_str(), &st) == 0) return quoted + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a file");
-  if (errno == ENOENT || errno == ENOTDIR) return "no such file " + quoted;
-  return quoted + " cannot be reached (" + std::strerror(errno) + ")";
+  const int error = os::facts_of(name, true, facts);
+  if (error == 0) return quoted + (facts.type == os::FileType::directory ? " is a directory" : " is not a file");
+  if (os::is_missing(error)) return "no such file " + quoted;
+  return quoted + " cannot be reached (" + os::error_text(error) + ")";
 }
 
 std::string no_answer(char question) {
@@ -157,8 +155,8 @@ std::string result_base_name(std::string_view answer) {
 bool file_exists(std::string_view name) {
   const std::string path(trim_right(name));
   if (path.empty() || path.find('\0') != std::string::npos) return false;
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  os::FileFacts facts;
+  return os::facts_of(path, true, facts) == 0 && facts.type != os::FileType::directory;
 }
 
 void filnam_set(Run& run, int& irtn) {

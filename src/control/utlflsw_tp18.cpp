@@ -4,7 +4,7 @@
 #include <string>
 
 #include "io/io_failure.hpp"
-#include "io/open_file.hpp"
+#include "io/os_file.hpp"
 #include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/com_errcmn_tp18.hpp"
@@ -50,7 +50,9 @@ std::string derived_name(const Run& run, std::string_view suffix) {
 // An input that cannot be opened because it is a FIFO, socket or device is
 // reported like any failed open; the user is also told what is wrong with it.
 void tell_if_special(Run& run, const std::string& name) {
-  if (names_special_file(name)) tell(run, "'" + name + "' is not a regular file");
+  os::FileFacts facts;
+  if (os::facts_of(name, true, facts) == 0 && facts.type != os::FileType::regular)
+    tell(run, "'" + name + "' is not a regular file");
 }
 
 // Opens a file for writing so that it starts empty: any file of that name

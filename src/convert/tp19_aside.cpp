@@ -1,19 +1,7 @@
 #include "convert/tp19_aside.hpp"
 
-#include <linux/capability.h>
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <array>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -24,7 +12,8 @@
 #include "convert/cnvt_tp19.hpp"
 #include "convert/conversion_frame.hpp"
 #include "convert/conversion_reports.hpp"
-#include "io/read_fully.hpp"
+#include "io/os_file.hpp"
+#include "io/os_process.hpp"
 #include "io/staged_file.hpp"
 #include "io/status.hpp"
 #include "run/channel_numbers.hpp"
@@ -44,26 +33,10 @@ constexpr std::uint64_t aside_from_bytes = std::uint64_t{1} << 20;
 constexpr ResultRole binary_outputs[] = {&ResultFile::sv, &ResultFile::sh};
 constexpr ResultRole text_outputs[] = {&ResultFile::svt, &ResultFile::sht};
 
-// This thread may raise a thread of the process from SCHED_IDLE back to its
-// nice value: by its limit of nice values, or by the capability.
-bool may_leave_idle() {
-  errno = 0;
-  const int nice = ::getpriority(PRIO_PROCESS, 0);
-  if (errno != 0) return false;
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NICE, &limit) == 0 &&
-      (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= static_cast<rlim_t>(20 - nice)))
-    return true;
-  __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-  return ::syscall(SYS_capget, &head, data) == 0 &&
-         (data[CAP_TO_INDEX(CAP_SYS_NICE)].effective & CAP_TO_MASK(CAP_SYS_NICE)) != 0;
-}
-
 // Bytes of a file, 0 when it cannot be told.
 std::uint64_t file_bytes(const std::string& name) {
-  struct stat st {};
-  return ::stat(name.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+  os::FileFacts facts;
+  return os::facts_of(name, true, facts) == 0 ? facts.size : 0;
 }
 
 // While TP19 is converted aside, its new outputs take room beside the old
@@ -73,9 +46,8 @@ std::uint64_t file_bytes(const std::string& name) {
 // only taken with room for every output twice over, reckoned generously:
 // as large as the result files, four times that in text twins.
 bool room_to_spare(const Run& run, std::uint64_t result_bytes) {
-  struct statvfs fs {};
-  if (::statvfs(directory_of(run.ch.name(tp19_file.sv.unit)).c_str(), &fs) != 0) return false;
-  const std::uint64_t free_bytes = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+  std::uint64_t free_bytes = 0;
+  if (!os::free_bytes(directory_of(run.ch.name(tp19_file.sv.unit)), free_bytes)) return false;
   std::uint64_t outputs = result_bytes * (run.val.option_sum() > 0 ? 5 : 1);
   for (ResultRole role : binary_outputs) outputs += file_bytes(run.ch.name((tp19_file.*role).unit));
   return free_bytes / 2 >= outputs;
@@ -101,7 +73,7 @@ struct Tp19Aside {
       const std::string name = f.target();
       if (const int error = f.drop(); error != 0 && run != nullptr)
         tell(*run, "warning: " + name + " still holds TP19 results that were to be dropped: it cannot be emptied (" +
-                       std::strerror(error) + ")");
+                       os::error_text(error) + ")");
     }
     list_lines.drop();
   }
@@ -109,9 +81,7 @@ struct Tp19Aside {
   // The thread: the TP19 conversion in the side run, then the list lines
   // closed, since they are only all in their file then.
   void convert() {
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    os::block_signals_in_this_thread();
     int st = 0;
     cnvt_tp19(side, st);
     const int closed = side.ch.close(unit::lst);
@@ -124,14 +94,10 @@ struct Tp19Aside {
   // first. Once the run waits for it, it is raised to the priority of the
   // run again: taken only where that is allowed, so that a busy machine
   // never keeps the run waiting on a thread that gets no core.
-  void start_idle() {
-    sched_param p{};
-    idle = pthread_setschedparam(worker.native_handle(), SCHED_IDLE, &p) == 0;
-  }
+  void start_idle() { idle = os::idle(worker); }
   void join() {
     if (!worker.joinable()) return;
-    sched_param p{};
-    if (idle) pthread_setschedparam(worker.native_handle(), SCHED_OTHER, &p);
+    if (idle) os::normal(worker);
     idle = false;
     worker.join();
   }
@@ -144,7 +110,7 @@ struct Tp19Aside {
   Run side;                            // closed before the files above are dropped
   int ier = 0;                         // of the side run, read after the join
   std::thread worker;
-  bool idle = false;                   // the thread runs at SCHED_IDLE
+  bool idle = false;                   // the thread runs idle (SCHED_IDLE)
 };
 
 namespace {
@@ -172,21 +138,32 @@ bool open_side_files(const Run& run, Tp19Aside& a, bool read_ahead) {
   return ch.open_text_write(unit::lst, a.list_lines.path()) == 0;
 }
 
+// The channel of the output at `index` of Tp19Aside::outputs.
+int output_unit(std::size_t index) {
+  return (tp19_file.*(index < 2 ? binary_outputs[index] : text_outputs[index - 2])).unit;
+}
+
+// The names of the run's own TP19 outputs in the order of Tp19Aside::outputs,
+// empty for a text twin that is not open.
+using OutputNames = std::array<std::string, 4>;
+OutputNames output_names(const Run& run) {
+  OutputNames names;
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = run.ch.name(output_unit(i));
+  return names;
+}
+
 // The outputs of the run's own channels opened again by name, after some of
 // them were replaced: the conversion that follows writes to the files that
 // now bear the names.
-void reopen_outputs(Run& run) {
+void reopen_outputs(Run& run, const OutputNames& names) {
   const ByteOrder order = run.val.big_endian() ? ByteOrder::big : ByteOrder::little;
-  for (ResultRole role : binary_outputs) {
-    const int unit = (tp19_file.*role).unit;
-    const std::string name = run.ch.name(unit);
-    run.ch.open_binary_write(unit, name, order);
-  }
-  for (ResultRole role : text_outputs) {
-    const int unit = (tp19_file.*role).unit;
-    if (!run.ch.is_open(unit)) continue;
-    const std::string name = run.ch.name(unit);
-    run.ch.open_text_write(unit, name);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i].empty()) continue;
+    if (i < 2) {
+      run.ch.open_binary_write(output_unit(i), names[i], order);
+    } else {
+      run.ch.open_text_write(output_unit(i), names[i]);
+    }
   }
 }
 
@@ -195,7 +172,7 @@ void reopen_outputs(Run& run) {
 int append_list_lines(Run& run, const StagedFile& lines) {
   std::vector<char> chunk(std::size_t{64} << 10);
   for (std::uint64_t off = 0;;) {
-    const long long got = pread_fully(lines.fd(), off, chunk.data(), chunk.size());
+    const long long got = os::read_at(lines.file(), off, chunk.data(), chunk.size());
     if (got < 0) return iostat::read_failed;
     if (got == 0) return iostat::ok;
     if (int st = run.ch.put_text(unit::lst, std::string_view(chunk.data(), static_cast<std::size_t>(got)));
@@ -222,9 +199,22 @@ bool put_in_place(Run& run, Tp19Aside& a, int& ier) {
   }
   for (StagedFile* f : written)
     if (!f->link_beside()) return false;
+  // The run's own channels of TP19 were never written: closing them keeps
+  // the files as they are. Those of the outputs to be replaced are closed
+  // before the renames, since Windows replaces no file that is open; a
+  // close that fails is reported as the conversion's own close would.
+  const OutputNames names = output_names(run);
+  int closed = iostat::ok, closed_unit = 0;
+  for (StagedFile* f : written) {
+    const int unit = output_unit(static_cast<std::size_t>(f - a.outputs.data()));
+    if (const int st = run.ch.close(unit); st != iostat::ok && closed == iostat::ok) {
+      closed = st;
+      closed_unit = unit;
+    }
+  }
   for (StagedFile* f : written) {
     if (!f->replace_target()) {
-      reopen_outputs(run);
+      reopen_outputs(run, names);
       return false;
     }
   }
@@ -232,9 +222,9 @@ bool put_in_place(Run& run, Tp19Aside& a, int& ier) {
     ier = report_list_failure(run, tp19_file, st);
     return true;
   }
-  // The run's own channels of TP19 were never written: closing them keeps
-  // the files as they now are.
   ier = close_result_files(run, tp19_file);
+  if (ier == iostat::ok && closed != iostat::ok)
+    ier = report_failure(run, tp19_file, Failure::data_write, closed, closed_unit);
   return true;
 }
 
@@ -260,7 +250,7 @@ void start_tp19_aside(Run& run, int& /*ier*/) {
   }
   // A TP19 file read ahead is the larger one, whose conversion the run
   // waits for; its reading thread would also stay idle.
-  if (!tp19_larger && may_leave_idle()) a->start_idle();
+  if (!tp19_larger && os::may_leave_idle()) a->start_idle();
   run.tp19_aside = std::move(a);
 }
 

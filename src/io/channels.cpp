@@ -1,11 +1,8 @@
 #include "io/channels.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
+#include "io/os_file.hpp"
 #include "io/status.hpp"
 #include "io/trim_right.hpp"
 
@@ -45,9 +42,9 @@ IoFailure failure_of(const Channel& c, ChannelKind kind) {
 // device or other special file named as a channel's file stays where it is:
 // removing it would take it away from every program on the machine.
 bool deletable(const std::string& name) {
-  struct stat st {};
-  if (::lstat(name.c_str(), &st) != 0) return true;  // the unlink tells what is wrong
-  return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+  os::FileFacts facts;
+  if (os::facts_of(name, false, facts) != 0) return true;  // the removal tells what is wrong
+  return facts.type == os::FileType::regular || facts.type == os::FileType::link;
 }
 
 }  // namespace
@@ -140,10 +137,11 @@ int Channels::close(int unit, bool keep) {
   }
   IoFailure why = st != iostat::ok ? failure_of(*slot, slot->kind) : IoFailure{};
   // A scratch file has no name left to delete.
-  if (!keep && !slot->name.empty() && deletable(slot->name) && ::unlink(slot->name.c_str()) != 0 &&
-      st == iostat::ok) {
-    why = IoFailure::from_system(errno);
-    st = iostat::open_failed;
+  if (!keep && !slot->name.empty() && deletable(slot->name)) {
+    if (const int error = os::remove_file(slot->name); error != 0 && st == iostat::ok) {
+      why = IoFailure::from_system(error);
+      st = iostat::open_failed;
+    }
   }
   departed_[static_cast<std::size_t>(unit)] = st != iostat::ok ? Failure{slot->name, why} : Failure{};
   slot.reset();

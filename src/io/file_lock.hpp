@@ -1,13 +1,15 @@
-// Exclusive advisory locks (flock) on files, held until released: a run
-// takes them on the files of its case so that a second run of the same case
-// is kept out instead of writing the same outputs at the same time. No lock
-// file is made; the lock lives on the file's own open description and goes
-// with the process.
+// Exclusive locks on files (flock, or LockFileEx on Windows), held until
+// released: a run takes them on the files of its case so that a second run
+// of the same case is kept out instead of writing the same outputs at the
+// same time. No lock file is made; the lock lives on the file's own open and
+// goes with the process.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "io/os_file.hpp"
 
 namespace qx {
 
@@ -33,7 +35,7 @@ class FileLocks {
   void release();
 
  private:
-  std::vector<int> fds_;
+  std::vector<os::File> files_;
 };
 
 }  // namespace qx

@@ -7,9 +7,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <new>
+
+#include "io/os_process.hpp"
 
 namespace qx {
 
@@ -24,15 +25,15 @@ class IoBuffer {
  public:
   static constexpr std::size_t page_bytes = 4096;
 
-  void allocate(std::size_t n) { take(std::malloc(n), n); }
+  void allocate(std::size_t n) { take(os::allocate_aligned(n, alignof(std::max_align_t)), n); }
   // The same starting on a page, n being a whole number of pages.
-  void allocate_pages(std::size_t n) { take(std::aligned_alloc(page_bytes, n), n); }
+  void allocate_pages(std::size_t n) { take(os::allocate_aligned(n, page_bytes), n); }
   // The same, reusing the memory of a buffer of that size released before:
   // its pages are already the process's, so filling it costs no page
   // faults. Such buffers start on a page too.
   void allocate_reused(std::size_t n) {
     void* p = take_released(n);
-    take(p ? p : std::aligned_alloc(page_bytes, n), n);
+    take(p ? p : os::allocate_aligned(n, page_bytes), n);
     reusable_ = true;
   }
   void release() {
@@ -47,7 +48,7 @@ class IoBuffer {
 
  private:
   struct Free {
-    void operator()(Byte* p) const { std::free(p); }
+    void operator()(Byte* p) const { os::free_aligned(p); }
   };
   void take(void* p, std::size_t n) {
     if (p == nullptr && n > 0) throw std::bad_alloc();

@@ -1,9 +1,9 @@
 #include "io/io_failure.hpp"
 
 #include <cctype>
-#include <cstring>
 #include <string_view>
 
+#include "io/os_file.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -35,10 +35,10 @@ constexpr StatusMeaning status_meanings[] = {
 
 std::string n(std::uint64_t v) { return std::to_string(v); }
 
-// strerror's words as a message goes on with them: "No space left on
+// The system's words as a message goes on with them: "No space left on
 // device" becomes "no space left on device".
 std::string system_words(int error) {
-  std::string words = std::strerror(error);
+  std::string words = os::error_text(error);
   if (words.size() > 1 && std::isupper(static_cast<unsigned char>(words[0])) &&
       std::islower(static_cast<unsigned char>(words[1])))
     words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));

@@ -1,19 +1,16 @@
 #include "io/read_ahead.hpp"
 
-#include "io/read_fully.hpp"
-
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <system_error>
 
+#include "io/os_process.hpp"
+
 namespace qx {
 
-void ReadAhead::attach(int fd, bool threaded) {
+void ReadAhead::attach(os::File file, bool threaded) {
   detach();
-  fd_ = fd;
+  file_ = file;
   threaded_ = threaded;
   ended_ = false;
   next_off_ = 0;
@@ -22,7 +19,7 @@ void ReadAhead::attach(int fd, bool threaded) {
 void ReadAhead::detach() {
   stop();
   ring_.release();
-  fd_ = -1;
+  file_ = os::no_file;
 }
 
 bool ReadAhead::start(std::uint64_t off) {
@@ -59,10 +56,7 @@ void ReadAhead::stop() {
 // until half of it is free, so that the thread is woken once per half ring
 // rather than once per slot.
 void ReadAhead::produce(std::uint64_t off) {
-  // Signals are the main thread's to take.
-  sigset_t all;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, nullptr);
+  os::block_signals_in_this_thread();
   for (;;) {
     std::uint64_t k = 0;
     {
@@ -75,7 +69,7 @@ void ReadAhead::produce(std::uint64_t off) {
       if (stopping_) break;
       k = filled_;
     }
-    const long long r = pread_fully(fd_, off, slot_data(k), slot_bytes);
+    const long long r = os::read_at(file_, off, slot_data(k), slot_bytes);
     Slot& slot = slots_[k % slot_count];
     slot.offset = off;
     slot.bytes = r > 0 ? static_cast<std::size_t>(r) : 0;
@@ -146,13 +140,13 @@ bool ReadAhead::position(std::uint64_t off) {
 }
 
 long long ReadAhead::read(std::uint64_t off, void* dst, std::size_t n) {
-  if (fd_ < 0) return -1;
+  if (file_ == os::no_file) return -1;
   auto* p = static_cast<unsigned char*>(dst);
   if (threaded_ && !(ended_ && off == next_off_) && !position(off)) {
     stop();
     ended_ = true;
   }
-  if (!threaded_) return pread_fully(fd_, off, p, n);
+  if (!threaded_) return os::read_at(file_, off, p, n);
   std::size_t got = 0;
   while (got < n) {
     const Slot* s = ended_ ? nullptr : front();
@@ -161,7 +155,7 @@ long long ReadAhead::read(std::uint64_t off, void* dst, std::size_t n) {
       // is read here, as it is now, until the reader moves elsewhere.
       stop();
       ended_ = true;
-      const long long r = pread_fully(fd_, off + got, p + got, n - got);
+      const long long r = os::read_at(file_, off + got, p + got, n - got);
       if (r < 0) return -1;
       got += static_cast<std::size_t>(r);
       next_off_ = off + got;

@@ -1,7 +1,7 @@
 // Reading of a result file ahead of its converter, on the second processor.
 // A record reader asks for the bytes at the offset where it stands, as it
-// would with pread, and gets what pread would give; a thread of its own
-// reads the file a slot at a time into a ring of slots in the meantime, so
+// would with a positioned read, and gets what that read would give; a thread
+// of its own reads the file a slot at a time into a ring of slots meanwhile, so
 // that the copy out of the system's cache is made while the converter
 // writes. Memory is the ring's, whatever the file.
 #pragma once
@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "io/io_buffer.hpp"
+#include "io/os_file.hpp"
 
 namespace qx {
 
@@ -30,13 +31,13 @@ class ReadAhead {
   ReadAhead& operator=(const ReadAhead&) = delete;
   ~ReadAhead() { detach(); }
 
-  // Serves `fd` (not owned) from now on; the thread starts with the first
+  // Serves `file` (not owned) from now on; the thread starts with the first
   // read, and only when `threaded` (a regular file large enough).
-  void attach(int fd, bool threaded);
+  void attach(os::File file, bool threaded);
   // Stops the thread and forgets the file.
   void detach();
 
-  // What pread(fd, dst, n, off) retried up to n bytes gives: the bytes read,
+  // What os::read_at(file, off, dst, n) gives: the bytes read,
   // fewer only at the end of the file, or -1 on an I/O error. Reads that go
   // on where the last ended, or a little beyond it, are served from the
   // ring; any other offset starts the reading ahead there anew. The end of
@@ -65,7 +66,7 @@ class ReadAhead {
   bool position(std::uint64_t off);
   unsigned char* slot_data(std::uint64_t k) { return ring_.data() + (k % slot_count) * slot_bytes; }
 
-  int fd_ = -1;
+  os::File file_ = os::no_file;
   bool threaded_ = false;
   IoBuffer<unsigned char> ring_;  // slot after slot, each starting on a page
   std::array<Slot, slot_count> slots_{};

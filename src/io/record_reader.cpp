@@ -1,16 +1,9 @@
 #include "io/record_reader.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
-#include "io/open_file.hpp"
-#include "io/read_fully.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -39,23 +32,21 @@ RecordReader::~RecordReader() { close(); }
 
 int RecordReader::open(const std::string& path, ByteOrder order, bool read_ahead) {
   close();
-  int fd = -1;
-  struct stat st {};
+  os::FileFacts facts;
   failed_ = kept_ = false;
-  if (int status = open_input_file(path, fd, st); status != iostat::ok) {
-    failure_ = IoFailure::from_system(errno);
+  if (int status = os::open_for_reading(path, file_, facts); status != iostat::ok) {
+    failure_ = IoFailure::from_system(os::last_error());
     return status;
   }
   failure_ = {};
-  fd_ = fd;
   order_ = order;
-  seekable_ = S_ISREG(st.st_mode);
-  file_size_ = seekable_ ? static_cast<std::uint64_t>(st.st_size) : 0;
+  seekable_ = facts.type == os::FileType::regular;
+  file_size_ = seekable_ ? facts.size : 0;
   // No larger than the file (a regular file is read to its end), and never
   // smaller than a look-ahead.
   buf_.allocate(seekable_ ? std::clamp<std::uint64_t>(file_size_, look_ahead_bytes, buffer_bytes) : buffer_bytes);
   fill_bytes_ = buf_.size();
-  ahead_.attach(fd_, read_ahead && seekable_ && file_size_ >= ReadAhead::threaded_from);
+  ahead_.attach(file_, read_ahead && seekable_ && file_size_ >= ReadAhead::threaded_from);
   buf_start_ = 0;
   pos_ = len_ = 0;
   last_start_ = -1;
@@ -63,10 +54,10 @@ int RecordReader::open(const std::string& path, ByteOrder order, bool read_ahead
 }
 
 int RecordReader::close() {
-  if (fd_ < 0) return iostat::ok;
+  if (file_ == os::no_file) return iostat::ok;
   ahead_.detach();
-  ::close(fd_);
-  fd_ = -1;
+  os::close_file(file_);
+  file_ = os::no_file;
   buf_.release();
   return iostat::ok;
 }
@@ -147,7 +138,7 @@ std::int64_t RecordReader::decode_marker(const unsigned char* b) const {
 // counts (a short record whose trailing marker is wrong too gives 39); of
 // the reads, the first that failed.
 int RecordReader::fail_system() {
-  if (!kept_) failure_ = IoFailure::from_system(errno);
+  if (!kept_) failure_ = IoFailure::from_system(os::last_error());
   failed_ = true;
   return iostat::read_failed;
 }
@@ -175,7 +166,7 @@ int RecordReader::read(std::span<const InItem> items) {
 
 int RecordReader::begin_record(std::uint32_t& payload_bytes) {
   kept_ = failed_;
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
   long long got = get(mark, 4);
@@ -264,7 +255,7 @@ bool RecordReader::hold(std::uint64_t from, std::size_t n) {
 }
 
 int RecordReader::pass_record(std::size_t values, RecordWriter& out) {
-  if (fd_ < 0 || !seekable_ || !out.is_open()) return iostat::not_copied;
+  if (file_ == os::no_file || !seekable_ || !out.is_open()) return iostat::not_copied;
   const std::uint64_t start = offset();
   const std::uint64_t bytes = std::uint64_t{values} * 4;
   std::uint32_t length = 0;
@@ -292,7 +283,7 @@ int RecordReader::pass_record(std::size_t values, RecordWriter& out) {
 
 int RecordReader::peek_length(std::uint32_t& payload_bytes) {
   kept_ = failed_;
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
   long long got = get(mark, 4);
@@ -306,7 +297,7 @@ int RecordReader::peek_length(std::uint32_t& payload_bytes) {
     // The record must be wholly in the file, its trailing marker included.
     const std::uint64_t end = start + 4 + static_cast<std::uint64_t>(length);
     if (end + 4 > file_size_) return fail_record(RecordFault::cut_record, start, length, file_size_);
-    got = pread_fully(fd_, end, mark, 4);
+    got = os::read_at(file_, end, mark, 4);
     if (got < 0) return fail_system();
     if (got != 4) return fail_record(RecordFault::cut_record, start, length, end + static_cast<std::uint64_t>(got));
     if (const std::int64_t trailing = decode_marker(mark); trailing != length)
@@ -317,7 +308,7 @@ int RecordReader::peek_length(std::uint32_t& payload_bytes) {
 }
 
 int RecordReader::backspace() {
-  if (fd_ < 0) return iostat::backspace_failed;
+  if (file_ == os::no_file) return iostat::backspace_failed;
   if (last_start_ >= 0) {
     set_offset(static_cast<std::uint64_t>(last_start_));
     last_start_ = -1;
@@ -329,17 +320,17 @@ int RecordReader::backspace() {
   if (here == 0) return iostat::ok;
   if (here < 8) return iostat::backspace_failed;
   unsigned char mark[4];
-  if (pread_fully(fd_, here - 4, mark, 4) != 4) return iostat::backspace_failed;
+  if (os::read_at(file_, here - 4, mark, 4) != 4) return iostat::backspace_failed;
   const std::int64_t length = decode_marker(mark);
   if (length < 0 || static_cast<std::uint64_t>(length) + 8 > here) return iostat::backspace_failed;
   const std::uint64_t start = here - 8 - static_cast<std::uint64_t>(length);
-  if (pread_fully(fd_, start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
+  if (os::read_at(file_, start, mark, 4) != 4 || decode_marker(mark) != length) return iostat::backspace_failed;
   set_offset(start);
   return iostat::ok;
 }
 
 int RecordReader::rewind() {
-  if (fd_ < 0) return iostat::rewind_failed;
+  if (file_ == os::no_file) return iostat::rewind_failed;
   set_offset(0);
   last_start_ = -1;
   failure_ = {};

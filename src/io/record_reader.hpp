@@ -14,6 +14,7 @@
 #include "io/io_buffer.hpp"
 #include "io/io_failure.hpp"
 #include "io/item.hpp"
+#include "io/os_file.hpp"
 #include "io/read_ahead.hpp"
 #include "io/record_head.hpp"
 #include "io/record_writer.hpp"
@@ -40,7 +41,7 @@ class RecordReader {
   // is false: then every read is made on the caller's thread.
   int open(const std::string& path, ByteOrder order, bool read_ahead = true);
   int close();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_ != os::no_file; }
 
   // Reads the next record into the items, in order, back to back. A record
   // longer than the items is accepted (the rest is skipped); a shorter one
@@ -125,7 +126,7 @@ class RecordReader {
   int fail_record(RecordFault fault, std::uint64_t at, std::int64_t announced, std::uint64_t file_end = 0,
                   std::int64_t trailing = 0);
 
-  int fd_ = -1;
+  os::File file_ = os::no_file;
   ByteOrder order_ = ByteOrder::little;
   ReadAhead ahead_;  // the reads that go on through the file
   IoBuffer<unsigned char> buf_;

@@ -1,64 +1,22 @@
 #include "io/record_writer.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
 #include "io/status.hpp"
-#include "io/write_all.hpp"
 
 namespace qx {
 
 namespace {
-constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
 // Items at least this long in the host's byte order go to the file from
 // where they are, in one call with what the buffer holds.
 constexpr std::size_t direct_bytes = std::size_t{64} << 10;
 }  // namespace
 
-RecordWriter::~RecordWriter() { close(); }
-
 int RecordWriter::open(const std::string& path, ByteOrder order) {
-  close();
-  failure_ = {};
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    failure_ = IoFailure::from_system(errno);
-    return iostat::from_open_errno(errno);
-  }
-  fd_ = fd;
   order_ = order;
-  len_ = 0;
-  replaced_ = false;
-  failed_ = iostat::ok;
-  return iostat::ok;
-}
-
-// The first write that the system refused: its error number is read right
-// after the call that failed.
-int RecordWriter::fail_system() {
-  if (failed_ == iostat::ok) failure_ = IoFailure::from_system(errno);
-  return failed_ = iostat::write_failed;
-}
-
-int RecordWriter::close() {
-  if (fd_ < 0) return iostat::ok;
-  flush();
-  if (::close(fd_) != 0) fail_system();
-  fd_ = -1;
-  buf_.release();
-  return failed_;
-}
-
-int RecordWriter::flush() {
-  if (fd_ < 0) return iostat::write_failed;
-  if (len_ > 0 && failed_ == iostat::ok && !write_all(fd_, buf_.data(), len_)) fail_system();
-  len_ = 0;
-  return failed_;
+  return BufferedOutput::open(path);
 }
 
 // Appends bytes to the buffer, swapping every element of esize bytes when
@@ -70,10 +28,7 @@ void RecordWriter::append(const void* data, std::size_t bytes, std::size_t esize
 void RecordWriter::append_as(const void* data, std::size_t bytes, std::size_t esize, bool swap) {
   const auto* p = static_cast<const unsigned char*>(data);
   if (!swap && bytes >= direct_bytes) {
-    if (failed_ != iostat::ok) return;
-    iovec parts[2] = {{buf_.data(), len_}, {const_cast<unsigned char*>(p), bytes}};
-    if (!write_all(fd_, parts, 2)) fail_system();
-    len_ = 0;
+    write_after_buffer(p, bytes);
     return;
   }
   while (bytes > 0 && failed_ == iostat::ok) {
@@ -101,7 +56,7 @@ int RecordWriter::write(std::span<const OutItem> items) { return write_items(ite
 
 int RecordWriter::write_consuming(std::span<float> values) {
   const OutItem item = out(std::span<const float>(values));
-  if (order_ == host_order || values.size_bytes() < direct_bytes || fd_ < 0 || failed_ != iostat::ok)
+  if (order_ == host_order || values.size_bytes() < direct_bytes || !is_open() || failed_ != iostat::ok)
     return write_items(std::span(&item, 1), false);
   swap_words4(values.data(), values.size());
   return write_items(std::span(&item, 1), true);
@@ -110,19 +65,12 @@ int RecordWriter::write_consuming(std::span<float> values) {
 // Checks what every record needs before its first byte: an open file that
 // has not failed, a payload its marker can tell, and the old contents gone.
 int RecordWriter::begin_record(std::uint64_t payload) {
-  if (fd_ < 0) return iostat::write_failed;
-  if (failed_ != iostat::ok) return failed_;
-  if (payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (is_open() && failed_ == iostat::ok &&
+      payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     failure_.fault = RecordFault::too_long;
     return iostat::write_failed;
   }
-  if (buf_.size() == 0) buf_.allocate_reused(buffer_bytes);
-  if (!replaced_) {
-    // The first record replaces whatever the file held before the run.
-    if (!empty_for_rewrite(fd_)) return fail_system();
-    replaced_ = true;
-  }
-  return iostat::ok;
+  return begin_output();
 }
 
 // Items in file order are taken as bytes, never swapped again.

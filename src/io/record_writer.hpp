@@ -1,7 +1,8 @@
 // Sequential writer of a binary record file in a chosen byte order. The file
 // is not emptied at open: it is replaced when its first record is written, so
 // a run that writes nothing to it leaves it as it was. Buffered; a failed
-// write is remembered and every later write and the close return 38.
+// write is remembered and every later write and the close return 38
+// (io/buffered_output.hpp).
 #pragma once
 
 #include <cstdint>
@@ -9,24 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "io/buffered_output.hpp"
 #include "io/byte_order.hpp"
-#include "io/io_failure.hpp"
-#include "io/io_buffer.hpp"
 #include "io/item.hpp"
 
 namespace qx {
 
-class RecordWriter {
+class RecordWriter : public BufferedOutput {
  public:
-  RecordWriter() = default;
-  RecordWriter(const RecordWriter&) = delete;
-  RecordWriter& operator=(const RecordWriter&) = delete;
-  ~RecordWriter();
-
   int open(const std::string& path, ByteOrder order);
-  // Flushes and closes; 38 when buffered records could not be written.
-  int close();
-  bool is_open() const { return fd_ >= 0; }
 
   // Writes one record holding the items in order.
   int write(std::span<const OutItem> items);
@@ -39,10 +31,7 @@ class RecordWriter {
   // reversed on the way when `swap4`: a record passed on from a reader's
   // buffer, where the two files' byte orders decide the swap.
   int write_words(std::span<const unsigned char> payload, bool swap4);
-  int flush();
   ByteOrder order() const { return order_; }
-  // Why the open or the first failed write failed.
-  const IoFailure& failure() const { return failure_; }
 
  private:
   int write_items(std::span<const OutItem> items, bool in_file_order);
@@ -50,14 +39,7 @@ class RecordWriter {
   void append(const void* data, std::size_t bytes, std::size_t element_bytes);
   void append_as(const void* data, std::size_t bytes, std::size_t element_bytes, bool swap);
 
-  int fd_ = -1;
   ByteOrder order_ = ByteOrder::little;
-  IoBuffer<unsigned char> buf_;
-  std::size_t len_ = 0;
-  bool replaced_ = false;  // the old contents were dropped at the first write
-  int failed_ = 0;         // sticky status of the first failed write
-  IoFailure failure_;      // and why it failed
-  int fail_system();
 };
 
 }  // namespace qx

@@ -5,9 +5,11 @@
 // directory, written through a path of its own, and renamed over the file
 // when put in place. Until then the file is untouched, and a file aside that
 // is dropped, or left behind by a process that was killed, is gone with its
-// descriptor. A file is only replaced where a rename keeps what its owner
-// sees: a regular file of this user with no other name, whose permission
-// bits and group the new file takes over.
+// descriptor. (Windows has no nameless files: there the file aside has its
+// temporary name from the start, and a killed process leaves it behind.) A
+// file is only replaced where a rename keeps what its owner sees: a regular
+// file of this user with no other name, whose permission bits and group the
+// new file takes over.
 //
 // An empty regular file with no other name is written where it stands, and
 // emptied again when dropped: there is nothing to keep, and a rename over a
@@ -15,11 +17,13 @@
 // killed meanwhile leaves in it what was written.
 //
 // Other files are refused (a link, a file with a second name), and so is a
-// system without nameless files or /proc: the caller then writes the file
-// in its turn itself.
+// Linux without nameless files or /proc: the caller then writes the file in
+// its turn itself.
 #pragma once
 
 #include <string>
+
+#include "io/os_file.hpp"
 
 namespace qx {
 
@@ -37,16 +41,17 @@ class StagedFile {
   bool make_scratch(const std::string& dir);
   // A path that opens the file again, for writers that open by name.
   const std::string& path() const { return path_; }
-  int fd() const { return fd_; }
-  bool staged() const { return fd_ >= 0; }
+  os::File file() const { return file_; }
+  bool staged() const { return file_ != os::no_file; }
   // Bytes the file holds now.
   long long size() const;
 
   // The two steps of putting a file aside in place. `link_beside` gives it
   // a temporary name in the target's directory: the step that a full or
   // read-only directory refuses, taken for every file before any file is
-  // replaced. `replace_target` renames it over the target. A file written
-  // in place takes both steps at once.
+  // replaced (where the file had its name from the start, it only counts as
+  // taken). `replace_target` renames it over the target. A file written in
+  // place takes both steps at once.
   bool link_beside();
   bool replace_target();
   // Drops the file: closes it and removes the temporary name; a file
@@ -57,17 +62,21 @@ class StagedFile {
   const std::string& target() const { return target_; }
 
  private:
-  void adopt(int fd);
-  std::string temp_name_for(const std::string& target, int attempt) const;
+  // Makes the file by `create` (os::create_aside or create_scratch) under a
+  // hidden name beside `beside` where it needs one: false when that fails.
+  using Create = int (*)(const std::string&, const std::string&, os::File&, bool&);
+  bool create(Create make, const std::string& beside);
+  void adopt(os::File f, const std::string& name);
 
-  int fd_ = -1;
+  os::File file_ = os::no_file;
   bool in_place_ = false;  // the target itself, empty when staged
-  std::string path_;       // /proc/self/fd/N
+  bool linked_ = false;    // link_beside has been taken
+  std::string path_;       // /proc/self/fd/N, or the temporary name
   std::string target_;     // until put in place
-  std::string temp_name_;  // the name given by link_beside, until the rename
+  std::string temp_name_;  // the file's temporary name, until the rename
 };
 
 // The directory part of a file name: "." for a name without one.
-std::string directory_of(const std::string& name);
+inline std::string directory_of(const std::string& name) { return os::directory_of(name); }
 
 }  // namespace qx

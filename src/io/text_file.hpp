@@ -8,40 +8,24 @@
 #include <string_view>
 #include <vector>
 
+#include "io/buffered_output.hpp"
 #include "io/io_buffer.hpp"
-#include "io/io_failure.hpp"
 #include "io/layout.hpp"
+#include "io/os_file.hpp"
 #include "io/real4_lines.hpp"
 
 namespace qx {
 
-class TextWriter final : public TextSink {
+// Not emptied at open, buffered, 38 once any write failed
+// (io/buffered_output.hpp).
+class TextWriter final : public TextSink, public BufferedOutput {
  public:
-  TextWriter() = default;
-  TextWriter(const TextWriter&) = delete;
-  TextWriter& operator=(const TextWriter&) = delete;
-  ~TextWriter();
-
-  int open(const std::string& path);
-  int close();  // flushes; 38 when text could not be written
-  bool is_open() const { return fd_ >= 0; }
   int put(std::string_view text) override;  // 0, or 38 once any write failed
   // The lines formatted straight into the buffer; as put.
   int put(Real4Lines& lines);
-  int flush();
-  // Why the open or the first failed write failed.
-  const IoFailure& failure() const { return failure_; }
 
  private:
-  bool begin_output();
-  int fail_system();
-
-  int fd_ = -1;
-  IoBuffer<char> buf_;  // allocated at the first output, not zeroed
-  std::size_t len_ = 0;
-  bool replaced_ = false;
-  int failed_ = 0;
-  IoFailure failure_;
+  char* text_end() { return reinterpret_cast<char*>(buf_.data()) + len_; }
 };
 
 class TextReader final : public LineSource {
@@ -57,7 +41,7 @@ class TextReader final : public LineSource {
 
   int open(const std::string& path);
   int close();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_ != os::no_file; }
   int next_line(std::string_view& line) override;  // 0, -1 at end of file, 39 on a read error
   int backspace();  // the next read returns the line last read again
   int rewind();
@@ -67,7 +51,7 @@ class TextReader final : public LineSource {
  private:
   int fill();
 
-  int fd_ = -1;
+  os::File file_ = os::no_file;
   IoBuffer<char> buf_;
   std::size_t pos_ = 0, len_ = 0;
   std::string line_;

@@ -1,18 +1,10 @@
 #include "io/update_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <vector>
 
-#include "io/open_file.hpp"
-#include "io/read_fully.hpp"
 #include "io/text_file.hpp"
 
 namespace qx {
@@ -35,11 +27,9 @@ UpdateFile::~UpdateFile() { close(); }
 
 int UpdateFile::open(const std::string& path, Form form, ByteOrder order) {
   close();
-  int fd = -1;
-  struct stat st {};
-  if (int status = open_file(path, O_RDWR | O_CREAT, fd, st); status != iostat::ok) return status;
-  fd_ = fd;
-  regular_ = S_ISREG(st.st_mode);
+  os::FileFacts facts;
+  if (int status = os::open_for_update(path, file_, facts); status != iostat::ok) return status;
+  regular_ = facts.type == os::FileType::regular;
   form_ = form;
   order_ = order;
   pos_ = 0;
@@ -50,18 +40,7 @@ int UpdateFile::open(const std::string& path, Form form, ByteOrder order) {
 
 int UpdateFile::open_scratch(Form form, ByteOrder order) {
   close();
-  std::error_code ec;
-  std::string dir = std::filesystem::temp_directory_path(ec).string();
-  if (ec || dir.empty()) dir = "/tmp";
-  int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    // File systems without unnamed files: make one and remove its name at once.
-    std::string name = dir + "/qxscratch-XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return iostat::open_failed;
-    ::unlink(name.c_str());
-  }
-  fd_ = fd;
+  if (os::open_temporary(file_) != 0) return iostat::open_failed;
   regular_ = true;
   form_ = form;
   order_ = order;
@@ -72,16 +51,16 @@ int UpdateFile::open_scratch(Form form, ByteOrder order) {
 }
 
 int UpdateFile::close() {
-  if (fd_ < 0) return iostat::ok;
-  if (::close(fd_) != 0 && failed_ == iostat::ok) failed_ = iostat::write_failed;
-  fd_ = -1;
+  if (file_ == os::no_file) return iostat::ok;
+  if (!os::close_file(file_) && failed_ == iostat::ok) failed_ = iostat::write_failed;
+  file_ = os::no_file;
   line_.clear();
   return failed_;
 }
 
 std::uint64_t UpdateFile::file_size() const {
-  struct stat st {};
-  return fstat(fd_, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+  os::FileFacts facts;
+  return os::facts_of(file_, facts) == 0 ? facts.size : 0;
 }
 
 std::int64_t UpdateFile::decode_marker(const unsigned char* b) const {
@@ -93,19 +72,11 @@ std::int64_t UpdateFile::decode_marker(const unsigned char* b) const {
 
 // Writes at the position and cuts the file off behind what was written.
 int UpdateFile::write_bytes(const void* data, std::size_t n) {
-  if (fd_ < 0) return iostat::write_failed;
+  if (file_ == os::no_file) return iostat::write_failed;
   if (failed_ != iostat::ok) return failed_;
-  const auto* p = static_cast<const unsigned char*>(data);
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t w = ::pwrite(fd_, p + done, std::min<std::size_t>(n - done, std::size_t{1} << 30),
-                         static_cast<off_t>(pos_ + done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return failed_ = iostat::write_failed;
-    done += static_cast<std::size_t>(w);
-  }
+  if (!os::write_all_at(file_, pos_, data, n)) return failed_ = iostat::write_failed;
   pos_ += n;
-  if (regular_ && ::ftruncate(fd_, static_cast<off_t>(pos_)) != 0) return failed_ = iostat::write_failed;
+  if (regular_ && os::set_size(file_, pos_) != 0) return failed_ = iostat::write_failed;
   last_start_ = -1;
   return iostat::ok;
 }
@@ -134,18 +105,18 @@ int UpdateFile::write(std::span<const OutItem> items) {
 // the whole record inside the file.
 int UpdateFile::record_at(std::uint64_t start, std::int64_t& length) {
   unsigned char mark[4];
-  long long got = pread_fully(fd_, start, mark, 4);
+  long long got = os::read_at(file_, start, mark, 4);
   if (got == 0) return iostat::end_of_file;
   if (got != 4) return iostat::read_failed;
   length = decode_marker(mark);
   if (length < 0 || start + 8 + static_cast<std::uint64_t>(length) > file_size()) return iostat::read_failed;
-  if (pread_fully(fd_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
+  if (os::read_at(file_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
     return iostat::read_failed;
   return iostat::ok;
 }
 
 int UpdateFile::read(std::span<const InItem> items) {
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = pos_;
   std::int64_t length = 0;
   if (int st = record_at(start, length); st != iostat::ok) return st;
@@ -157,7 +128,7 @@ int UpdateFile::read(std::span<const InItem> items) {
     const std::size_t want = item_bytes(item);
     std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, remaining));
     take -= take % esize;
-    if (pread_fully(fd_, off, item.data, take) != static_cast<long long>(take)) return iostat::read_failed;
+    if (os::read_at(file_, off, item.data, take) != static_cast<long long>(take)) return iostat::read_failed;
     if (order_ != host_order) swap_elements(item.data, take, esize);
     off += take;
     remaining -= take;
@@ -172,7 +143,7 @@ int UpdateFile::read(std::span<const InItem> items) {
 }
 
 int UpdateFile::peek_length(std::uint32_t& payload_bytes) {
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   std::int64_t length = 0;
   if (int st = record_at(pos_, length); st != iostat::ok) return st;
   payload_bytes = static_cast<std::uint32_t>(length);
@@ -182,14 +153,14 @@ int UpdateFile::peek_length(std::uint32_t& payload_bytes) {
 int UpdateFile::put(std::string_view text) { return write_bytes(text.data(), text.size()); }
 
 int UpdateFile::next_line(std::string_view& line) {
-  if (fd_ < 0) return iostat::read_failed;
+  if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = pos_;
   line_.clear();
   char chunk[chunk_bytes];
   std::uint64_t off = start;
   bool any = false;
   for (;;) {
-    long long got = pread_fully(fd_, off, chunk, sizeof chunk);
+    long long got = os::read_at(file_, off, chunk, sizeof chunk);
     if (got < 0) return iostat::read_failed;
     if (got == 0) break;
     any = true;
@@ -213,7 +184,7 @@ int UpdateFile::next_line(std::string_view& line) {
 }
 
 int UpdateFile::backspace() {
-  if (fd_ < 0) return iostat::backspace_failed;
+  if (file_ == os::no_file) return iostat::backspace_failed;
   if (last_start_ >= 0) {
     pos_ = static_cast<std::uint64_t>(last_start_);
     last_start_ = -1;
@@ -224,7 +195,7 @@ int UpdateFile::backspace() {
     // Back over the record that ends here, found by its trailing marker.
     if (pos_ < 8) return iostat::backspace_failed;
     unsigned char mark[4];
-    if (pread_fully(fd_, pos_ - 4, mark, 4) != 4) return iostat::backspace_failed;
+    if (os::read_at(file_, pos_ - 4, mark, 4) != 4) return iostat::backspace_failed;
     const std::int64_t length = decode_marker(mark);
     if (length < 0 || static_cast<std::uint64_t>(length) + 8 > pos_) return iostat::backspace_failed;
     const std::uint64_t start = pos_ - 8 - static_cast<std::uint64_t>(length);
@@ -239,7 +210,7 @@ int UpdateFile::backspace() {
   while (end > 0) {
     const std::uint64_t from = end > chunk_bytes ? end - chunk_bytes : 0;
     const auto n = static_cast<std::size_t>(end - from);
-    if (pread_fully(fd_, from, chunk, n) != static_cast<long long>(n)) return iostat::backspace_failed;
+    if (os::read_at(file_, from, chunk, n) != static_cast<long long>(n)) return iostat::backspace_failed;
     for (std::size_t i = n; i > 0; --i) {
       if (chunk[i - 1] == '\n') {
         pos_ = from + i;
@@ -253,7 +224,7 @@ int UpdateFile::backspace() {
 }
 
 int UpdateFile::rewind() {
-  if (fd_ < 0) return iostat::rewind_failed;
+  if (file_ == os::no_file) return iostat::rewind_failed;
   pos_ = 0;
   last_start_ = -1;
   return iostat::ok;

@@ -17,6 +17,7 @@
 #include "io/byte_order.hpp"
 #include "io/item.hpp"
 #include "io/layout.hpp"
+#include "io/os_file.hpp"
 #include "io/status.hpp"
 
 namespace qx {
@@ -35,8 +36,8 @@ class UpdateFile final : public TextSink, public LineSource {
   // A file without a name in the temporary directory; 30 when none can be made.
   int open_scratch(Form form, ByteOrder order);
   int close();  // 38 when a write had failed
-  bool is_open() const { return fd_ >= 0; }
-  int flush() const { return fd_ < 0 ? iostat::write_failed : failed_; }
+  bool is_open() const { return file_ != os::no_file; }
+  int flush() const { return is_open() ? failed_ : iostat::write_failed; }
 
   // Binary records: the same statuses as RecordReader (-1, 39, 67) and
   // RecordWriter (38).
@@ -61,7 +62,7 @@ class UpdateFile final : public TextSink, public LineSource {
   std::int64_t decode_marker(const unsigned char* bytes) const;
   std::uint64_t file_size() const;
 
-  int fd_ = -1;
+  os::File file_ = os::no_file;
   bool regular_ = false;  // only a regular file is cut behind a write
   Form form_ = Form::binary;
   ByteOrder order_ = ByteOrder::little;

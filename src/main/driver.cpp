@@ -7,7 +7,6 @@
 #error "qxconv is built for x86-64, aarch64 and s390x only: on another processor its zero-on-underflow and floating-point results are unproven"
 #endif
 
-#include <cstring>
 #include <string>
 
 #include "control/filnam_set.hpp"
@@ -16,6 +15,7 @@
 #include "convert/cnvt_tp18.hpp"
 #include "convert/tp19_aside.hpp"
 #include "io/layout.hpp"
+#include "io/os_file.hpp"
 #include "model/r_qxin.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/result_files.hpp"
@@ -55,7 +55,7 @@ void lock_case(Run& run, int& irtn) {
         irtn = 1;
         return;
       case FileLocks::Outcome::failed:
-        tell(run, "warning: " + path + " cannot be locked (" + std::strerror(error) +
+        tell(run, "warning: " + path + " cannot be locked (" + os::error_text(error) +
                       "); another run of this case would not be kept out");
         break;
       case FileLocks::Outcome::locked:

@@ -1,7 +1,5 @@
 #include "model/r_qxin.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "io/layout.hpp"
+#include "io/os_file.hpp"
 #include "io/status.hpp"
 #include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
@@ -140,11 +139,10 @@ class InputLines {
 class QxinReader {
  public:
   explicit QxinReader(Run& run) : v_(run.val), in_(run.ch) {
-    struct stat st {};
-    const std::string& name = run.ch.name(unit::qxin);
-    if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    os::FileFacts facts;
+    if (os::facts_of(run.ch.name(unit::qxin), true, facts) == 0 && facts.type == os::FileType::regular) {
       size_known_ = true;
-      file_size_ = static_cast<std::uint64_t>(st.st_size);
+      file_size_ = facts.size;
     }
   }
 

@@ -150,7 +150,7 @@ TEST(DepsScript, InstallsWhatIsMissingAsRootOrThroughSudoElseSaysWhatToRun) {
 
 TEST(DepsScript, NamesEveryPackageOnceAndRefusesUnknownPurposes) {
   const Outcome build = run_deps(missing("*"), {"build"});
-  const Outcome all = run_deps(missing("*"), {"build", "test", "package", "cross", "build"});
+  const Outcome all = run_deps(missing("*"), {"build", "test", "package", "cross", "windows", "build"});
   ASSERT_EQ(build.calls.size(), 2u);
   ASSERT_EQ(all.calls.size(), 2u);
   const auto b = packages_of(build.calls[1]), a = packages_of(all.calls[1]);
@@ -160,9 +160,9 @@ TEST(DepsScript, NamesEveryPackageOnceAndRefusesUnknownPurposes) {
       << build.calls[1];
   // What the test suite runs: GoogleTest, gfortran, mandoc, the package tools
   // and lintian, and the cross compilers and emulators of the runs on other
-  // processors.
+  // processors and on Windows.
   for (const char* p : {"libgtest-dev", "gfortran", "mandoc", "dpkg-dev", "file", "lintian", "g++-aarch64-linux-gnu",
-                        "g++-s390x-linux-gnu", "qemu-user-static"})
+                        "g++-s390x-linux-gnu", "qemu-user-static", "g++-mingw-w64-x86-64-posix", "wine", "wine64"})
     EXPECT_EQ(a.count(p), 1u) << p << " in " << all.calls[1];
   for (const std::string& p : a) EXPECT_EQ(a.count(p), 1u) << p << " twice in " << all.calls[1];
   EXPECT_TRUE(std::includes(a.begin(), a.end(), b.begin(), b.end()));

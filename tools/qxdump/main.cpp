@@ -12,6 +12,7 @@
 #include "dump_file.hpp"
 #include "help_text.hpp"
 #include "html_export.hpp"
+#include "io/os_process.hpp"
 #include "qx_version.hpp"
 #ifdef QX_HAVE_HDF5
 #include "hdf5_export.hpp"
@@ -20,9 +21,14 @@
 namespace {
 
 #ifndef QX_HAVE_HDF5
-// What --version and --hdf5 tell of a qxdump built without the HDF5 library.
+// What --version and --hdf5 tell of a qxdump built without the HDF5 library:
+// on Linux, what to install for a build with it.
+#ifdef _WIN32
+constexpr const char* without_hdf5 = "built without HDF5: --hdf5 is not available in the Windows build\n";
+#else
 constexpr const char* without_hdf5 =
     "built without HDF5: --hdf5 is not available (Debian: install libhdf5-dev and build qxdump again)\n";
+#endif
 #endif
 
 // Standard output or error through stdio's buffer. The error sink first
@@ -133,6 +139,7 @@ extern "C" void request_stop(int) { stop_requested = 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
+  qx::os::write_standard_output_as_bytes();
   CommandLine c;
   if (const std::string error = parse(argc, argv, c); !error.empty()) {
     std::fprintf(stderr, "qxdump: %s (see qxdump --help)\n", error.c_str());
@@ -156,7 +163,7 @@ int main(int argc, char** argv) {
   if (!c.html.empty()) {
     // Stopped, the export removes what it has written instead of leaving
     // half a page.
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, request_stop);
+    qx::os::on_stop_request(request_stop);
     qxdump::HtmlOptions options;
     options.interrupted = &stop_requested;
     return qxdump::export_html(c.files, c.html, options, err);
@@ -165,7 +172,7 @@ int main(int argc, char** argv) {
 #ifdef QX_HAVE_HDF5
     // Stopped, the export removes what it has written instead of leaving
     // half a file.
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, request_stop);
+    qx::os::on_stop_request(request_stop);
     qxdump::Hdf5Options options;
     options.compress = c.compress;
     options.interrupted = &stop_requested;

@@ -1,32 +1,17 @@
 #include "output_file.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "dump_print.hpp"
+#include "io/os_file.hpp"
 
 namespace qxdump {
 
 std::string temporary_file_beside(const std::string& out_path, std::string& why) {
-  const std::size_t slash = out_path.rfind('/');
+  const std::size_t slash = out_path.find_last_of(qx::os::path_separators);
   const std::string dir = slash == std::string::npos ? "" : out_path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? out_path : out_path.substr(slash + 1);
-  std::string name = dir + "." + base + ".XXXXXX";
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    why = std::strerror(errno);
-    return {};
-  }
-  // mkstemp makes the file private; an export gets what a new file gets.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  close(fd);
+  int error = 0;
+  std::string name = qx::os::create_unique_file(dir + "." + base + ".", error);
+  if (name.empty()) why = qx::os::error_text(error);
   return name;
 }
 
@@ -34,7 +19,7 @@ ExportFile::ExportFile(const std::string& out_path, qx::TextSink& err)
     : out_path_(out_path), name_(printable_text(out_path)), err_(err) {}
 
 ExportFile::~ExportFile() {
-  if (!temporary_.empty()) std::remove(temporary_.c_str());
+  if (!temporary_.empty()) qx::os::remove_file(temporary_);
 }
 
 int ExportFile::create() {
@@ -50,8 +35,8 @@ int ExportFile::fail(const std::string& who, const std::string& why) {
 }
 
 int ExportFile::take_name() {
-  if (std::rename(temporary_.c_str(), out_path_.c_str()) != 0)
-    return fail(name_, std::string("cannot take its name: ") + std::strerror(errno));
+  if (const int error = qx::os::replace_file(temporary_, out_path_); error != 0)
+    return fail(name_, "cannot take its name: " + qx::os::error_text(error));
   temporary_.clear();
   return 0;
 }

@@ -1,12 +1,7 @@
 #include "record_cursor.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <span>
 
@@ -57,29 +52,22 @@ bool Record::printable_word(std::size_t at) const {
 }
 
 RawFile::~RawFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (file_ != qx::os::no_file) qx::os::close_file(file_);
 }
 
 std::string RawFile::open(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return std::strerror(errno);
-  struct stat st {};
-  if (fstat(fd_, &st) != 0) return std::strerror(errno);
-  if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
-  size_ = static_cast<std::uint64_t>(st.st_size);
+  if (const int error = qx::os::open_existing(path, file_); error != 0) return qx::os::error_text(error);
+  qx::os::FileFacts facts;
+  if (const int error = qx::os::facts_of(file_, facts); error != 0) return qx::os::error_text(error);
+  if (facts.type != qx::os::FileType::regular)
+    return facts.type == qx::os::FileType::directory ? "is a directory" : "not a regular file";
+  size_ = facts.size;
   return {};
 }
 
 std::size_t RawFile::read_at(std::uint64_t offset, void* dst, std::size_t n) const {
-  auto* p = static_cast<unsigned char*>(dst);
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(fd_, p + got, n - got, static_cast<off_t>(offset + got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return got;
+  const long long got = qx::os::read_at(file_, offset, dst, n);
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 bool RawFile::marker_at(std::uint64_t offset, qx::ByteOrder order, std::int64_t& value) const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "io/byte_order.hpp"
+#include "io/os_file.hpp"
 #include "io/record_reader.hpp"
 
 namespace qxdump {
@@ -59,7 +60,7 @@ class RawFile {
   bool marker_at(std::uint64_t offset, qx::ByteOrder order, std::int64_t& value) const;
 
  private:
-  int fd_ = -1;
+  qx::os::File file_ = qx::os::no_file;
   std::uint64_t size_ = 0;
 };
 

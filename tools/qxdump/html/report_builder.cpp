@@ -7,6 +7,7 @@
 
 #include "block_axis.hpp"
 #include "dump_print.hpp"
+#include "io/os_file.hpp"
 #include "maxima_table.hpp"
 #include "model_rules.hpp"
 
@@ -100,7 +101,7 @@ ReportBuilder::~ReportBuilder() {
 constexpr std::size_t blocks_text_held = std::size_t{1} << 16;
 
 bool ReportBuilder::set_aside_blocks() {
-  if (!blocks_aside_) blocks_aside_ = std::tmpfile();
+  if (!blocks_aside_) blocks_aside_ = qx::os::temporary_stream();
   const std::string text = blocks_.drain();
   if (!blocks_aside_ || std::fwrite(text.data(), 1, text.size(), blocks_aside_) != text.size()) {
     problem_ = std::string("cannot set the page's index aside in a temporary file: ") + std::strerror(errno);

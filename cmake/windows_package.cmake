@@ -1,0 +1,37 @@
+# The Windows package: `cpack` in a Windows build (cross-built with
+# cmake/toolchains/x86_64-w64-mingw32.cmake) makes qxconv-VERSION-win64.zip,
+# one folder holding qxconv.exe and qxdump.exe, this README and the file
+# formats, and the manual pages as HTML pages. The programs are linked
+# statically: nothing else is needed beside them.
+
+# The manual pages of the programs built for Windows, rendered by mandoc on
+# the build machine.
+find_program(QX_MANDOC mandoc)
+if(QX_MANDOC)
+  set(QX_MAN_HTML_PAGES "")
+  foreach(page qxconv.1 qxdump.1)
+    set(html ${CMAKE_BINARY_DIR}/man-html/${page}.html)
+    add_custom_command(
+      OUTPUT ${html}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man-html
+      COMMAND sh -c "\"$0\" -T html \"$1\" > \"$2\"" ${QX_MANDOC} ${CMAKE_BINARY_DIR}/man/man1/${page}
+              ${html}
+      DEPENDS ${CMAKE_BINARY_DIR}/man/man1/${page}
+      COMMENT "Manual page ${page} as HTML"
+      VERBATIM)
+    list(APPEND QX_MAN_HTML_PAGES ${html})
+  endforeach()
+  add_custom_target(qx_man_html ALL DEPENDS ${QX_MAN_HTML_PAGES})
+  install(FILES ${QX_MAN_HTML_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR})
+else()
+  message(WARNING "mandoc not found: the Windows package is made without its manual pages (tools/deps.sh windows)")
+endif()
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME qxconv)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME qxconv-${PROJECT_VERSION}-win64)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+
+include(CPack)
