@@ -100,30 +100,36 @@ class ModelWriter {
     nodes();
     for (const ElementKind& kind : element_kinds()) elements(kind);
     // Buffered output shows a failure only when it reaches the file.
-    binary_done(run_.ch.flush(file_.sv.unit));
-    binary_done(run_.ch.flush(file_.sh.unit));
+    binary_done(run_.ch.flush(file_.sv.unit), file_.sv.unit);
+    binary_done(run_.ch.flush(file_.sh.unit), file_.sh.unit);
     if (text_) {
-      text_done(run_.ch.flush(file_.svt.unit));
-      text_done(run_.ch.flush(file_.sht.unit));
+      text_done(run_.ch.flush(file_.svt.unit), file_.svt.unit);
+      text_done(run_.ch.flush(file_.sht.unit), file_.sht.unit);
     }
   }
 
   // The first failed binary write, else the first failed text write, else 0.
   int status() const { return binary_status_ != 0 ? binary_status_ : text_status_; }
+  // The channel of that write.
+  int failed_unit() const { return binary_status_ != 0 ? binary_unit_ : text_unit_; }
 
  private:
-  void binary_done(int st) {
-    if (binary_status_ == 0) binary_status_ = st;
+  void binary_done(int st, int unit) {
+    if (binary_status_ != 0) return;
+    binary_status_ = st;
+    binary_unit_ = unit;
   }
-  void text_done(int st) {
-    if (text_status_ == 0) text_status_ = st;
+  void text_done(int st, int unit) {
+    if (text_status_ != 0) return;
+    text_status_ = st;
+    text_unit_ = unit;
   }
-  void record(int unit, std::span<const OutItem> items) { binary_done(run_.ch.write_record(unit, items)); }
+  void record(int unit, std::span<const OutItem> items) { binary_done(run_.ch.write_record(unit, items), unit); }
   void record(int unit, std::initializer_list<OutItem> items) {
     record(unit, std::span(items.begin(), items.size()));
   }
   void text(int unit, const Layout& layout, std::span<const OutItem> items) {
-    text_done(run_.ch.write_text(unit, layout, items));
+    text_done(run_.ch.write_text(unit, layout, items), unit);
   }
   void text(int unit, const Layout& layout, std::initializer_list<OutItem> items) {
     text(unit, layout, std::span(items.begin(), items.size()));
@@ -183,7 +189,7 @@ class ModelWriter {
     std::uint64_t total = 6;
     for (const List& l : lists) total += length(v_.nbound[static_cast<std::size_t>(l.slot)]);
     if (4 * total > max_payload) {
-      binary_done(iostat::write_failed);  // more than one record can hold
+      binary_done(iostat::write_failed, file_.sv.unit);  // more than one record can hold
       return;
     }
     std::vector<int4> rec;
@@ -221,7 +227,7 @@ class ModelWriter {
   void nodes() {
     const std::size_t n = length(v_.ndpt);
     if (12 * std::uint64_t{n} > max_payload) {
-      binary_done(iostat::write_failed);
+      binary_done(iostat::write_failed, file_.sv.unit);
       return;
     }
     std::vector<int4> pad_numbers;
@@ -247,7 +253,7 @@ class ModelWriter {
     if (count <= 0) return;
     const auto n = static_cast<std::size_t>(count);
     if (std::uint64_t{n} * (kind.densities ? 24 : 20) + 4 > max_payload) {
-      binary_done(iostat::write_failed);
+      binary_done(iostat::write_failed, file_.sv.unit);
       return;
     }
     std::vector<int4> rec(1 + 5 * n, 0);
@@ -276,7 +282,7 @@ class ModelWriter {
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
       // (1P,8E10.3)
-      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)));
+      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)), unit);
     }
   }
 
@@ -289,6 +295,8 @@ class ModelWriter {
   const bool text_;
   int binary_status_ = 0;
   int text_status_ = 0;
+  int binary_unit_ = 0;
+  int text_unit_ = 0;
 };
 
 }  // namespace
@@ -313,7 +321,10 @@ void w_qxin(Run& run, std::string_view c, int& ier) {
   ModelWriter writer(run, *file, nelmh);
   writer.write();
   ier = writer.status();
-  if (ier != 0) report_status(run, error::converted_write, StatusShape::filename, "qxin", ier);
+  if (ier != 0) {
+    report_status(run, error::converted_write, StatusShape::filename, "qxin", ier);
+    note_failed_file(run, writer.failed_unit(), ier);
+  }
 }
 
 }  // namespace qx

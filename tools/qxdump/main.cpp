@@ -23,6 +23,17 @@
 
 namespace {
 
+#ifndef QX_HAVE_HDF5
+// What --version and --hdf5 tell of a qxdump built without the HDF5 library:
+// on Linux, what to install for a build with it.
+#ifdef _WIN32
+constexpr const char* without_hdf5 = "built without HDF5: --hdf5 and --xdmf are not available in the Windows build\n";
+#else
+constexpr const char* without_hdf5 =
+    "built without HDF5: --hdf5 and --xdmf are not available (Debian: install libhdf5-dev and build qxdump again)\n";
+#endif
+#endif
+
 // Standard output or error through stdio's buffer. The error sink first
 // flushes the listing, so that a fault line follows the lines before it.
 class StdioSink final : public qx::TextSink {
@@ -147,6 +158,9 @@ int main(int argc, char** argv) {
   }
   if (c.version) {
     std::printf("qxdump %.*s\n", static_cast<int>(qx::program_version.size()), qx::program_version.data());
+#ifndef QX_HAVE_HDF5
+    std::fputs(without_hdf5, stdout);
+#endif
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (c.help) {
@@ -189,8 +203,8 @@ int main(int argc, char** argv) {
     if (!c.xdmf.empty()) return qxdump::export_xdmf(c.files.front(), c.xdmf, options, err);
     return qxdump::export_hdf5(c.files.front(), c.hdf5, options, err);
 #else
-    std::fprintf(stderr, "qxdump: this qxdump was built without HDF5: %s is not available\n",
-                 c.hdf5.empty() ? "--xdmf" : "--hdf5");
+    std::fputs("qxdump: this qxdump was ", stderr);
+    std::fputs(without_hdf5, stderr);
     return 2;
 #endif
   }
