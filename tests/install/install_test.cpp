@@ -43,7 +43,7 @@ TEST(Install, PrefixHoldsWorkingProgramsTheirPagesAndTheDocuments) {
                             "\nFiles: tools/qxdump/html/vendor/uplot-*\n", "\nLicense: MIT\n Permission is hereby"})
     EXPECT_NE(copyright.find(named), std::string::npos) << named;
   EXPECT_TRUE(gunzip(doc + "/changelog.gz").starts_with("qxconv (" QX_PROJECT_VERSION ") unstable; "));
-  EXPECT_EQ(files_under(doc), (std::set<std::string>{"README.md", "file-formats.md", "copyright", "changelog.gz"}));
+  EXPECT_EQ(files_under(doc), (std::set<std::string>{"README.md", "file-formats.md", "code-map.md", "copyright", "changelog.gz"}));
 
   expect_converts_like_the_build(bin + "/qxconv", "installed qxconv");
   TempDir dir;
