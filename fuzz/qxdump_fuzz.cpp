@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.records = c.records;
     options.values = c.values;
     qxdump::dump_file(file.path(), options, out, err);
-    for (std::uint64_t block : {1, 2, 5}) qxdump::export_csv(file.path(), block, out, err);
+    for (std::uint64_t block : {1, 2, 5}) qxdump::export_csv(file.path(), block, nullptr, out, err);
   }
   return 0;
 }

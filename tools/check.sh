@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need (tools/deps.sh, and npm ci for
-# the browser test), builds the converter and runs every test: once in the
-# normal build, once in the address + undefined sanitizer build; then the
-# tests that start threads in a thread sanitizer build.
+# the browser test), runs the Quick start and tests the install and the
+# package of its build, then builds the converter with its tests and runs
+# them: once in the normal build, once in the address + undefined sanitizer
+# build; then the tests that start threads in a thread sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash tools/deps.sh build test cluster browser cross windows
+bash tools/deps.sh build test package cluster browser cross windows
 
 # The JavaScript packages of the browser test, as its lock file pins them.
 # npm ci starts node_modules afresh, so it runs only when node_modules does
@@ -18,9 +19,26 @@ if ! cmp -s "$browser/package-lock.json" "$browser/node_modules/.qx-installed-lo
   cp "$browser/package-lock.json" "$browser/node_modules/.qx-installed-lock"
 fi
 
+# The Quick start as a newcomer runs it: the programs built without the
+# tests, and the example converted. The install and package tests (label
+# "install") run on that build, with only their own program built besides.
+bash tools/run-example.sh >/dev/null
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_TESTS=ON >/dev/null
+cmake --build build -j "$jobs" --target qx_install_tests
+ctest --test-dir build --output-on-failure -j "$jobs" -L install
+
+# lintian on the Debian package of the Quick start's build: an error (E:)
+# fails the check; warnings and notes are shown.
+(
+  debs=$(mktemp -d)
+  trap 'rm -rf "$debs"' EXIT
+  cpack --config build/CPackConfig.cmake -G DEB -B "$debs" >/dev/null
+  # lintian warns of being run as root, which CI does.
+  { lintian --fail-on error "$debs"/qxconv_*.deb 2>&1; } | { grep -v '^running with root privileges' || true; }
+)
+
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" -LE install
 
 # Windows: qxconv.exe and qxdump.exe cross-built with mingw-w64, packaged as
 # the ZIP and run under wine against the native programs of build/. The
@@ -31,7 +49,7 @@ echo "check.sh: the Windows step took $((SECONDS - start)) s"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=ON -DQX_TESTS=ON >/dev/null
 cmake --build build-asan -j "$jobs"
-ctest --test-dir build-asan --output-on-failure -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE install
 
 # ---- Thread sanitizer ----
 # What runs on more than one thread (reading ahead, TP19 converted beside

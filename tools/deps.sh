@@ -20,10 +20,10 @@ set -euo pipefail
 # a Node.js installed from elsewhere (NodeSource, nvm) brings node and npm
 # without Debian's packages of them.
 deps_table=(
-  "build    g++=g++ cmake=cmake ninja-build=ninja"
-  "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file libhdf5-dev hdf5-tools=h5dump python3-h5py"
+  "build    g++=g++ cmake=cmake ninja-build=ninja libhdf5-dev"
+  "test     libgtest-dev libgmock-dev libbenchmark-dev gfortran=gfortran python3-numpy time=/usr/bin/time util-linux=prlimit mandoc=mandoc dpkg-dev=dpkg-shlibdeps file=file libhdf5-dev hdf5-tools=h5dump python3-h5py python3-meshio"
   "browser  chromium=chromium ?nodejs=node ?npm=npm"
-  "package  dpkg-dev=dpkg-shlibdeps file=file"
+  "package  dpkg-dev=dpkg-shlibdeps file=file lintian=lintian"
   "cluster  slurm-wlm=slurmctld munge=munged"
   "cross    g++-aarch64-linux-gnu=aarch64-linux-gnu-g++ g++-s390x-linux-gnu=s390x-linux-gnu-g++ qemu-user-static=qemu-s390x-static"
   "windows  g++-mingw-w64-x86-64-posix=x86_64-w64-mingw32-g++-posix wine=wine wine64 mandoc=mandoc"

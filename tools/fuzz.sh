@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer (address + undefined
 # sanitizers) and runs one of them.
-#   tools/fuzz.sh TARGET [SECONDS]     TARGET: layout, qxin, tp18, tp19, qxdump
+#   tools/fuzz.sh TARGET [SECONDS]     TARGET: layout, qxin, tp18, tp19, qxdump, codemap
 # New inputs go to out/fuzz/TARGET; the committed seeds are in fuzz/corpus/TARGET.
 # An input that finds a fault belongs in fuzz/regressions/TARGET once fixed.
 set -euo pipefail

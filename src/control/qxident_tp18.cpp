@@ -22,6 +22,13 @@ int write_checked(Run& run, const Layout& layout, std::initializer_list<OutItem>
   return st != 0 ? st : run.ch.flush(unit::lst);
 }
 
+// The cover page's report has no extra text; the terminal is told why the
+// list file failed.
+void report_cover_page_failure(Run& run, int status) {
+  errcmn_set(run, error::cover_page_output, "");
+  note_failed_file(run, unit::lst, status);
+}
+
 }  // namespace
 
 void uthead_tp18(Run& run, int& irtn) {
@@ -42,7 +49,10 @@ void uthead_tp18(Run& run, int& irtn) {
   // keeps failing, so the heading written and flushed next reports it.
   if (val.nhdg != 1) (void)run.ch.write_text(unit::lst, page_break, {});
   irtn = write_checked(run, heading, {out_text(hdg), out(val.nhdg)});
-  if (irtn != 0) report_status(run, error::input_data_open, StatusShape::status_alone, "", irtn);
+  if (irtn != 0) {
+    report_status(run, error::input_data_open, StatusShape::status_alone, "", irtn);
+    note_failed_file(run, unit::lst, irtn);
+  }
 }
 
 void qxident_tp18(Run& run, int& irtn) {
@@ -64,16 +74,16 @@ void qxident_tp18(Run& run, int& irtn) {
 
   irtn = write_checked(run, version_line, {out(val.vrnum), out_text(val.mkdate)});
   if (irtn != 0) {
-    errcmn_set(run, error::cover_page_output, "");
+    report_cover_page_failure(run, irtn);
     return;
   }
   irtn = write_checked(run, developer_lines, {});
   if (irtn != 0) {
-    errcmn_set(run, error::cover_page_output, "");
+    report_cover_page_failure(run, irtn);
     return;
   }
   irtn = write_checked(run, frame_bottom, {});
-  if (irtn != 0) errcmn_set(run, error::cover_page_output, "");
+  if (irtn != 0) report_cover_page_failure(run, irtn);
 }
 
 }  // namespace qx

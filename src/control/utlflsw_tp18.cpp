@@ -4,6 +4,7 @@
 #include <string>
 
 #include "format/file_names.hpp"
+#include "io/io_failure.hpp"
 #include "io/os_file.hpp"
 #include "io/trim_right.hpp"
 #include "run/channel_numbers.hpp"
@@ -65,7 +66,8 @@ void open_made_anew(Run& run, const std::string& name, int unit, int mode, int& 
 
 void report_list_file_failure(Run& run, std::string_view name, int status) {
   run.term.out << status_text(StatusShape::file, name, status) << '\n' << std::flush;
-  tell(run, "the list file " + std::string(name) + " cannot be written (IOSTAT = " + std::to_string(status) + ")");
+  tell(run, "the list file " + std::string(name) + " cannot be written (IOSTAT = " + std::to_string(status) +
+                "): " + failure_words(run.ch.failure(unit::lst).why, status));
 }
 
 void utlflsw_tp18(Run& run, int& irtn) {
@@ -84,6 +86,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
   if (irtn != 0) {
     tell_if_special(run, std::string(trim_right(run.val.inpdt_name)));
     report_status(run, error::input_data_open, StatusShape::file, run.val.inpdt_name, irtn);
+    note_failed_file(run, unit::qxin, irtn);
     return;
   }
 
@@ -97,6 +100,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
       if (irtn != 0) {
         if (part.mode == read_binary) tell_if_special(run, derived_name(run, f.suffix));
         report_status(run, f.open_error, StatusShape::file, derived_name(run, file->input.suffix), irtn);
+        note_failed_file(run, f.unit, irtn);
         return;
       }
     }
@@ -111,6 +115,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
       open_made_anew(run, derived_name(run, f.suffix), f.unit, write_text, irtn);
       if (irtn != 0) {
         report_status(run, f.open_error, StatusShape::file, derived_name(run, file->input.suffix), irtn);
+        note_failed_file(run, f.unit, irtn);
         return;
       }
     }

@@ -112,30 +112,36 @@ class ModelWriter {
     for (std::size_t k = 0; k < std::size(format::element_records); ++k)
       elements(format::element_records[k], row_sources[k]);
     // Buffered output shows a failure only when it reaches the file.
-    binary_done(run_.ch.flush(file_.sv.unit));
-    binary_done(run_.ch.flush(file_.sh.unit));
+    binary_done(run_.ch.flush(file_.sv.unit), file_.sv.unit);
+    binary_done(run_.ch.flush(file_.sh.unit), file_.sh.unit);
     if (text_) {
-      text_done(run_.ch.flush(file_.svt.unit));
-      text_done(run_.ch.flush(file_.sht.unit));
+      text_done(run_.ch.flush(file_.svt.unit), file_.svt.unit);
+      text_done(run_.ch.flush(file_.sht.unit), file_.sht.unit);
     }
   }
 
   // The first failed binary write, else the first failed text write, else 0.
   int status() const { return binary_status_ != 0 ? binary_status_ : text_status_; }
+  // The channel of that write.
+  int failed_unit() const { return binary_status_ != 0 ? binary_unit_ : text_unit_; }
 
  private:
-  void binary_done(int st) {
-    if (binary_status_ == 0) binary_status_ = st;
+  void binary_done(int st, int unit) {
+    if (binary_status_ != 0) return;
+    binary_status_ = st;
+    binary_unit_ = unit;
   }
-  void text_done(int st) {
-    if (text_status_ == 0) text_status_ = st;
+  void text_done(int st, int unit) {
+    if (text_status_ != 0) return;
+    text_status_ = st;
+    text_unit_ = unit;
   }
-  void record(int unit, std::span<const OutItem> items) { binary_done(run_.ch.write_record(unit, items)); }
+  void record(int unit, std::span<const OutItem> items) { binary_done(run_.ch.write_record(unit, items), unit); }
   void record(int unit, std::initializer_list<OutItem> items) {
     record(unit, std::span(items.begin(), items.size()));
   }
   void text(int unit, const Layout& layout, std::span<const OutItem> items) {
-    text_done(run_.ch.write_text(unit, layout, items));
+    text_done(run_.ch.write_text(unit, layout, items), unit);
   }
   void text(int unit, const Layout& layout, std::initializer_list<OutItem> items) {
     text(unit, layout, std::span(items.begin(), items.size()));
@@ -187,7 +193,7 @@ class ModelWriter {
     std::uint64_t total = format::boundary_head_words;
     for (std::size_t k = 0; k < n_lists; ++k) total += list_length(k);
     if (4 * total > max_payload) {
-      binary_done(iostat::write_failed);  // more than one record can hold
+      binary_done(iostat::write_failed, file_.sv.unit);  // more than one record can hold
       return;
     }
     std::vector<int4> rec;
@@ -226,7 +232,7 @@ class ModelWriter {
   void nodes() {
     const std::size_t n = length(v_.ndpt);
     if (4 * format::node_words * std::uint64_t{n} > max_payload) {
-      binary_done(iostat::write_failed);
+      binary_done(iostat::write_failed, file_.sv.unit);
       return;
     }
     std::vector<int4> pad_numbers;
@@ -252,7 +258,7 @@ class ModelWriter {
     if (count <= 0) return;
     const auto n = static_cast<std::size_t>(count);
     if (format::element_record_bytes(kind, n) > max_payload) {
-      binary_done(iostat::write_failed);
+      binary_done(iostat::write_failed, file_.sv.unit);
       return;
     }
     constexpr std::size_t row_words = format::element_row_words;
@@ -282,7 +288,7 @@ class ModelWriter {
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
       // (1P,8E10.3)
-      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)));
+      if (kind.densities) text_done(run_.ch.write_text(unit, Real4Lines(Real4Exp::e10_3, 8, densities)), unit);
     }
   }
 
@@ -295,6 +301,8 @@ class ModelWriter {
   const bool text_;
   int binary_status_ = 0;
   int text_status_ = 0;
+  int binary_unit_ = 0;
+  int text_unit_ = 0;
 };
 
 }  // namespace
@@ -318,7 +326,10 @@ void w_qxin(Run& run, std::string_view c, int& ier) {
   ModelWriter writer(run, *file, nelmh);
   writer.write();
   ier = writer.status();
-  if (ier != 0) report_status(run, error::converted_write, StatusShape::filename, "qxin", ier);
+  if (ier != 0) {
+    report_status(run, error::converted_write, StatusShape::filename, "qxin", ier);
+    note_failed_file(run, writer.failed_unit(), ier);
+  }
 }
 
 }  // namespace qx

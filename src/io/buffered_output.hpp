@@ -10,6 +10,7 @@
 #include <string>
 
 #include "io/io_buffer.hpp"
+#include "io/io_failure.hpp"
 #include "io/os_file.hpp"
 
 namespace qx {
@@ -30,6 +31,8 @@ class BufferedOutput {
   bool is_open() const { return file_ != os::no_file; }
   // Hands what the buffer holds to the system: 0 or 38.
   int flush();
+  // Why the open or the first failed write failed.
+  const IoFailure& failure() const { return failure_; }
 
  protected:
   // Before any output: 0, or 38 for a file that is not open or has failed.
@@ -38,12 +41,15 @@ class BufferedOutput {
   // What the buffer holds and then `bytes` from `data`, in one call where
   // the system takes both; the buffer is empty after it.
   void write_after_buffer(const void* data, std::size_t bytes);
+  // The first failed write, with the system's error number: 38.
+  int fail(int error);
 
   os::File file_ = os::no_file;
   IoBuffer<unsigned char> buf_;
   std::size_t len_ = 0;    // bytes in buf_
   bool replaced_ = false;  // the old contents were dropped at the first output
   int failed_ = 0;         // sticky status of the first failed write
+  IoFailure failure_;      // and why it failed
 };
 
 }  // namespace qx

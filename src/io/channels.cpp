@@ -22,6 +22,22 @@ namespace {
 
 bool valid_unit(int unit) { return unit >= 0 && unit <= Channels::max_unit; }
 
+// Why the file of a channel of this kind failed; a file read and written on
+// one position keeps only its status.
+template <typename Channel>
+IoFailure failure_of(const Channel& c, ChannelKind kind) {
+  switch (kind) {
+    case ChannelKind::binary_read: return c.records_in.failure();
+    case ChannelKind::binary_write: return c.records_out.failure();
+    case ChannelKind::text_read: return c.text_in.failure();
+    case ChannelKind::text_write: return c.text_out.failure();
+    case ChannelKind::binary_update:
+    case ChannelKind::text_update:
+    case ChannelKind::closed: break;
+  }
+  return {};
+}
+
 // A close that deletes removes the name of a file (or of a link to one). A
 // device or other special file named as a channel's file stays where it is:
 // removing it would take it away from every program on the machine.
@@ -54,7 +70,12 @@ int Channels::open_channel(int unit, std::string_view name, ChannelKind kind, Op
   auto c = std::make_unique<Channel>();
   c->name = trim_right(name);
   int st = open(*c);
-  if (st != iostat::ok) return st;
+  Failure& departed = departed_[static_cast<std::size_t>(unit)];
+  if (st != iostat::ok) {
+    departed = {c->name, failure_of(*c, kind)};
+    return st;
+  }
+  departed = {};
   c->kind = kind;
   table_[static_cast<std::size_t>(unit)] = std::move(c);
   return iostat::ok;
@@ -114,10 +135,15 @@ int Channels::close(int unit, bool keep) {
     case ChannelKind::text_update: st = slot->update.close(); break;
     case ChannelKind::closed: break;
   }
+  IoFailure why = st != iostat::ok ? failure_of(*slot, slot->kind) : IoFailure{};
   // A scratch file has no name left to delete.
-  if (!keep && !slot->name.empty() && deletable(slot->name) && os::remove_file(slot->name) != 0 &&
-      st == iostat::ok)
-    st = iostat::open_failed;
+  if (!keep && !slot->name.empty() && deletable(slot->name)) {
+    if (const int error = os::remove_file(slot->name); error != 0 && st == iostat::ok) {
+      why = IoFailure::from_system(error);
+      st = iostat::open_failed;
+    }
+  }
+  departed_[static_cast<std::size_t>(unit)] = st != iostat::ok ? Failure{slot->name, why} : Failure{};
   slot.reset();
   return st;
 }
@@ -142,6 +168,12 @@ const std::string& Channels::name(int unit) const {
   static const std::string none;
   if (!valid_unit(unit) || !table_[static_cast<std::size_t>(unit)]) return none;
   return table_[static_cast<std::size_t>(unit)]->name;
+}
+
+Channels::Failure Channels::failure(int unit) const {
+  if (!valid_unit(unit)) return {};
+  if (const auto& c = table_[static_cast<std::size_t>(unit)]) return {c->name, failure_of(*c, c->kind)};
+  return departed_[static_cast<std::size_t>(unit)];
 }
 
 int Channels::write_record(int unit, std::span<const OutItem> items) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "io/byte_order.hpp"
+#include "io/io_failure.hpp"
 #include "io/item.hpp"
 #include "io/layout.hpp"
 #include "io/record_reader.hpp"
@@ -68,6 +69,16 @@ class Channels {
   ChannelKind kind(int unit) const;
   bool is_open(int unit) const { return kind(unit) != ChannelKind::closed; }
   const std::string& name(int unit) const;
+
+  // Why the last failed operation of a channel failed, and the name of its
+  // file: of the open channel, or of the open or close that failed and left
+  // it closed. Messages tell it in words (failure_words); nothing is known
+  // beyond the status of a channel that has not failed.
+  struct Failure {
+    std::string name;
+    IoFailure why;
+  };
+  Failure failure(int unit) const;
 
   // Binary records.
   int write_record(int unit, std::span<const OutItem> items);
@@ -146,6 +157,7 @@ class Channels {
   int open_channel(int unit, std::string_view name, ChannelKind kind, Open open);
 
   std::array<std::unique_ptr<Channel>, max_unit + 1> table_;
+  std::array<Failure, max_unit + 1> departed_;  // of the failed open or close that closed a channel
 };
 
 }  // namespace qx

@@ -25,6 +25,11 @@ inline constexpr File no_file = -1;
 // none. The text of one, for messages; whether it says that nothing bears
 // the name, or that the name is taken already.
 std::string error_text(int error);
+// The error number of the routine below that failed last on this thread,
+// read right after it: why an open, read or write failed. 0 for an open
+// refused for what the name leads to (a directory on Windows, anything but
+// a regular file for reading), where the system refused nothing.
+int last_error();
 bool is_missing(int error);
 bool is_taken(int error);
 

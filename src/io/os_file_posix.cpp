@@ -44,9 +44,12 @@ int open_checked(const std::string& path, int flags, int& fd, FileFacts& facts) 
   fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return iostat::from_open_errno(errno);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const bool unknown = ::fstat(fd, &st) != 0;
+  if (unknown || S_ISDIR(st.st_mode)) {
+    const int error = unknown ? errno : EISDIR;
     ::close(fd);
     fd = -1;
+    errno = error;
     return iostat::open_failed;
   }
   take_facts(st, facts);
@@ -56,6 +59,7 @@ int open_checked(const std::string& path, int flags, int& fd, FileFacts& facts) 
 }  // namespace
 
 std::string error_text(int error) { return std::strerror(error); }
+int last_error() { return errno; }
 bool is_missing(int error) { return error == ENOENT || error == ENOTDIR; }
 bool is_taken(int error) { return error == EEXIST; }
 
@@ -89,7 +93,9 @@ int open_for_reading(const std::string& path, File& f, FileFacts& facts) {
   if (int status = open_checked(path, O_RDONLY | O_NONBLOCK, fd, facts); status != iostat::ok) return status;
   const int flags = ::fcntl(fd, F_GETFL);
   if (facts.type != FileType::regular || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int error = facts.type == FileType::regular ? errno : 0;
     ::close(fd);
+    errno = error;
     return iostat::open_failed;
   }
   f = fd;

@@ -72,14 +72,20 @@ bool is_directory(const std::wstring& path) {
 
 // The status of a failed open. Windows refuses to open a directory as a
 // file with "access denied"; POSIX systems open it, and it is refused as
-// not a file (30), as here.
+// not a file (30), as here, with no error of the system (last_error).
 int open_status(DWORD error, const std::wstring& path) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH: return iostat::not_found;
-    case ERROR_ACCESS_DENIED: return is_directory(path) ? iostat::open_failed : iostat::permission_denied;
+    case ERROR_ACCESS_DENIED:
+      if (!is_directory(path)) {
+        SetLastError(error);
+        return iostat::permission_denied;
+      }
+      SetLastError(0);
+      return iostat::open_failed;
     case ERROR_WRITE_PROTECT:
     case ERROR_SHARING_VIOLATION:
     case ERROR_PRIVILEGE_NOT_HELD: return iostat::permission_denied;
@@ -128,6 +134,7 @@ std::string error_text(int error) {
   return s;
 }
 
+int last_error() { return static_cast<int>(GetLastError()); }
 bool is_missing(int error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 bool is_taken(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
@@ -165,8 +172,9 @@ int open_for_reading(const std::string& path, File& f, FileFacts& facts) {
   const std::wstring name = widen(path);
   const HANDLE h = open_handle(name, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (h == INVALID_HANDLE_VALUE) return open_status(GetLastError(), name);
-  if (facts_of(file_of(h), facts) != 0 || facts.type != FileType::regular) {
+  if (const int error = facts_of(file_of(h), facts); error != 0 || facts.type != FileType::regular) {
     CloseHandle(h);
+    SetLastError(static_cast<DWORD>(error));
     return iostat::open_failed;
   }
   f = file_of(h);

@@ -33,7 +33,12 @@ RecordReader::~RecordReader() { close(); }
 int RecordReader::open(const std::string& path, ByteOrder order, bool read_ahead) {
   close();
   os::FileFacts facts;
-  if (int status = os::open_for_reading(path, file_, facts); status != iostat::ok) return status;
+  failed_ = kept_ = false;
+  if (int status = os::open_for_reading(path, file_, facts); status != iostat::ok) {
+    failure_ = IoFailure::from_system(os::last_error());
+    return status;
+  }
+  failure_ = {};
   order_ = order;
   seekable_ = facts.type == os::FileType::regular;
   file_size_ = seekable_ ? facts.size : 0;
@@ -128,6 +133,31 @@ std::int64_t RecordReader::decode_marker(const unsigned char* b) const {
   return static_cast<std::int32_t>(v);
 }
 
+// The failure of a read that the system refused, told by its error number:
+// read right after the call that failed. Of a record read, the last failure
+// counts (a short record whose trailing marker is wrong too gives 39); of
+// the reads, the first that failed.
+int RecordReader::fail_system() {
+  if (!kept_) failure_ = IoFailure::from_system(os::last_error());
+  failed_ = true;
+  return iostat::read_failed;
+}
+
+// A record that does not hold together: 67 for one shorter than the read,
+// 39 for the others.
+int RecordReader::fail_record(RecordFault fault, std::uint64_t at, std::int64_t announced, std::uint64_t file_end,
+                              std::int64_t trailing) {
+  if (!kept_) failure_ = IoFailure{0, fault, at, announced, file_end, trailing};
+  failed_ = true;
+  return fault == RecordFault::short_record ? iostat::short_record : iostat::read_failed;
+}
+
+// The record begun is cut off by the end of the file, where the reader now
+// stands (a file that is not regular, or one that shrank while read).
+int RecordReader::cut_short() {
+  return fail_record(RecordFault::cut_record, record_start_, static_cast<std::int64_t>(record_length_), offset());
+}
+
 int RecordReader::read(std::span<const InItem> items) {
   std::uint32_t length = 0;
   if (int st = begin_record(length); st != iostat::ok) return st;
@@ -135,16 +165,18 @@ int RecordReader::read(std::span<const InItem> items) {
 }
 
 int RecordReader::begin_record(std::uint32_t& payload_bytes) {
+  kept_ = failed_;
   if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
   long long got = get(mark, 4);
-  if (got < 0) return iostat::read_failed;
+  if (got < 0) return fail_system();
   if (got == 0) return iostat::end_of_file;
-  if (got < 4) return iostat::read_failed;
+  if (got < 4) return fail_record(RecordFault::cut_marker, start, 0, start + static_cast<std::uint64_t>(got));
   const std::int64_t length = decode_marker(mark);
-  if (length < 0) return iostat::read_failed;
-  if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
+  if (length < 0) return fail_record(RecordFault::negative_length, start, length);
+  if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_)
+    return fail_record(RecordFault::cut_record, start, length, file_size_);
   record_start_ = start;
   record_length_ = record_left_ = static_cast<std::uint64_t>(length);
   payload_bytes = static_cast<std::uint32_t>(length);
@@ -158,13 +190,14 @@ int RecordReader::take_items(std::span<const InItem> items) {
     std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(want, record_left_));
     take -= take % esize;
     const long long got = get(item.data, take);
-    if (got < 0 || static_cast<std::size_t>(got) < take) return iostat::read_failed;
+    if (got < 0) return fail_system();
+    if (static_cast<std::size_t>(got) < take) return cut_short();
     if (order_ != host_order) {
       if (esize == 4) swap_words4(item.data, take / 4);
       if (esize == 8) swap_words8(item.data, take / 8);
     }
     record_left_ -= take;
-    if (take < want) return iostat::short_record;
+    if (take < want) return fail_record(RecordFault::short_record, record_start_, static_cast<std::int64_t>(record_length_));
   }
   return iostat::ok;
 }
@@ -175,11 +208,16 @@ int RecordReader::end_record(std::span<const InItem> items) {
   long long got = 0;
   if (record_left_ > 0) {
     got = get(nullptr, static_cast<std::size_t>(record_left_));
-    if (got < 0 || static_cast<std::uint64_t>(got) < record_left_) return iostat::read_failed;
+    if (got < 0) return fail_system();
+    if (static_cast<std::uint64_t>(got) < record_left_) return cut_short();
   }
   unsigned char mark[4];
   got = get(mark, 4);
-  if (got != 4 || decode_marker(mark) != static_cast<std::int64_t>(record_length_)) return iostat::read_failed;
+  if (got < 0) return fail_system();
+  if (got != 4) return cut_short();
+  if (const std::int64_t trailing = decode_marker(mark); trailing != static_cast<std::int64_t>(record_length_))
+    return fail_record(RecordFault::marker_mismatch, record_start_, static_cast<std::int64_t>(record_length_), 0,
+                       trailing);
   last_start_ = static_cast<std::int64_t>(record_start_);
   return status;
 }
@@ -244,21 +282,26 @@ int RecordReader::pass_record(std::size_t values, RecordWriter& out) {
 }
 
 int RecordReader::peek_length(std::uint32_t& payload_bytes) {
+  kept_ = failed_;
   if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
   unsigned char mark[4];
   long long got = get(mark, 4);
   set_offset(start);
-  if (got < 0) return iostat::read_failed;
+  if (got < 0) return fail_system();
   if (got == 0) return iostat::end_of_file;
-  if (got < 4) return iostat::read_failed;
+  if (got < 4) return fail_record(RecordFault::cut_marker, start, 0, start + static_cast<std::uint64_t>(got));
   const std::int64_t length = decode_marker(mark);
-  if (length < 0) return iostat::read_failed;
+  if (length < 0) return fail_record(RecordFault::negative_length, start, length);
   if (seekable_) {
     // The record must be wholly in the file, its trailing marker included.
-    if (start + 8 + static_cast<std::uint64_t>(length) > file_size_) return iostat::read_failed;
-    if (os::read_at(file_, start + 4 + static_cast<std::uint64_t>(length), mark, 4) != 4 || decode_marker(mark) != length)
-      return iostat::read_failed;
+    const std::uint64_t end = start + 4 + static_cast<std::uint64_t>(length);
+    if (end + 4 > file_size_) return fail_record(RecordFault::cut_record, start, length, file_size_);
+    got = os::read_at(file_, end, mark, 4);
+    if (got < 0) return fail_system();
+    if (got != 4) return fail_record(RecordFault::cut_record, start, length, end + static_cast<std::uint64_t>(got));
+    if (const std::int64_t trailing = decode_marker(mark); trailing != length)
+      return fail_record(RecordFault::marker_mismatch, start, length, 0, trailing);
   }
   payload_bytes = static_cast<std::uint32_t>(length);
   return iostat::ok;
@@ -290,6 +333,8 @@ int RecordReader::rewind() {
   if (file_ == os::no_file) return iostat::rewind_failed;
   set_offset(0);
   last_start_ = -1;
+  failure_ = {};
+  failed_ = kept_ = false;
   return iostat::ok;
 }
 

@@ -12,6 +12,7 @@
 
 #include "io/byte_order.hpp"
 #include "io/io_buffer.hpp"
+#include "io/io_failure.hpp"
 #include "io/item.hpp"
 #include "io/os_file.hpp"
 #include "io/read_ahead.hpp"
@@ -73,7 +74,7 @@ class RecordReader {
     if (st == iostat::ok) {
       const SizedItems chosen = choose(length);
       if (chosen.holds) return end_record(chosen.items);
-      st = iostat::short_record;
+      st = fail_record(RecordFault::short_record, record_start_, static_cast<std::int64_t>(length));
     }
     const int end = end_record({});
     return end != iostat::ok ? end : st;
@@ -102,6 +103,11 @@ class RecordReader {
   int rewind();
   // Byte offset of the next record.
   std::uint64_t offset() const;
+  // Why the first read since the open or the last rewind that gave 39 or 67
+  // failed: the system's error number, or the record's fault with its
+  // offsets. A reader stops at its first failure; the reads that may follow
+  // it (the rest of a block header) do not hide it.
+  const IoFailure& failure() const { return failure_; }
 
  private:
   // The two halves of read(): the leading marker, checked, and the payload
@@ -115,6 +121,10 @@ class RecordReader {
   long long get(void* dst, std::size_t n);
   void set_offset(std::uint64_t off);
   std::int64_t decode_marker(const unsigned char* bytes) const;
+  int fail_system();
+  int cut_short();
+  int fail_record(RecordFault fault, std::uint64_t at, std::int64_t announced, std::uint64_t file_end = 0,
+                  std::int64_t trailing = 0);
 
   os::File file_ = os::no_file;
   ByteOrder order_ = ByteOrder::little;
@@ -130,6 +140,9 @@ class RecordReader {
   std::uint64_t record_start_ = 0;  // offset of the record begun
   std::uint64_t record_length_ = 0; // its payload length
   std::uint64_t record_left_ = 0;   // bytes of it not yet read
+  IoFailure failure_;
+  bool failed_ = false;  // a read has failed since the open or the rewind
+  bool kept_ = false;    // and it was an earlier read than this one: failure_ stays
 };
 
 }  // namespace qx

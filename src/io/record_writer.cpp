@@ -66,8 +66,10 @@ int RecordWriter::write_consuming(std::span<float> values) {
 // has not failed, a payload its marker can tell, and the old contents gone.
 int RecordWriter::begin_record(std::uint64_t payload) {
   if (is_open() && failed_ == iostat::ok &&
-      payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+      payload > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+    failure_.fault = RecordFault::too_long;
     return iostat::write_failed;
+  }
   return begin_output();
 }
 

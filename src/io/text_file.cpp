@@ -61,7 +61,11 @@ TextReader::~TextReader() { close(); }
 int TextReader::open(const std::string& path) {
   close();
   os::FileFacts facts;
-  if (int status = os::open_for_reading(path, file_, facts); status != iostat::ok) return status;
+  failure_ = {};
+  if (int status = os::open_for_reading(path, file_, facts); status != iostat::ok) {
+    failure_ = IoFailure::from_system(os::last_error());
+    return status;
+  }
   // No larger than the file and its line feed; a file that grows is read in
   // more calls.
   buf_.allocate(static_cast<std::size_t>(std::clamp<std::uint64_t>(facts.size + 1, 4096, buffer_bytes)));
@@ -81,7 +85,10 @@ int TextReader::close() {
 
 int TextReader::fill() {
   const long long r = os::read_next(file_, buf_.data(), buf_.size());
-  if (r < 0) return iostat::read_failed;
+  if (r < 0) {
+    failure_ = IoFailure::from_system(os::last_error());
+    return iostat::read_failed;
+  }
   pos_ = 0;
   len_ = static_cast<std::size_t>(r);
   if (r == 0) eof_ = true;

@@ -45,6 +45,8 @@ class TextReader final : public LineSource {
   int next_line(std::string_view& line) override;  // 0, -1 at end of file, 39 on a read error
   int backspace();  // the next read returns the line last read again
   int rewind();
+  // Why the open or the last failed read failed.
+  const IoFailure& failure() const { return failure_; }
 
  private:
   int fill();
@@ -56,6 +58,7 @@ class TextReader final : public LineSource {
   bool reread_ = false;
   bool have_line_ = false;
   bool eof_ = false;
+  IoFailure failure_;
 };
 
 }  // namespace qx

@@ -77,8 +77,9 @@ std::string_view message_words(std::string_view message) {
 }
 
 // Tells why a run stopped after its list file was opened: the numbered error
-// of the last report and where to read it. When the list file itself failed
-// it has been told already and the report is not pointed to.
+// of the last report, the file that failed and what its status means, and
+// where to read the report. When the list file itself failed it has been
+// told already and the report is not pointed to.
 void tell_stop(Run& run, int irtn, const std::string& list_file, bool list_written) {
   const std::string iostat = "IOSTAT = " + std::to_string(irtn);
   const std::string see = list_written ? "; see " + list_file : "";
@@ -87,8 +88,9 @@ void tell_stop(Run& run, int irtn, const std::string& list_file, bool list_writt
     return;
   }
   const std::string_view words = message_words(error_message(run.err.iecode));
+  const std::string cause = run.err.cause.empty() ? "" : ": " + run.err.cause;
   tell(run, "error " + std::to_string(run.err.iecode) + (words.empty() ? "" : " (" + std::string(words) + ")") +
-                ", " + iostat + see);
+                ", " + iostat + cause + see);
 }
 
 }  // namespace

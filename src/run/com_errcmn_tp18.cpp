@@ -60,6 +60,7 @@ void errcmn_set(Run& run, int iecode, std::string_view saddmsg) {
   std::string& line1 = run.err.cmerr[0];
   std::string& line2 = run.err.cmerr[1];
   run.err.iecode = iecode;
+  run.err.cause.clear();
 
   std::string_view message = error_message(iecode);
   if (message.empty()) {

@@ -36,13 +36,18 @@ inline constexpr int input_data_read = 1016;
 struct ComErrcmnTp18 {
   int iecode = 0;                    // number of the last report; 0 while there is none
   std::array<std::string, 2> cmerr;  // last report: message line and extra text, 256 characters each
+  // For the terminal only, never the list file: the file of the last report
+  // and what its status means ("case_QX2D.TP18: no space left on device"),
+  // or empty.
+  std::string cause;
 };
 
 // Catalogue text of an error number, or an empty view when it has none.
 std::string_view error_message(int iecode);
 
 // Writes the report of error iecode with the extra text saddmsg to the list
-// file: the message line, then the extra text when it is not all blank.
+// file: the message line, then the extra text when it is not all blank. The
+// cause of an earlier report is forgotten.
 void errcmn_set(Run& run, int iecode, std::string_view saddmsg);
 
 }  // namespace qx

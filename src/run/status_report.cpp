@@ -2,9 +2,11 @@
 
 #include <array>
 
+#include "io/io_failure.hpp"
 #include "io/layout.hpp"
 #include "io/trim_right.hpp"
 #include "run/com_errcmn_tp18.hpp"
+#include "run/run.hpp"
 
 namespace qx {
 
@@ -52,6 +54,11 @@ std::string status_text(StatusShape shape, std::string_view subject, int status,
 int report_status(Run& run, int number, StatusShape shape, std::string_view subject, int status, int channel) {
   errcmn_set(run, number, status_text(shape, subject, status, channel));
   return status;
+}
+
+void note_failed_file(Run& run, int unit, int status) {
+  const Channels::Failure f = run.ch.failure(unit);
+  run.err.cause = (f.name.empty() ? "" : f.name + ": ") + failure_words(f.why, status);
 }
 
 }  // namespace qx

@@ -32,4 +32,9 @@ std::string status_text(StatusShape shape, std::string_view subject, int status,
 // caller hands on as its own.
 int report_status(Run& run, int number, StatusShape shape, std::string_view subject, int status, int channel = 0);
 
+// Keeps, for the terminal line that tells the report just made, the file of
+// channel `unit` and what its failure with `status` means, in words
+// (ComErrcmnTp18::cause). The list file is not touched.
+void note_failed_file(Run& run, int unit, int status);
+
 }  // namespace qx

@@ -130,11 +130,14 @@ TEST(Utlflsw, EachFailedOpenIsReportedWithItsNumberAndTheResultFileItDerivesFrom
     // Standard error says what the terminal and the list file cannot: why an
     // input is refused, or that the list file is lost. An input that is not
     // a regular file (a directory here) is told as such.
-    const std::string told = f.number == 0      ? "qxconv: the list file " + blocked + " cannot be written (IOSTAT = 30)\n"
+    const std::string told = f.number == 0      ? "qxconv: the list file " + blocked +
+                                                      " cannot be written (IOSTAT = 30): is a directory\n"
                              : f.number <= 1002 ? "qxconv: '" + blocked + "' is not a regular file\n"
                                                 : "";
     EXPECT_EQ(fs.err.str(), told) << f.in_the_way;
     if (f.number == 0) continue;
+    // The stop line of the run names the file and why, from the cause kept.
+    EXPECT_EQ(fs.run.err.cause, blocked + ": is a directory") << f.in_the_way;
     const std::string kind = f.number == 1000 ? "INPUT DATA" : std::string(f.in_the_way + (f.in_the_way[0] == '.'));
     EXPECT_EQ(fs.file(list_suffix), expected::open_error(f.number, kind, fs.base + f.named, 30)) << f.in_the_way;
   }

@@ -50,10 +50,17 @@ TEST(CnvtTp18Faults, ReadFailuresStopAtTheFirstWithItsReport) {
   cases[15] = {"code above 112, no data record", Tp18File().maxr(101, 1, 1, 6).maxr_header(113, 1), -1, false};
   cases[16] = {"SPEC after one that fixed M", Tp18File().block("SPEC", 1, 1, 1, 0.1, {1, 2, 3}, 2), 67, false};
   cases[16].file.block("SPEC", 1, 1, 1, 0.1, {1, 2}, 2);
+  // What standard error tells after the name of the file, by status.
+  const std::map<int, std::string> told{{-1, ": the file ends where more was to be read"},
+                                        {39, ": the file ends at byte "},
+                                        {67, "fewer"}};
   for (const Case& k : cases)
     for (const Options& o : {Options{}, all_options}) {
-      const Conversion c = convert(dir, write_input(dir, k.file.bytes()), o, false);
+      const std::string input = write_input(dir, k.file.bytes());
+      const Conversion c = convert(dir, input, o, false);
       EXPECT_EQ(c.ier, k.status) << k.what;
+      EXPECT_TRUE(c.cause.starts_with(input + ": ") && c.cause.find(told.at(k.status)) != std::string::npos)
+          << k.what << ": " << c.cause;
       EXPECT_TRUE(c.list.ends_with(tp18model::read_report(k.header, k.status))) << k.what;
       expect_model(c, k.file.bytes(), o, false, k.what);
     }
@@ -132,6 +139,7 @@ TEST(CnvtTp18Faults, FailedWritesAreReportedWithTheirChannel) {
       const Conversion c = convert_full(dir, u, model, input, all_options);
       const std::string what = input + " channel " + std::to_string(u) + " full";
       EXPECT_EQ(c.ier, 38) << what;
+      EXPECT_EQ(c.cause, output_paths(dir).at(u) + ": no space left on device") << what;
       const std::string report = tp18model::write_report(false, u, 38);
       EXPECT_TRUE(c.list.ends_with(report)) << what << "\n" << c.list;
       if (!whole_outputs) continue;

@@ -104,6 +104,7 @@ class Tp18File {
 struct Conversion {
   int ier = 0;
   std::string sv, sh, svt, sht, dump, list;
+  std::string cause;  // of the report, for standard error: the file and what went wrong
   // the model section that opens the outputs, from an identical store
   std::string sv_prefix, sh_prefix, svt_prefix, sht_prefix;
 };
@@ -151,6 +152,7 @@ inline Conversion convert(const ScratchDir& dir, const std::string& tp18, const 
   for (const auto& [u, path] : p) std::filesystem::remove(path);
   qx::Run run;
   c.ier = convert_in(run, tp18, p, o, big);
+  c.cause = run.err.cause;
   auto read = [&](int u) {
     return o.sum() > 0 || u == qx::unit::sv18 || u == qx::unit::sh18 ? qxtest::read_file(p.at(u)) : "";
   };

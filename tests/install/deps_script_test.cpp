@@ -154,11 +154,14 @@ TEST(DepsScript, NamesEveryPackageOnceAndRefusesUnknownPurposes) {
   ASSERT_EQ(build.calls.size(), 2u);
   ASSERT_EQ(all.calls.size(), 2u);
   const auto b = packages_of(build.calls[1]), a = packages_of(all.calls[1]);
-  EXPECT_TRUE(b.count("g++") && b.count("cmake") && b.count("ninja-build") && !b.count("libgtest-dev")) << build.calls[1];
-  // What the test suite runs: GoogleTest, gfortran, mandoc, the package tools,
-  // and the cross compilers and emulators of the runs on other processors
-  // and on Windows.
-  for (const char* p : {"libgtest-dev", "gfortran", "mandoc", "dpkg-dev", "file", "g++-aarch64-linux-gnu",
+  // The programs of the Quick start, qxdump with its HDF5 export.
+  EXPECT_TRUE(b.count("g++") && b.count("cmake") && b.count("ninja-build") && b.count("libhdf5-dev") &&
+              !b.count("libgtest-dev"))
+      << build.calls[1];
+  // What the test suite runs: GoogleTest, gfortran, mandoc, the package tools
+  // and lintian, and the cross compilers and emulators of the runs on other
+  // processors and on Windows.
+  for (const char* p : {"libgtest-dev", "gfortran", "mandoc", "dpkg-dev", "file", "lintian", "g++-aarch64-linux-gnu",
                         "g++-s390x-linux-gnu", "qemu-user-static", "g++-mingw-w64-x86-64-posix", "wine", "wine64"})
     EXPECT_EQ(a.count(p), 1u) << p << " in " << all.calls[1];
   for (const std::string& p : a) EXPECT_EQ(a.count(p), 1u) << p << " twice in " << all.calls[1];

@@ -1,6 +1,7 @@
-// `cmake --install` of this build into a fresh prefix: the programs, their
-// manual pages and the documents where the usual directories put them, and
-// the installed programs at work.
+// `cmake --install` into a fresh prefix: the programs, their manual pages and
+// the documents where the usual directories put them, and the installed
+// programs at work. tools/check.sh runs it right after the Quick start's
+// build, which builds the programs without the tests.
 #include <gtest/gtest.h>
 
 #include "install/install_support.hpp"
@@ -18,21 +19,31 @@ TEST(Install, PrefixHoldsWorkingProgramsTheirPagesAndTheDocuments) {
                     doc = prefix.file(QX_INSTALL_DOCDIR);
   EXPECT_EQ(std::string(QX_INSTALL_MANDIR) + " " + QX_INSTALL_DOCDIR, "share/man share/doc/qxconv");
 
-  // The case generator is a developer's tool and stays in the build.
-  EXPECT_FALSE(qxtest::file_exists(bin + "/qxgen"));
+  // Every program that users run, and no other: the case generator is a
+  // developer's tool and stays in the build.
   expect_versions(bin, "installed");
-  const std::vector<ManPage> pages = source_pages();
-  for (const std::string& program : files_under(bin))
-    EXPECT_TRUE(qxtest::file_exists(man + "/man1/" + program + ".1")) << program << " has no manual page";
-  for (const ManPage& p : pages) {
-    const std::string installed = man + "/man" + p.section + "/" + p.file();
-    EXPECT_EQ(read_file(installed), read_file(p.configured())) << installed;
+  std::set<std::string> page_names;
+  for (const ManPage& p : source_pages()) {
+    page_names.insert(p.name);
+    const std::string installed = p.installed(man);
+    EXPECT_EQ(gunzip(installed), read_file(p.configured())) << installed;
     for (const std::string& m : lint(installed)) ADD_FAILURE() << m;
   }
-  for (const char* d : {"README.md", "docs/file-formats.md"}) {
+  EXPECT_EQ(page_names, user_programs) << "a page for every program, and only for them";
+  for (const std::string& f : files_under(man)) EXPECT_TRUE(f.ends_with(".gz")) << f << " is not compressed";
+
+  for (const char* d : {"README.md", "docs/file-formats.md", "docs/code-map.md"}) {
     const std::string source = std::string(QX_SOURCE_DIR) + "/" + d;
     EXPECT_EQ(read_file(doc + "/" + fs::path(d).filename().string()), read_file(source)) << d;
   }
+  // The licences, and the changelog whose first entry is this version.
+  const std::string copyright = read_file(doc + "/copyright");
+  EXPECT_TRUE(copyright.starts_with("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+  for (const char* named : {"\nFiles: *\nCopyright: 2026 qxconv maintainers\nLicense: MIT\n",
+                            "\nFiles: tools/qxdump/html/vendor/uplot-*\n", "\nLicense: MIT\n Permission is hereby"})
+    EXPECT_NE(copyright.find(named), std::string::npos) << named;
+  EXPECT_TRUE(gunzip(doc + "/changelog.gz").starts_with("qxconv (" QX_PROJECT_VERSION ") unstable; "));
+  EXPECT_EQ(files_under(doc), (std::set<std::string>{"README.md", "file-formats.md", "code-map.md", "copyright", "changelog.gz"}));
 
   expect_converts_like_the_build(bin + "/qxconv", "installed qxconv");
   TempDir dir;
@@ -43,6 +54,41 @@ TEST(Install, PrefixHoldsWorkingProgramsTheirPagesAndTheDocuments) {
     EXPECT_EQ(mine.exit_status, 0) << f << ": " << mine.err;
     EXPECT_TRUE(mine.out == build.out) << f << ": the installed qxdump lists it otherwise";
   }
+  const auto batch = qxtest::run_program({bin + "/qxbatch", "--help"});
+  EXPECT_EQ(batch.exit_status, 0) << batch.err;
+}
+
+// A build whose programs were never built: the install and cpack stop before
+// copying a file and name the command that builds them. The maintainer and
+// the home page given when configuring reach the package and its documents.
+TEST(Install, StopsBeforeAnyFileWhenAProgramIsNotBuilt) {
+  TempDir work;
+  const std::string build = work.file("build");
+  const std::string maintainer = "Release Team <release@example.org>", homepage = "https://example.org/qxconv";
+  const qxtest::CommandResult configured = qxtest::run_program(
+      {QX_CMAKE_COMMAND, "-S", QX_SOURCE_DIR, "-B", build, "-G", "Ninja", "-DQX_TESTS=OFF",
+       "-DQX_PACKAGE_MAINTAINER=" + maintainer, "-DQX_PACKAGE_HOMEPAGE=" + homepage});
+  ASSERT_EQ(configured.exit_status, 0) << configured.err;
+
+  const qxtest::CommandResult installed =
+      qxtest::run_program({QX_CMAKE_COMMAND, "--install", build, "--prefix", work.file("prefix")});
+  EXPECT_NE(installed.exit_status, 0);
+  for (const std::string& told : {std::string("qxconv has not been built, so nothing was installed"),
+                                  "\n    cmake --build " + build + "\n"})
+    EXPECT_NE(installed.err.find(told), std::string::npos) << told << " in\n" << installed.err;
+  EXPECT_TRUE(files_under(work.file("prefix")).empty()) << "a file was installed";
+  const qxtest::CommandResult packed = qxtest::run_program(
+      {QX_CPACK_COMMAND, "--config", build + "/CPackConfig.cmake", "-G", "DEB", "-B", work.file("out")});
+  EXPECT_NE(packed.exit_status, 0);
+  EXPECT_NE((packed.out + packed.err).find("qxconv has not been built"), std::string::npos) << packed.out << packed.err;
+
+  const std::string cpack = read_file(build + "/CPackConfig.cmake");
+  EXPECT_NE(cpack.find("set(CPACK_DEBIAN_PACKAGE_MAINTAINER \"" + maintainer + "\")"), std::string::npos);
+  EXPECT_NE(cpack.find("set(CPACK_DEBIAN_PACKAGE_HOMEPAGE \"" + homepage + "\")"), std::string::npos);
+  EXPECT_NE(read_file(build + "/debian/changelog").find("\n -- " + maintainer + "  "), std::string::npos);
+  const std::string copyright = read_file(build + "/debian/copyright");
+  EXPECT_NE(copyright.find("\nUpstream-Contact: " + maintainer + "\nSource: " + homepage + "\n"), std::string::npos)
+      << copyright;
 }
 
 }  // namespace

@@ -111,17 +111,18 @@ TEST(DriverProgram, ARunThatStopsExitsWithOneAndItsReport) {
                     list_lost = "qxconv: the list file case" + list_suffix + " cannot be written (IOSTAT = ";
   const Stop stops[] = {
       {"case_QXSH.TP19", {qxconv}, answers, "", expected::open_error(1006, "_QXSH.TP19", "case.TP19", 30),
-       "qxconv: error 1006 (_QXSH.TP19 FILE OPEN ERROR), IOSTAT = 30" + see},
+       "qxconv: error 1006 (_QXSH.TP19 FILE OPEN ERROR), IOSTAT = 30: case_QXSH.TP19: is a directory" + see},
       {"case_QX2D.TP19.txt", {qxconv, "-AMPL"}, "case.qxin\ncase\ny\n", "",
        expected::open_error(1012, "_QX2D.TP19.txt", "case.TP19", 30),
-       "qxconv: error 1012 (_QX2D.TP19.txt FILE OPEN ERROR), IOSTAT = 30" + see},
+       "qxconv: error 1012 (_QX2D.TP19.txt FILE OPEN ERROR), IOSTAT = 30: case_QX2D.TP19.txt: is a directory" + see},
       {"case_TP18-19_COVT.lst", {qxconv, "-wave"}, answers, expected::list_file_line("case" + list_suffix, 30),
-       "", list_lost + "30)\n"},
+       "", list_lost + "30): is a directory\n"},
       // The list file cannot grow beyond its heading: the cover page fails,
       // and its report cannot be written either.
       {nullptr, {"prlimit", "--fsize=692", qxconv}, answers, expected::list_file_line("case" + list_suffix, 38),
        expected::cover_page().substr(0, 692),
-       "qxconv: error 999 (COVER PAGE OUTPUT ERROR  OF LIST FILE), IOSTAT = 38\n" + list_lost + "38)\n"},
+       "qxconv: error 999 (COVER PAGE OUTPUT ERROR  OF LIST FILE), IOSTAT = 38: case" + list_suffix +
+           ": file too large\n" + list_lost + "38): file too large\n"},
   };
   for (const Stop& s : stops) {
     TempDir dir;

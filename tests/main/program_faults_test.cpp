@@ -39,7 +39,8 @@ TEST(ProgramFaults, OutputsThatCannotBeOpenedOrWritten) {
   const Result r = convert(dir, c.in, every_option, 0, [&] { mkdir(dir.file("case" + list_suffix).c_str(), 0755); });
   EXPECT_EQ(r.program.exit_status, 1);
   EXPECT_TRUE(r.program.terminal.ends_with(expected::list_file_line("case" + list_suffix, 30))) << r.program.terminal;
-  EXPECT_EQ(r.program.errors, "qxconv: the list file case" + list_suffix + " cannot be written (IOSTAT = 30)\n");
+  EXPECT_EQ(r.program.errors,
+            "qxconv: the list file case" + list_suffix + " cannot be written (IOSTAT = 30): is a directory\n");
   EXPECT_TRUE(r.files.empty());
 }
 
@@ -65,16 +66,19 @@ TEST(ProgramFaults, AFileSizeLimitStopsTheRunAtTheFirstWriteBeyondIt) {
       EXPECT_EQ(r.program.exit_status, 1) << what;
       EXPECT_EQ(r.program.terminal.find("NORMAL END"), npos) << what;
       // The report is in the list file or, if that met the limit, on the terminal.
+      // Standard error names the file that met the limit, in the system's words.
       const Report report = final_report(get(r.files, list_suffix));
+      const std::string cause = told_cause(r.program.errors);
       if (report.number != 0)
-        EXPECT_TRUE(report.number == 1008 && report.status == 38 &&
-                    r.program.errors.ends_with(stop_line(get(r.files, list_suffix))))
+        EXPECT_TRUE(report.number == 1008 && report.status == 38 && cause.starts_with("case") &&
+                    cause.ends_with(": file too large") &&
+                    r.program.errors.ends_with(stop_line(get(r.files, list_suffix), cause)))
             << what << ": " << report.number << "\n"
             << r.program.errors;
       else
         EXPECT_TRUE(r.program.terminal.ends_with(expected::list_file_line("case" + list_suffix, 38)) &&
                     r.program.errors.ends_with("qxconv: the list file case" + list_suffix +
-                                               " cannot be written (IOSTAT = 38)\n"))
+                                               " cannot be written (IOSTAT = 38): file too large\n"))
             << what << "\n"
             << r.program.terminal << r.program.errors;
     }

@@ -173,15 +173,28 @@ inline std::string before_report(const std::string& list) {
 inline constexpr int any_status = -99;
 
 // The line on standard error that tells the report ending a list file of
-// base name "case": its number and message words, its status, the list file.
-inline std::string stop_line(const std::string& list) {
+// base name "case": its number and message words, its status, then the file
+// that failed and what the status means (`cause`, "case_QX2D.TP18: no space
+// left on device"), and the list file.
+inline std::string stop_line(const std::string& list, const std::string& cause) {
   const std::size_t head = ("\n" + list).rfind("\n  **** ERROR NO.");
   if (head == npos) return "(no report)";
   const std::string line = list.substr(head, list.find('\n', head) - head);
   const std::size_t words = line.find_first_not_of(" *", 21);
   return "qxconv: error " + std::to_string(std::atoi(line.c_str() + 16)) + " (" +
          line.substr(words, line.find_last_not_of(" *") + 1 - words) +
-         "), IOSTAT = " + std::to_string(final_report(list).status) + "; see case" + list_suffix + "\n";
+         "), IOSTAT = " + std::to_string(final_report(list).status) + ": " + cause + "; see case" + list_suffix +
+         "\n";
+}
+
+// The cause that the last line of standard error tells, "" when that line
+// is no stop line.
+inline std::string told_cause(const std::string& errors) {
+  const std::size_t start = ("\n" + errors.substr(0, errors.empty() ? 0 : errors.size() - 1)).rfind('\n');
+  const std::string line = errors.substr(start);
+  const std::size_t iostat = line.find(", IOSTAT = "), colon = line.find(": ", iostat), see = line.rfind("; see ");
+  if (!line.starts_with("qxconv: error ") || iostat == npos || colon == npos || see == npos || see < colon) return "";
+  return line.substr(colon + 2, see - colon - 2);
 }
 
 // A normal end when `number` is 0; else exit status 1, no "NORMAL END", and
@@ -195,7 +208,11 @@ inline void expect_end(const Result& r, const std::string& what, int number = 0,
     EXPECT_EQ(r.program.errors, "") << what;
     return;
   }
-  EXPECT_TRUE(r.program.errors.ends_with(stop_line(list))) << what << ": standard error\n" << r.program.errors;
+  // Every stop names a file of the case and says what went wrong with it.
+  const std::string cause = told_cause(r.program.errors);
+  EXPECT_TRUE(cause.starts_with("case") && cause.find(": ") != npos && cause.find(": ") + 2 < cause.size())
+      << what << ": standard error\n" << r.program.errors;
+  EXPECT_TRUE(r.program.errors.ends_with(stop_line(list, cause))) << what << ": standard error\n" << r.program.errors;
   EXPECT_TRUE(r.program.terminal.find("NORMAL END") == npos && list.find("NORMAL END") == npos) << what;
   const Report report = final_report(list);
   EXPECT_TRUE(report.number == number && (status == any_status || report.status == status))

@@ -46,6 +46,15 @@ void convert_cut_files(bool tp19) {
     expect_end(r, what, 1007);
     const int status = final_report(get(r.files, list_suffix)).status;
     EXPECT_TRUE(status == -1 || status == 39) << what << ": status " << status;
+    // Standard error tells where the file ends: inside a record, or between
+    // records where the block goes on.
+    const std::string cause = told_cause(r.program.errors), file = tp19 ? "case.TP19: " : "case.TP18: ";
+    if (status == 39)
+      EXPECT_TRUE(cause.starts_with(file + "the file ends at byte " + std::to_string(at) + ", ") &&
+                  cause.find(" a record ") != npos)
+          << what << ": " << cause;
+    else
+      EXPECT_EQ(cause, file + "the file ends where more was to be read") << what;
     // Cut inside the first record, a default information block is written.
     if (at >= 8 + load(whole, 0)) {
       expect_beginning_of(r.files, c.good, true, what);
@@ -128,25 +137,30 @@ TEST(ProgramFaults, DamagedRecordsAndCountsTheRecordsCannotBack) {
     Field field;
     std::int64_t add, set;  // the field's new value: set, or its value plus add when set is 0
     int status;             // 0: the run ends normally
+    const char* told;       // what standard error says of the record, after "case.TP1x: the record at byte "
   };
+  const char* const shorter = " bytes, fewer than are read from it";
+  const char* const disagree = " in its trailing one";
   const Edit edits[] = {
-      {"a data record shorter than its count", 3, nsize2, 1, 0, 67},
-      {"a data record longer than its count", 3, nsize2, -1, 0, 0},
-      {"a negative count", 3, nsize2, 0, -5, 0},
-      {"the largest count of eight columns", 3, nsize2, 0, 99999999, 67},
-      {"a count of two thousand million", 2, nsize2, 0, 2000000000, 67},
-      {"the largest count", 1, nsize2, 0, 2147483647, 67},
-      {"markers of a data record that disagree", 3, data_last_marker, 4, 0, 39},
-      {"a first marker shorter than the record", 3, data_first_marker, -4, 0, 39},
-      {"markers of a REC1 that disagree", 1, rec1_last_marker, 1, 0, 39},
-      {"markers of a REC1 that disagree", 2, rec1_last_marker, -1, 0, 39},
-      {"a REC1 marker beyond the end of the file", 1, rec1_first_marker, 0, 0x7fffffff, 39},
-      {"a negative REC1 marker", 1, rec1_first_marker, 0, -40, 39},
-      {"maxima: more items than the record holds", 1, na, 1, 0, 67},
-      {"maxima: fewer items than the record holds", 1, na, -1, 0, 0},
-      {"maxima: a negative count of items", 1, na, 0, -3, 0},
-      {"maxima: the largest count of eight columns", 1, na, 0, 99999999, 67},
-      {"maxima: two thousand million items", 1, na, 0, 2000000000, 67},
+      {"a data record shorter than its count", 3, nsize2, 1, 0, 67, shorter},
+      {"a data record longer than its count", 3, nsize2, -1, 0, 0, ""},
+      {"a negative count", 3, nsize2, 0, -5, 0, ""},
+      {"the largest count of eight columns", 3, nsize2, 0, 99999999, 67, shorter},
+      {"a count of two thousand million", 2, nsize2, 0, 2000000000, 67, shorter},
+      {"the largest count", 1, nsize2, 0, 2147483647, 67, shorter},
+      {"markers of a data record that disagree", 3, data_last_marker, 4, 0, 39, disagree},
+      {"a first marker shorter than the record", 3, data_first_marker, -4, 0, 39, disagree},
+      {"markers of a REC1 that disagree", 1, rec1_last_marker, 1, 0, 39, disagree},
+      {"markers of a REC1 that disagree", 2, rec1_last_marker, -1, 0, 39, disagree},
+      // In TP19 the REC2 read that follows fails too: the REC1 it tells of.
+      {"a REC1 marker beyond the end of the file", 3, rec1_first_marker, 0, 0x7fffffff, 39,
+       ", inside a record of 2147483647 bytes that begins at byte "},
+      {"a negative REC1 marker", 1, rec1_first_marker, 0, -40, 39, " announces a negative length (-40)"},
+      {"maxima: more items than the record holds", 1, na, 1, 0, 67, shorter},
+      {"maxima: fewer items than the record holds", 1, na, -1, 0, 0, ""},
+      {"maxima: a negative count of items", 1, na, 0, -3, 0, ""},
+      {"maxima: the largest count of eight columns", 1, na, 0, 99999999, 67, shorter},
+      {"maxima: two thousand million items", 1, na, 0, 2000000000, 67, shorter},
   };
 
   TempDir dir, ref_dir;
@@ -164,6 +178,10 @@ TEST(ProgramFaults, DamagedRecordsAndCountsTheRecordsCannotBack) {
       (tp19 ? in.tp19 : in.tp18) = bytes;
       const Result r = convert(dir, in);
       expect_end(r, what, e.status ? 1007 : 0, e.status);
+      const std::string cause = told_cause(r.program.errors);
+      EXPECT_TRUE(e.status == 0 || (cause.starts_with(tp19 ? "case.TP19: " : "case.TP18: ") &&
+                                    cause.find(e.told) != npos))
+          << what << ": " << cause;
 
       if (!tp19 || e.status == 0) {
         // Of a header with markers that disagree the model reads nothing; the

@@ -115,6 +115,8 @@ TEST(SpecialInputs, AreRefusedAtOnceAsTheOpenErrorOfTheirFile) {
   };
   const Input inputs[] = {
       {"case.qxin", "INPUT DATA", 1000}, {"case.TP18", "TP18", 1001}, {"case.TP19", "TP19", 1002}};
+  // What the system says of each: a socket cannot be opened at all.
+  const char* const said[] = {"not a regular file", "no such device or address", "not a regular file"};
   const std::function<bool(const std::string&)> makers[] = {
       [](const std::string& p) { return mkfifo(p.c_str(), 0600) == 0; },
       [](const std::string& p) {
@@ -135,8 +137,8 @@ TEST(SpecialInputs, AreRefusedAtOnceAsTheOpenErrorOfTheirFile) {
       EXPECT_EQ(r.exit_status, 1) << what;
       EXPECT_EQ(r.out, expected::dialogue()) << what;
       EXPECT_EQ(r.err, "qxconv: '" + input.name + "' is not a regular file\nqxconv: error " +
-                           std::to_string(input.number) + " (" + input.kind + " FILE OPEN ERROR), IOSTAT = 30; see case" +
-                           list_suffix + "\n")
+                           std::to_string(input.number) + " (" + input.kind + " FILE OPEN ERROR), IOSTAT = 30: " +
+                           input.name + ": " + said[m] + "; see case" + list_suffix + "\n")
           << what;
       Outputs files = collect(dir.path(), "case");
       EXPECT_EQ(files[list_suffix], expected::open_error(input.number, input.kind, input.name, 30)) << what;
@@ -158,6 +160,67 @@ TEST(SpecialInputs, AreRefusedAtOnceAsTheOpenErrorOfTheirFile) {
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(collect(dir.path(), "case") == c.good);
+}
+
+// A stop is told on standard error with the file that failed and what its
+// status means, in words; standard output and every file are what the run
+// wrote before it told anything in words: the dialogue alone on standard
+// output, the report in the list file in numbers, the converted files whole
+// up to the fault.
+TEST(StopLines, AFullDiskACutInputAndADeniedPermissionAreToldInWords) {
+  const SmallCase& c = small_case();
+  const std::string see = "; see case" + list_suffix + "\n";
+  TempDir dir;
+  auto words_only_on_standard_error = [&](const Result& r, const std::string& words, const std::string& what) {
+    EXPECT_EQ(r.program.terminal, expected::dialogue()) << what;
+    for (const auto& [suffix, bytes] : r.files) EXPECT_EQ(bytes.find(words), npos) << what << ": " << suffix;
+  };
+
+  // A full disk: the SV file of TP19 written on a full device.
+  Result r = convert(dir, c.in, every_option, 0, [&] {
+    ASSERT_EQ(symlink("/dev/full", dir.file("case_QX2D.TP19").c_str()), 0);
+  });
+  EXPECT_EQ(r.program.errors, "qxconv: error 1008 (_QX2D._QX2H.TP1819 FILE WRITE ERROR), IOSTAT = 38: "
+                              "case_QX2D.TP19: no space left on device" + see);
+  expect_end(r, "a full disk", 1008, 38);
+  expect_beginning_of(r.files, c.good, true, "a full disk");
+  words_only_on_standard_error(r, "no space left", "a full disk");
+
+  // A TP18 file cut in the middle of its tenth record.
+  std::size_t record = 0;
+  for (int k = 0; k < 9; ++k) record += 8 + load(c.in.tp18, record);
+  const std::uint32_t length = load(c.in.tp18, record);
+  const std::size_t cut = record + 4 + length / 2;
+  Inputs in = c.in;
+  in.tp18.resize(cut);
+  r = convert(dir, in);
+  EXPECT_EQ(r.program.errors, "qxconv: error 1007 (TP1819 FILE READ ERROR), IOSTAT = 39: case.TP18: the file ends at byte " +
+                                  std::to_string(cut) + ", inside a record of " + std::to_string(length) +
+                                  " bytes that begins at byte " + std::to_string(record) + see);
+  expect_end(r, "a cut input", 1007, 39);
+  expect_beginning_of(r.files, c.good, true, "a cut input");
+  words_only_on_standard_error(r, "the file ends", "a cut input");
+
+  // An SH output that this user may not write. Root may write any file
+  // unless it gives up that power for the run.
+  write_inputs(dir, c.in);
+  for (const std::string& s : suffixes) std::filesystem::remove_all(dir.file("case" + s));
+  qxtest::write_file(dir.file("case_QXSH.TP18"), "kept");
+  ASSERT_EQ(chmod(dir.file("case_QXSH.TP18").c_str(), 0), 0);
+  std::vector<std::string> argv;
+  if (::geteuid() == 0) argv = {"setpriv", "--bounding-set", "-dac_override,-dac_read_search"};
+  argv.insert(argv.end(), {QXCONV_PATH, "-wave"});
+  const auto denied = qxtest::run_program(argv, answers("case"), dir.path());
+  ASSERT_EQ(chmod(dir.file("case_QXSH.TP18").c_str(), 0600), 0);
+  EXPECT_EQ(denied.exit_status, 1);
+  EXPECT_EQ(denied.out, expected::dialogue());
+  EXPECT_EQ(denied.err, "qxconv: error 1005 (_QXSH.TP18 FILE OPEN ERROR), IOSTAT = 9: case_QXSH.TP18: permission denied" +
+                            see);
+  const Outputs files = collect(dir.path(), "case");
+  EXPECT_EQ(get(files, list_suffix), expected::open_error(1005, "_QXSH.TP18", "case.TP18", 9));
+  EXPECT_EQ(get(files, "_QXSH.TP18"), "kept");
+  for (const auto& [suffix, bytes] : files)
+    EXPECT_TRUE(suffix == list_suffix || suffix == "_QXSH.TP18" || bytes.empty()) << suffix << " was written";
 }
 
 // Any file reads as an input data file: one without a keyword line gives an

@@ -87,24 +87,30 @@ TEST(CommandLine, WrongWordsAreNamedAsTyped) {
 }
 
 TEST(CsvText, CellsAreQuotedOnlyWhenTheyMustBe) {
-  std::string out;
-  qxtools::CsvText csv([&out](std::string_view t) {
-    out += t;
-    return true;
-  });
-  csv.text("case");
-  csv.text("a,b");
-  csv.text("say \"hi\"");
-  csv.text(" padded");
-  csv.empty();
-  csv.number(0.1f);
-  csv.number(-0.0);
-  csv.number(std::int32_t{-7});
-  csv.end_row();
-  csv.text("line\nbreak");
-  csv.end_row();
-  EXPECT_TRUE(csv.flush());
-  EXPECT_EQ(out, "case,\"a,b\",\"say \"\"hi\"\"\",\" padded\",,0.1,-0,-7\n\"line\nbreak\"\n");
+  for (const bool blank_ends : {false, true}) {
+    std::string out;
+    qxtools::CsvText csv(
+        [&out](std::string_view t) {
+          out += t;
+          return true;
+        },
+        blank_ends);
+    csv.text("case");
+    csv.text("a,b");
+    csv.text("say \"hi\"");
+    csv.text(" padded");
+    csv.empty();
+    csv.number(0.1f);
+    csv.number(-0.0);
+    csv.number(std::int32_t{-7});
+    csv.decimal(0.1 + 0.2);
+    csv.end_row();
+    csv.text("line\nbreak");
+    csv.end_row();
+    EXPECT_TRUE(csv.flush());
+    const std::string padded = blank_ends ? "\" padded\"" : " padded";
+    EXPECT_EQ(out, "case,\"a,b\",\"say \"\"hi\"\"\"," + padded + ",,0.1,-0,-7,0.3\n\"line\nbreak\"\n");
+  }
 
   qxtools::CsvText failing([](std::string_view) { return false; });
   failing.text("x");

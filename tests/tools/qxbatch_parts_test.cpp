@@ -1,7 +1,8 @@
 // qxbatch's parts where a slip would go unseen in a study: answers that the
 // converter's own dialogue reader must read back whole, the escaping of the
 // summary files, the end of a list file, the slicing of a job array, the
-// job script's quoting, and which reason a failed run is given.
+// job script's quoting, which reason a failed run is given, the run options
+// checked, and what Slurm's commands say of a job's tasks.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -12,10 +13,13 @@
 #include "case_list.hpp"
 #include "case_result.hpp"
 #include "io/free_form.hpp"
-#include "slurm_submit.hpp"
+#include "job_script.hpp"
+#include "run_options.hpp"
+#include "slurm_states.hpp"
 #include "slurm_workdir.hpp"
 #include "summary.hpp"
 #include "support/test_support.hpp"
+#include "tools/qxbatch_study.hpp"
 
 namespace {
 
@@ -43,28 +47,25 @@ TEST(QxbatchParts, AnswersReadBackWholeByTheDialogue) {
 
 TEST(QxbatchParts, SummaryFilesEscapeWhatTheirFormatsNeed) {
   std::vector<CaseResult> rows(5);
-  rows[0] = {"plain", Status::done, "", "", 1.5, 10, 20};
-  rows[1] = {"comma, \"quote\"", Status::failed, "1007", "TP1819 FILE READ ERROR; x", 0.25, 3, 0};
-  rows[2] = {"line\nbreak", Status::skipped, "", "", 0, 0, 0};
-  rows[3] = {" blanks ", Status::interrupted, "", "not started", 0, 0, 0};
-  rows[4] = {"", Status::failed, "", "a \"b\"\r\n", 2, 0, 0};
+  rows[0] = {"plain", Status::done, "", "", 1.5, 10, 20, ""};
+  rows[1] = {"comma, \"quote\"", Status::failed, "1007", "TP1819 FILE READ ERROR; x", 0.25, 3, 0, ""};
+  rows[2] = {"line\nbreak", Status::skipped, "", "", 0, 0, 0, ""};
+  rows[3] = {" blanks ", Status::interrupted, "", "not started", 0, 0, 0, ""};
+  rows[4] = {"", Status::failed, "", "a \"b\"\r\n", 2, 0, 0, ""};
   const std::string csv = qxbatch::csv_summary(rows);
   EXPECT_TRUE(csv.starts_with("case,status,error,message,seconds,bytes_in,bytes_out\nplain,done,,,1.500,10,20\n"));
   EXPECT_NE(csv.find("\n\"comma, \"\"quote\"\"\",failed,1007,TP1819 FILE READ ERROR; x,0.250,3,0\n"), std::string::npos);
   EXPECT_NE(csv.find("\n\" blanks \",interrupted,"), std::string::npos);
   qxtest::TempDir dir;
   qxtest::write_file(dir.file("s.csv"), csv);
-  std::vector<CaseResult> back;
-  ASSERT_EQ(read_csv_summary(dir.file("s.csv"), back), "");
+  const auto back = qxstudy::rows_of(dir.file("s.csv"));
   ASSERT_EQ(back.size(), rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(back[i].name, rows[i].name);
-    EXPECT_EQ(back[i].status, rows[i].status);
-    EXPECT_EQ(back[i].message, rows[i].message);
-    EXPECT_EQ(back[i].bytes_in, rows[i].bytes_in);
+  for (const CaseResult& r : rows) {
+    ASSERT_TRUE(back.count(r.name)) << r.name;
+    EXPECT_EQ(back.at(r.name).status, r.status);
+    EXPECT_EQ(back.at(r.name).message, r.message);
+    EXPECT_EQ(back.at(r.name).bytes_in, r.bytes_in);
   }
-  qxtest::write_file(dir.file("bad.csv"), csv.substr(0, csv.find("line\nbreak") + 4));
-  EXPECT_NE(read_csv_summary(dir.file("bad.csv"), back), "");
 
   EXPECT_EQ(json_string("a\"b\\c\n\t\x01\x7f"), "\"a\\\"b\\\\c\\n\\t\\u0001\x7f\"");
   EXPECT_EQ(json_string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"");
@@ -163,14 +164,63 @@ TEST(QxbatchParts, JobScriptPassesEveryWordAsItStands) {
   const std::vector<std::string> words{"it's", "a b", "$HOME", "\"q\"", "*", "back\\slash", "new\nline"};
   std::vector<std::string> command{"/usr/bin/printf", "%s|"};
   command.insert(command.end(), words.begin(), words.end());
-  qxtest::write_file(dir.file("job.sh"), job_script(dir.file("it's here"), command) + "exit 9\n");
+  const std::vector<std::string> directives{"--array=0-3%2", "--output=/w d/#1/slurm-%A_%a.out", "--comment=a \"b\"\\"};
+  const std::string script = job_script(directives, dir.file("it's here"), command);
+  // The #SBATCH lines come first, each one word as sbatch reads it: quoted
+  // where it holds a blank, a quote, a backslash or '#', which would end it.
+  EXPECT_TRUE(script.starts_with("#!/bin/sh\n#SBATCH --array=0-3%2\n#SBATCH \"--output=/w d/\\#1/slurm-%A_%a.out\"\n"
+                                 "#SBATCH \"--comment=a \\\"b\\\"\\\\\"\n# "))
+      << script;
+  EXPECT_NE(sbatch_word_problem("a\nb"), "");
+  EXPECT_EQ(sbatch_word_problem("a b#"), "");
+  qxtest::write_file(dir.file("job.sh"), script + "exit 9\n");
   const auto r = qxtest::run_program({"/bin/sh", dir.file("job.sh")});
   EXPECT_EQ(r.exit_status, 0) << r.err;
   std::string expected;
   for (const std::string& w : words) expected += w + "|";
   EXPECT_EQ(r.out, expected);
-  const auto pwd = qxtest::run_program({"/bin/sh", "-c", job_script(dir.file("it's here"), {"/bin/pwd"})});
+  const auto pwd = qxtest::run_program({"/bin/sh", "-c", job_script({}, dir.file("it's here"), {"/bin/pwd"})});
   EXPECT_EQ(pwd.out, fs::canonical(dir.file("it's here")).string() + "\n");
+}
+
+TEST(QxbatchParts, RunOptionsAreQxconvsOwnForms) {
+  std::vector<std::string> words;
+  EXPECT_EQ(check_run_options(" -MAXR\t-wave  -wave ", words), "");
+  EXPECT_EQ(words, (std::vector<std::string>{"-MAXR", "-wave", "-wave"}));
+  EXPECT_EQ(options_set(words), "-wave -maxr") << "qxconv's order, lower case, each once";
+  EXPECT_EQ(check_run_options("", words), "");
+  EXPECT_EQ(options_set(words), "");
+  // qxconv ignores these, or reads them through their first five characters.
+  for (const char* wrong : {"--wave", "-Wave", "-wav", "wave", "-wavey", "-h", "--version"})
+    EXPECT_NE(check_run_options(std::string("-stru ") + wrong, words), "") << wrong;
+}
+
+TEST(QxbatchParts, SlurmStatesOfTheTasksOfAJob) {
+  JobStates s;
+  s.asked = true;
+  read_squeue_lines("0|COMPLETED|None\n1|RUNNING|None\n 2|PENDING|JobHeldUser \n3|CANCELLED|Resources\n"
+                    "4|SOME_NEW_STATE|None\nnot a line\n",
+                    s);
+  ASSERT_EQ(s.tasks.size(), 5u);
+  EXPECT_EQ(s.find(0)->phase, TaskPhase::ended);
+  EXPECT_EQ(s.find(1)->phase, TaskPhase::running);
+  EXPECT_EQ(s.find(2)->phase, TaskPhase::queued);
+  EXPECT_EQ(s.find(2)->reason, "JobHeldUser");
+  EXPECT_EQ(s.find(3)->state, "CANCELLED");
+  EXPECT_EQ(s.find(4)->phase, TaskPhase::running) << "a state not known is not taken for an end";
+  EXPECT_FALSE(s.ended());
+  // sacct: tasks only (not pending ranges, not steps), squeue's word first.
+  read_sacct_lines("17_5|TIMEOUT\n17_5.batch|CANCELLED\n17_[6-9]|PENDING\n17_1|FAILED\n170_6|FAILED\n"
+                   "17_6|CANCELLED by 0\n",
+                   "17", s);
+  EXPECT_EQ(s.find(5)->state, "TIMEOUT");
+  EXPECT_EQ(s.find(6)->state, "CANCELLED");
+  EXPECT_EQ(s.find(1)->phase, TaskPhase::running);
+  EXPECT_EQ(s.find(7), nullptr);
+  JobStates done;
+  done.asked = true;
+  read_squeue_lines("0|COMPLETED|None\n1|OUT_OF_MEMORY|None\n", done);
+  EXPECT_TRUE(done.ended());
 }
 
 TEST(QxbatchParts, DiscoveryFindsEachCaseOnceAndItsInputDataFile) {
@@ -182,23 +232,29 @@ TEST(QxbatchParts, DiscoveryFindsEachCaseOnceAndItsInputDataFile) {
     qxtest::write_file(dir.file(f), "data");
   }
   fs::create_directory_symlink(dir.file("one"), dir.file("link"));
-  auto cases = discover_cases({dir.file("one"), dir.file("link/one.TP18"), dir.file("one/./one"), dir.file("two")},
-                              default_qxin_pattern);
+  const Discovery found =
+      discover_cases({dir.file("one"), dir.file("link/one.TP18"), dir.file("one/./one"), dir.file("two"),
+                      dir.file("one/one_QX2D.TP18"), dir.file("one/one_QXSH"), dir.file("one/one.TP18.txt"),
+                      dir.file("one/one_TP18-19_COVT.lst"), dir.file("one/one_QX2D.TP19.txt")},
+                     default_qxin_pattern);
+  auto cases = found.cases;
   ASSERT_EQ(cases.size(), 2u);
+  EXPECT_EQ(found.converted_files.size(), 5u);
+  EXPECT_EQ(cases[0].key, fs::canonical(dir.file("one")).string() + "/one");
   EXPECT_EQ(cases[0].base, "one");
   EXPECT_EQ(cases[0].result, "one.TP18");
   EXPECT_EQ(cases[0].bytes_in, 8u);
   EXPECT_EQ(cases[1].problem, "the directory holds 2 cases (a, b): give each as DIR/NAME");
 
-  cases = discover_cases({dir.file("three"), dir.file("four/x.y")}, "model*.qxin");
+  cases = discover_cases({dir.file("three"), dir.file("four/x.y")}, "model*.qxin").cases;
   EXPECT_EQ(cases[0].problem, "--qxin model*.qxin matches 2 files");
   EXPECT_EQ(cases[1].problem, "no input data file matches model*.qxin");
-  cases = discover_cases({dir.file("three"), dir.file("four")}, "*v2.qxin");
+  cases = discover_cases({dir.file("three"), dir.file("four")}, "*v2.qxin").cases;
   EXPECT_EQ(cases[0].qxin, "model v2.qxin");
   EXPECT_EQ(cases[0].result, "run.TP19");
   EXPECT_EQ(cases[1].base, "x.y");
   EXPECT_NE(cases[1].problem, "");
-  cases = discover_cases({dir.file("four/x.y.TP18")}, "../three/{}.qxin");
+  cases = discover_cases({dir.file("four/x.y.TP18")}, "../three/{}.qxin").cases;
   EXPECT_EQ(cases[0].qxin, "../three/x.y.qxin");
   EXPECT_EQ(cases[0].problem, "");
 }

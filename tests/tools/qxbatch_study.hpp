@@ -11,12 +11,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "case_result.hpp"
 #include "main/qxconv_run.hpp"
 #include "support/test_support.hpp"
 
@@ -25,6 +28,70 @@ namespace qxstudy {
 using qxtest::read_file;
 using qxtest::TempDir;
 namespace fs = std::filesystem;
+
+// A summary file in CSV read back, one row per case by name; a reader of
+// its own, apart from the writer it checks.
+inline bool split_csv(std::string_view text, std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::string> row;
+  std::string field;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '"') {
+      for (++i;; ++i) {
+        if (i >= text.size()) return false;
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            field.push_back('"');
+            ++i;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        field.push_back(text[i]);
+      }
+    } else {
+      while (i < text.size() && text[i] != ',' && text[i] != '\n') field.push_back(text[i++]);
+    }
+    if (i >= text.size() || text[i] == '\n') {
+      row.push_back(std::move(field));
+      rows.push_back(std::move(row));
+      row.clear();
+      field.clear();
+      ++i;
+    } else if (text[i] == ',') {
+      row.push_back(std::move(field));
+      field.clear();
+      ++i;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+inline std::map<std::string, qxbatch::CaseResult> rows_of(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::map<std::string, qxbatch::CaseResult> by_name;
+  EXPECT_TRUE(split_csv(read_file(csv), rows)) << csv;
+  EXPECT_FALSE(rows.empty());
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const auto& f = rows[i];
+    qxbatch::CaseResult r;
+    if (f.size() != 7 || !qxbatch::parse_status(f[1], r.status)) {
+      ADD_FAILURE() << csv << ": row " << i + 1 << " is damaged";
+      continue;
+    }
+    r.name = f[0];
+    r.error = f[2];
+    r.message = f[3];
+    r.seconds = std::stod(f[4]);
+    r.bytes_in = std::stoull(f[5]);
+    r.bytes_out = std::stoull(f[6]);
+    EXPECT_TRUE(by_name.emplace(r.name, r).second) << r.name << " has two rows";
+  }
+  return by_name;
+}
 
 // Generates DIR/NAME.* under `root` with qxgen's extra arguments.
 inline void generate(const TempDir& root, const std::string& dir, const std::string& name, int seed,
@@ -59,20 +126,26 @@ inline std::int64_t mtime_ns(const std::string& path) {
 
 // A stand-in for qxconv that leaves a mark in the case's directory, waits,
 // and then runs the real converter, so that a test can act while runs last.
+// Asked for its version, it answers at once.
 inline std::string slow_qxconv(const TempDir& dir, double seconds) {
   const std::string path = dir.file("slow-qxconv");
-  qxtest::write_file(path, "#!/bin/sh\n: > started\nsleep " + std::to_string(seconds) + "\nexec '" +
-                               std::string(QXCONV_PATH) + "' \"$@\"\n");
+  const std::string qxconv = "'" + std::string(QXCONV_PATH) + "'";
+  qxtest::write_file(path, "#!/bin/sh\n[ \"$1\" = --version ] && exec " + qxconv + " --version\n: > started\nsleep " +
+                               std::to_string(seconds) + "\nexec " + qxconv + " \"$@\"\n");
   fs::permissions(path, fs::perms::owner_all);
   return path;
 }
 
-// qxbatch running in the background, its output in files.
+// qxbatch running in the background, its output in files; `path_first`
+// goes before the directories of PATH.
 class Background {
  public:
-  Background(const std::vector<std::string>& args, const std::string& dir, const std::string& log) : log_(log) {
+  Background(const std::vector<std::string>& args, const std::string& dir, const std::string& log,
+             const std::string& path_first = "")
+      : log_(log) {
     pid_ = ::fork();
     if (pid_ == 0) {
+      if (!path_first.empty()) ::setenv("PATH", (path_first + ":" + ::getenv("PATH")).c_str(), 1);
       const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(fd, 1);
       ::dup2(fd, 2);
@@ -91,6 +164,15 @@ class Background {
     }
   }
   void signal(int sig) const { ::kill(pid_, sig); }
+  // Waits until the log holds `text`; false after `seconds`.
+  bool wait_for_log(const std::string& text, double seconds) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (log().find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
   // The exit status (128 + signal), or -1 if it has not ended in time.
   int wait(double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

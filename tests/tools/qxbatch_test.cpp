@@ -1,11 +1,14 @@
 // qxbatch on generated studies: every output what a single qxconv run
 // makes, the summary's rows and reasons, the case names that need quoting,
-// and the ways a batch is stopped and taken up again.
+// the ways a batch is stopped and taken up again, and what the study record
+// makes of changed inputs and settings, converted files and wrong options.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <set>
 
-#include "summary.hpp"
+#include "study_record.hpp"
 #include "tools/qxbatch_study.hpp"
 
 namespace {
@@ -13,14 +16,6 @@ namespace {
 using namespace qxstudy;
 using qxbatch::CaseResult;
 using qxbatch::Status;
-
-std::map<std::string, CaseResult> rows_of(const std::string& csv) {
-  std::vector<CaseResult> rows;
-  EXPECT_EQ(qxbatch::read_csv_summary(csv, rows), "");
-  std::map<std::string, CaseResult> by_name;
-  for (const CaseResult& r : rows) EXPECT_TRUE(by_name.emplace(r.name, r).second) << r.name << " has two rows";
-  return by_name;
-}
 
 std::uint64_t size_of(const qxrun::Outputs& o) {
   std::uint64_t n = 0;
@@ -114,14 +109,26 @@ TEST(Qxbatch, StudyOutputsAreThoseOfSingleRunsAndTheSummaryTellsWhyCasesFailed) 
   EXPECT_NE(read_file(study.file("s.csv")).find("\n\"odd dir, it's \"\"v2\"\".d\",done,,,"), std::string::npos);
   EXPECT_NE(r.err.find("5 done, 5 failed, 0 skipped, 0 interrupted of 10 cases"), std::string::npos) << r.err;
 
-  // Again with --skip-done: the converted cases are passed over, the failed
-  // ones tried again; JSON lines this time.
-  const auto again = qxtest::run_program({QXBATCH_PATH, "-q", "--skip-done", "--summary", "s.jsonl", odd_dir, "cut"},
+  // The failure table carries what qxconv said of the cut case, under its reason.
+  const std::size_t cut_row = r.err.find("\n  cut ");
+  ASSERT_NE(cut_row, std::string::npos) << r.err;
+  const std::string next_line = r.err.substr(r.err.find('\n', cut_row + 1) + 1);
+  EXPECT_TRUE(next_line.substr(next_line.find_first_not_of(' ')).starts_with("qxconv: error 1007 (TP1819 FILE READ ERROR)"))
+      << r.err;
+
+  // Again with --skip-done: the converted cases are passed over with the
+  // figures of the run that did them, the failed ones tried again; JSON lines
+  // this time.
+  const CaseResult odd = rows.at(odd_dir);
+  const auto again = qxtest::run_program({QXBATCH_PATH, "-q", "--skip-done", "--options", "-wave -maxr", "--summary", "s.jsonl", odd_dir, "cut"},
                                          "", study.path());
   EXPECT_EQ(again.exit_status, 1);
   const std::string jsonl = read_file(study.file("s.jsonl"));
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", odd.seconds);
   EXPECT_NE(jsonl.find("{\"case\":\"odd dir, it's \\\"v2\\\".d\",\"status\":\"skipped\",\"error\":null,\"message\":\"\","
-                       "\"seconds\":0.000,\"bytes_in\":0,\"bytes_out\":0}\n"),
+                       "\"seconds\":" + std::string(seconds) + ",\"bytes_in\":" + std::to_string(odd.bytes_in) +
+                       ",\"bytes_out\":" + std::to_string(odd.bytes_out) + "}\n"),
             std::string::npos)
       << jsonl;
   EXPECT_NE(jsonl.find("{\"case\":\"cut\",\"status\":\"failed\",\"error\":1007,\"message\":\"TP1819 FILE READ ERROR;"),
@@ -175,7 +182,17 @@ TEST(Qxbatch, CtrlCLetsTheRunningConversionsEndAndStartsNoMore) {
   }
 }
 
-TEST(Qxbatch, SkipDoneGoesOnWhereAStoppedBatchEnded) {
+// The study's record, read back.
+qxbatch::RecordContents record_of(const std::string& path) {
+  qxbatch::RecordContents contents;
+  EXPECT_EQ(qxbatch::read_record(path, contents), "");
+  return contents;
+}
+
+// A batch killed outright loses only the cases still running: the record
+// holds every case that ended, and --skip-done converts the others and then
+// each case whose inputs, settings or outputs changed, saying why.
+TEST(Qxbatch, ResumeConvertsWhatIsNotDoneWithTheseInputsAndSettings) {
   TempDir study;
   std::vector<std::string> cases, marks;
   for (int i = 1; i <= 5; ++i) {
@@ -189,33 +206,131 @@ TEST(Qxbatch, SkipDoneGoesOnWhereAStoppedBatchEnded) {
   a.insert(a.end(), cases.begin(), cases.end());
   Background batch(a, study.path(), study.file("log"));
   ASSERT_TRUE(wait_for_files(marks, 3, 30)) << batch.log();
-  batch.signal(SIGTERM);
-  ASSERT_EQ(batch.wait(20), 143) << batch.log();
-  // The cases converted before the stop, and when.
+  batch.signal(SIGKILL);
+  ASSERT_EQ(batch.wait(20), 128 + SIGKILL) << batch.log();
+  // The record holds the cases that ended before the kill, each whole.
+  const qxbatch::RecordContents first = record_of(study.file("qxbatch-record.tsv"));
+  EXPECT_EQ(first.damaged, 0u);
+  std::map<std::string, qxbatch::RecordLine> recorded;
+  for (const auto& l : first.lines) recorded[l.result.name] = l;
   std::map<int, std::int64_t> converted;
   for (int i = 0; i < 5; ++i)
     if (read_file(list(i)).ends_with("\nNORMAL END\n")) converted[i] = mtime_ns(list(i));
   ASSERT_GE(converted.size(), 2u) << batch.log();
   ASSERT_LT(converted.size(), 5u) << batch.log();
+  ASSERT_EQ(recorded.size(), converted.size());
+  for (const auto& [i, when] : converted) EXPECT_EQ(recorded.at(cases[i]).result.status, Status::done) << cases[i];
 
-  std::vector<std::string> b{QXBATCH_PATH, "--skip-done", "--summary", "s.csv"};
-  b.insert(b.end(), cases.begin(), cases.end());
-  const auto r = qxtest::run_program(b, "", study.path());
-  EXPECT_EQ(r.exit_status, 0) << r.err;
-  auto rows = rows_of(study.file("s.csv"));
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(rows.at(cases[i]).status, converted.count(i) ? Status::skipped : Status::done) << cases[i];
-    EXPECT_TRUE(read_file(list(i)).ends_with("\nNORMAL END\n")) << cases[i];
+  // Each run names the whole study; `converts` are the cases it converts.
+  std::string said;
+  const auto resume = [&](std::vector<std::string> options, const std::set<std::string>& converts,
+                          const std::string& reason) {
+    std::vector<std::string> b{QXBATCH_PATH, "--skip-done", "--summary", "s.csv"};
+    b.insert(b.end(), options.begin(), options.end());
+    b.insert(b.end(), cases.begin(), cases.end());
+    const auto r = qxtest::run_program(b, "", study.path());
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    said = r.err;
+    const auto rows = rows_of(study.file("s.csv"));
+    for (const std::string& c : cases) {
+      EXPECT_EQ(rows.at(c).status, converts.count(c) ? Status::done : Status::skipped) << c << "\n" << r.err;
+      const bool told = r.err.find("qxbatch: converting " + c + " again: " + reason + "\n") != std::string::npos;
+      EXPECT_EQ(told, converts.count(c) && !reason.empty()) << c << "\n" << r.err;
+    }
+    return rows;
+  };
+  std::set<std::string> left;
+  for (int i = 0; i < 5; ++i)
+    if (!converted.count(i)) left.insert(cases[i]);
+  auto rows = resume({}, left, "");
+  EXPECT_NE(said.find("qxbatch: " + std::to_string(left.size()) + " case" + (left.size() == 1 ? " is" : "s are") +
+                      " not in the record " + fs::canonical(study.path()).string() + "/qxbatch-record.tsv: converting "),
+            std::string::npos)
+      << said;
+  for (const auto& [i, when] : converted) {
+    EXPECT_EQ(mtime_ns(list(i)), when) << cases[i] << " was converted again";
+    // A case passed over keeps the figures of the run that did it.
+    EXPECT_EQ(rows.at(cases[i]).bytes_out, recorded.at(cases[i]).result.bytes_out);
+    EXPECT_GT(rows.at(cases[i]).seconds, 0);
   }
-  for (const auto& [i, when] : converted) EXPECT_EQ(mtime_ns(list(i)), when) << cases[i] << " was converted again";
 
-  // An input newer than the list file: converted again.
-  fs::last_write_time(study.file("c1/c1.TP19"), fs::file_time_type::clock::now() + std::chrono::seconds(5));
-  EXPECT_EQ(qxtest::run_program(b, "", study.path()).exit_status, 0);
-  rows = rows_of(study.file("s.csv"));
-  EXPECT_EQ(rows.at("c1").status, Status::done);
-  EXPECT_EQ(rows.at("c2").status, Status::skipped);
-  EXPECT_EQ(rows.at("c5").status, Status::skipped);
+  // Results replaced by others of an older time, as cp -p leaves them.
+  fs::copy_file(study.file("c2/c2.TP18"), study.file("older.TP18"));
+  fs::last_write_time(study.file("older.TP18"), fs::last_write_time(study.file("c1/c1.TP18")) - std::chrono::hours(24));
+  ASSERT_EQ(qxtest::run_program({"cp", "-p", study.file("older.TP18"), study.file("c1/c1.TP18")}).exit_status, 0);
+  resume({}, {"c1"}, "input changed (c1.TP18)");
+  const qxrun::Outputs expected = single_run(study, "c1", "c1", "c1.qxin\nc1.TP18\nNo\n", {});
+  for (const auto& [suffix, bytes] : expected)
+    EXPECT_TRUE(qxrun::get(qxrun::collect(study.file("c1"), "c1"), suffix) == bytes) << suffix << " differs";
+
+  // Other settings: every case again.
+  const std::set<std::string> all(cases.begin(), cases.end());
+  resume({"--options", "-WAVE"}, all, "options changed (none, now -wave)");
+  EXPECT_TRUE(fs::exists(study.file("c3/c3_QX2D.TP18.txt")));
+  resume({"--options", "-wave", "--big-endian"}, all, "byte order changed (little, now big)");
+  resume({"--options", "-wave", "--big-endian"}, {}, "");
+  // An output gone.
+  fs::remove(study.file("c4/c4_QXSH.TP19"));
+  resume({"--options", "-wave", "--big-endian"}, {"c4"}, "output missing (c4_QXSH.TP19)");
+  // Another qxconv.
+  const std::string other = study.file("other-qxconv");
+  qxtest::write_file(other, "#!/bin/sh\n[ \"$1\" = --version ] && { echo 'qxconv 9.9'; exit 0; }\nexec '" +
+                                std::string(QXCONV_PATH) + "' \"$@\"\n");
+  fs::permissions(other, fs::perms::owner_all);
+  resume({"--options", "-wave", "--big-endian", "--qxconv", other}, all, "qxconv changed (1.0.0, now 9.9)");
+}
+
+TEST(Qxbatch, ConvertedFilesAreNoCasesAndWrongOptionsStopEverything) {
+  TempDir study;
+  generate(study, "flat", "a", 1);
+  generate(study, "flat", "b", 2);
+  // What qxconv says on standard error of a case it converts goes into the
+  // record and onto the terminal.
+  const std::string noisy = study.file("noisy-qxconv");
+  qxtest::write_file(noisy, "#!/bin/sh\n[ \"$1\" = --version ] || echo 'qxconv: a word of warning' >&2\nexec '" +
+                                std::string(QXCONV_PATH) + "' \"$@\"\n");
+  fs::permissions(noisy, fs::perms::owner_all);
+  auto r = qxtest::run_program({QXBATCH_PATH, "--qxconv", noisy, "flat/a.TP18", "flat/b.TP18"}, "", study.path());
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_NE(r.err.find("; qxconv said:\n  qxconv: a word of warning\n"), std::string::npos) << r.err;
+  for (const auto& l : record_of(study.file("qxbatch-record.tsv")).lines)
+    EXPECT_EQ(l.result.err, "qxconv: a word of warning\n") << l.result.name;
+
+  // Every name in the directory, as flat/* gives them: the converted files
+  // are passed over, each with a line, and the two cases were done.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(study.file("flat"))) names.push_back("flat/" + e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> argv{QXBATCH_PATH, "--skip-done", "--qxconv", noisy, "--summary", "s.csv"};
+  argv.insert(argv.end(), names.begin(), names.end());
+  r = qxtest::run_program(argv, "", study.path());
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  std::size_t passed_over = 0;
+  for (const std::string& n : names) {
+    const bool converted = n.find("_Q") != std::string::npos || n.ends_with(".lst") || n.ends_with(".txt");
+    passed_over += converted;
+    EXPECT_EQ(r.err.find("qxbatch: passing over " + n + ": a file that qxconv writes, not a case\n") != std::string::npos,
+              converted)
+        << n << "\n" << r.err;
+  }
+  EXPECT_EQ(passed_over, 10u) << "two cases of two result files each, and their list files";
+  const auto rows = rows_of(study.file("s.csv"));
+  ASSERT_EQ(rows.size(), 2u) << r.err;
+  for (const auto& [name, row] : rows) EXPECT_EQ(row.status, Status::skipped) << name;
+
+  // An option that qxconv would pass over, or read as another: nothing runs.
+  const std::string record_before = read_file(study.file("qxbatch-record.tsv"));
+  const std::int64_t list_before = mtime_ns(study.file("flat/a_TP18-19_COVT.lst"));
+  for (const auto& [options, said] : std::vector<std::pair<std::string, std::string>>{
+           {"--wave", "qxbatch: --options: qxconv has no run option '--wave'; its run options are -stru -spec -ampl "
+                      "-wave -maxr -four, in lower or upper case\n"},
+           {"-maxr -waves", "qxbatch: --options: qxconv would take '-waves' as -wave; write -wave\n"}}) {
+    r = qxtest::run_program({QXBATCH_PATH, "--options", options, "flat/a"}, "", study.path());
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.err, said);
+  }
+  EXPECT_EQ(read_file(study.file("qxbatch-record.tsv")), record_before);
+  EXPECT_EQ(mtime_ns(study.file("flat/a_TP18-19_COVT.lst")), list_before);
 }
 
 TEST(Qxbatch, StatusLineOnATerminalPlainLinesElsewhere) {

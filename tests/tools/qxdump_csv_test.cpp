@@ -1,9 +1,11 @@
 // qxdump --csv: every block of converted files (both byte orders) and result
 // files, its cells read back through float parsing and compared bit for bit
-// with the file's bytes; requests that cannot be met.
+// with the file's bytes; the time column of steps such as 0.0025 and 0.01;
+// requests that cannot be met.
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cstring>
 
 #include "tools/listed_blocks.hpp"
 #include "tools/qxdump_runs.hpp"
@@ -34,6 +36,31 @@ T parsed(const std::string& cell, const std::string& where) {
 // A real4 cell reads back to exactly the stored bits.
 void expect_real4(const std::string& cell, std::uint32_t stored, const std::string& where) {
   EXPECT_EQ(std::bit_cast<std::uint32_t>(parsed<float>(cell, where)), stored) << where << ": '" << cell << "'";
+}
+
+std::string shortest(float v) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+// The abscissa k·step of a block that steps: the real4 nearest to the exact
+// product (of two equally near, the one of fewer digits), in the fewest
+// digits that read back to it. For k below 2^11 the product of k and a
+// double is exact in the 64 bits of a long double.
+void expect_step_abscissa(const std::string& cell, std::size_t k, double step, const std::string& where) {
+  ASSERT_LT(k, 2048u) << where;
+  const long double exact = static_cast<long double>(k) * static_cast<long double>(step);
+  const float below = std::nextafter(static_cast<float>(exact), -1e30f), at = static_cast<float>(exact);
+  std::string best;
+  long double distance = 1e30L;
+  for (float f : {below, at, std::nextafter(at, 1e30f)}) {
+    const long double d = std::fabs(static_cast<long double>(f) - exact);
+    if (d < distance || (d == distance && shortest(f).size() < best.size())) {
+      distance = d;
+      best = shortest(f);
+    }
+  }
+  EXPECT_EQ(cell, best) << where << " row " << k;
 }
 
 struct FileCase {
@@ -113,7 +140,7 @@ std::size_t check_block(const FileCase& f, const std::string& bytes, const Liste
     else if (first == "index")
       EXPECT_EQ(parsed<std::uint64_t>(row[0], where), k);
     else
-      EXPECT_EQ(parsed<double>(row[0], where), static_cast<double>(k) * step) << where << " row " << k;
+      expect_step_abscissa(row[0], k, step, where);
     for (std::size_t c = axis; c < data.size(); ++c) {
       const std::string& cell = row[1 + c - axis];
       if (k < data[c].length / 4) {
@@ -151,6 +178,71 @@ TEST(QxdumpCsv, EveryBlockReadsBackBitForBit) {
   EXPECT_GT(maxima, 20u);
   EXPECT_GT(curves, 100u);
   EXPECT_GT(compared, 10000u);
+}
+
+// Records of one time history, in a result file (REC1 of 40 bytes, REC2 of
+// 28 with a real8 step) or as converted blocks (36 and 24 bytes, a real4
+// step), little-endian.
+std::string record(const std::string& payload) {
+  std::string r(4, '\0');
+  const auto n = static_cast<std::uint32_t>(payload.size());
+  std::memcpy(r.data(), &n, 4);
+  return r + payload + r;
+}
+template <typename T>
+std::string bytes_of(T v) {
+  std::string s(sizeof v, '\0');
+  std::memcpy(s.data(), &v, sizeof v);
+  return s;
+}
+std::string time_history(double step, bool converted, std::int32_t n) {
+  std::string rec1 = "WAVE", rec2 = bytes_of(n), data;
+  for (std::int32_t c : {1, 1, 1, 104, 0, 1}) rec1 += bytes_of(c);
+  rec1 += converted ? bytes_of(0.05f) : bytes_of(0.05);
+  rec1 += bytes_of(std::int32_t{2});
+  rec2 += converted ? bytes_of(static_cast<float>(step)) : bytes_of(step);
+  for (int i = 0; i < 4; ++i) rec2 += bytes_of(0.0f);
+  for (std::int32_t k = 0; k < n; ++k) data += bytes_of(static_cast<float>(k));
+  return record(rec1) + record(rec2) + record(data);
+}
+
+TEST(QxdumpCsv, TheTimeColumnInTheDigitsOfItsRealFour) {
+  TempDir dir;
+  struct Step {
+    double step;
+    std::vector<std::string> first;  // the first times written
+  };
+  const Step steps[] = {
+      {0.0025, {"0", "0.0025", "0.005", "0.0075", "0.01", "0.0125"}},
+      {0.01, {"0", "0.01", "0.02", "0.03", "0.04", "0.05"}},
+      {0.005, {"0", "0.005", "0.01", "0.015", "0.02", "0.025"}},
+      {1.0 / 3.0, {"0", "0.33333334", "0.6666667", "1", "1.3333334"}},
+  };
+  for (const Step& s : steps) {
+    for (const bool converted : {false, true}) {
+      const std::string path = dir.file(converted ? "steps_QX2D.TP18" : "steps.TP18");
+      const std::int32_t n = 2000;
+      qxtest::write_file(path, time_history(s.step, converted, n));
+      const CommandResult r = qxdump({"--csv", "1", path});
+      const std::string where = std::to_string(s.step) + (converted ? " as real4" : " as real8");
+      ASSERT_EQ(r.exit_status, 0) << where << ": " << r.err;
+      const std::vector<std::string> lines = qxtest::split_lines(r.out);
+      ASSERT_EQ(lines.size(), 1u + n) << where;
+      EXPECT_EQ(lines[0], "time,value");
+      // The step as the file holds it: narrowed to real4 in a converted
+      // file, real8 in a result file.
+      const double held = converted ? static_cast<double>(static_cast<float>(s.step)) : s.step;
+      for (std::int32_t k = 0; k < n; ++k) {
+        const std::vector<std::string> row = cells(lines[1 + k]);
+        ASSERT_EQ(row.size(), 2u);
+        expect_step_abscissa(row[0], static_cast<std::size_t>(k), held, where);
+        if (k < static_cast<std::int32_t>(s.first.size())) {
+          EXPECT_EQ(row[0], s.first[k]) << where;
+        }
+        expect_real4(row[1], std::bit_cast<std::uint32_t>(static_cast<float>(k)), where);
+      }
+    }
+  }
 }
 
 TEST(QxdumpCsv, RequestsThatCannotBeMet) {

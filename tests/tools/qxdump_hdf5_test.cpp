@@ -235,8 +235,13 @@ TEST(QxdumpHdf5, BuiltWithoutTheLibraryItSaysSo) {
   const std::string base = generate(dir, {"--seed", "4", "--size", "30k", "--only-tp18"});
   const CommandResult r = qxdump({"--hdf5", dir.file("out.h5"), base + ".TP18"});
   EXPECT_EQ(r.exit_status, 2);
-  EXPECT_EQ(r.err, "qxdump: this qxdump was built without HDF5: --hdf5 is not available\n");
+  const std::string told =
+      "built without HDF5: --hdf5 and --xdmf are not available (Debian: install libhdf5-dev and build qxdump again)\n";
+  EXPECT_EQ(r.err, "qxdump: this qxdump was " + told);
   EXPECT_FALSE(qxtest::file_exists(dir.file("out.h5")));
+  const CommandResult version = qxdump({"--version"});
+  EXPECT_EQ(version.exit_status, 0);
+  EXPECT_TRUE(version.out.starts_with("qxdump ") && version.out.ends_with("\n" + told)) << version.out;
 }
 
 #endif

@@ -155,6 +155,13 @@ TEST(Qxdump, BrokenFilesAreReportedByOffset) {
                                        std::to_string(rec[4].second) + " bytes, the file holds 6 after the marker"},
       {whole.substr(0, data + 2),
        "truncated record" + at(data) + ": the file ends inside its length marker (2 bytes left)"},
+      // The payload whole, its trailing marker missing or cut.
+      {whole.substr(0, data + 4 + rec[4].second),
+       "truncated record" + at(data) + ": its trailing length marker is missing (the file ends right after its " +
+           std::to_string(rec[4].second) + " bytes)"},
+      {whole.substr(0, data + 7 + rec[4].second),
+       "truncated record" + at(data) + ": the file ends inside its trailing length marker (3 of 4 bytes, after its " +
+           std::to_string(rec[4].second) + " bytes)"},
       {whole.substr(0, rec[3].first),
        "file ends early" + at(rec[3].first) + ": block 2 at @" + std::to_string(wave) + " lacks its size record"},
       {whole.substr(0, data),

@@ -3,7 +3,9 @@
 # started here (munged, slurmctld and slurmd as root, everything in a
 # temporary directory, stopped at the end), and checks that every output is
 # byte for byte what single qxconv runs make, and that the collected summary
-# says what a local qxbatch run says.
+# says what a local qxbatch run says. Then what Slurm says of a job: a dry
+# run queues nothing, a held job's cases are queued, a task killed outright
+# keeps the cases it finished, and a resume submits only the cases left.
 #
 # usage: slurm_study.sh QXBATCH QXCONV QXGEN
 # Exit status 77 (skipped) only where Slurm cannot be started here.
@@ -182,17 +184,28 @@ done
 cp -a "$study" "$tmp/local"
 (cd "$tmp/local" && "$qxbatch" -q -j 2 --options '-wave -maxr' --summary "$tmp/local.csv" "${cases[@]}") && fail "the local run reported success with broken cases"
 
-# Through Slurm: 6 array tasks of 2 processors each.
+# Through Slurm: 6 array tasks of 2 processors each; a work directory whose
+# name the #SBATCH lines must quote. The study record lies outside the study.
+work="$tmp/work dir #1"
 cd "$study"
+dry=$("$qxbatch" --slurm --dry-run --workdir "$work" --array-size 6 --sbatch=--cpus-per-task=2 \
+  --record "$tmp/study.tsv" --options '-wave -maxr' "${cases[@]}" 2>/dev/null)
+grep -qx '#SBATCH --array=0-5' <<<"$dry" || fail "the dry run shows no array of 6 tasks"
+grep -qx '#SBATCH --cpus-per-task=2' <<<"$dry" || fail "the dry run shows no --cpus-per-task"
+[ -z "$(squeue --noheader)" ] || fail "the dry run queued a job"
+[ ! -e "$work" ] || fail "the dry run made the work directory"
 set +e
-"$qxbatch" --slurm --wait --workdir "$tmp/work" --array-size 6 --sbatch=--cpus-per-task=2 \
+"$qxbatch" --slurm --wait --workdir "$work" --array-size 6 --sbatch=--cpus-per-task=2 --record "$tmp/study.tsv" \
   --options '-wave -maxr' --summary "$tmp/slurm.csv" "${cases[@]}" 2>"$tmp/qxbatch.err"
 status=$?
 set -e
 cat "$tmp/qxbatch.err"
 [ "$status" = 1 ] || fail "qxbatch --slurm --wait exited with $status, not 1 (two cases are broken)"
-[ "$(ls "$tmp/work"/task-*.csv | wc -l)" = 6 ] || fail "not every task wrote its summary"
-grep -q "2 at a time" "$tmp"/work/slurm-*_0.out || fail "the task did not take its processors from Slurm"
+[ "$(ls "$work"/task-*.ended | wc -l)" = 6 ] || fail "not every task left its end mark"
+grep -q "2 at a time" "$work"/slurm-*_0.out || fail "the task did not take its processors from Slurm"
+# The job script alone submits the same job again.
+[ "$(sed -n 's/^#SBATCH //p' "$work/job.sh")" = "$(sed -n 's/^#SBATCH //p' <<<"$dry")" ] ||
+  fail "the job script's #SBATCH lines are not those of the dry run"
 
 diff -r "$tmp/single" "$study" || fail "the outputs of the Slurm run differ from single qxconv runs"
 cut_columns() { sed 's/,[0-9.]*,[0-9]*,[0-9]*$//' "$1"; }
@@ -200,15 +213,91 @@ diff <(cut_columns "$tmp/local.csv") <(cut_columns "$tmp/slurm.csv") || fail "th
 [ "$(grep -c ',done,' "$tmp/slurm.csv")" = 22 ] || fail "not 22 cases done"
 grep -q '^cut,failed,1007,TP1819 FILE READ ERROR' "$tmp/slurm.csv" || fail "the cut case's error is not in the summary"
 grep -q "^nomodel,failed,,question (1): no such file 'nomodel.qxin'" "$tmp/slurm.csv" || fail "the refusal is not in the summary"
+[ "$(grep -c $'\tdone\t' "$tmp/study.tsv")" = 22 ] || fail "the study record does not hold the 22 cases done"
 
-# A task that left no summary: its cases were not run.
-rm "$tmp/work/task-2.csv"
+# A task whose record is lost: its cases were not run, and Slurm says how it ended.
+rm "$work/task-2.tsv" "$work/task-2.ended"
 set +e
-"$qxbatch" --collect "$tmp/work" --summary "$tmp/again.jsonl" 2>"$tmp/collect.err"
+"$qxbatch" --collect "$work" --summary "$tmp/again.jsonl" 2>"$tmp/collect.err"
 status=$?
 set -e
-[ "$status" = 1 ] || fail "collect without a task's summary exited with $status"
-not_run=$(grep -c '"status":"interrupted","error":null,"message":"not run: Slurm task 2 of job' "$tmp/again.jsonl" || true)
+[ "$status" = 1 ] || fail "collect without a task's record exited with $status"
+not_run=$(grep -c '"status":"interrupted","error":null,"message":"not run: Slurm task 2 of job [0-9]* ended (COMPLETED)' "$tmp/again.jsonl" || true)
 [ "$not_run" = 4 ] || fail "$not_run cases of the lost task reported as not run, not 4"
 grep -q "4 cases interrupted: not run: Slurm task 2" "$tmp/collect.err" || fail "the report does not name the lost task"
-echo "slurm study: 24 cases through Slurm match single runs"
+echo "slurm study: 24 cases through Slurm match single runs ($((SECONDS - started)) s)"
+
+# A held job: its cases are queued, --collect says so with status 3, and
+# once the job is cancelled they were not run.
+set +e
+"$qxbatch" -q --slurm --sbatch=--hold --workdir "$tmp/held" --record "$tmp/held.tsv" "${cases[@]:0:2}"
+"$qxbatch" --collect "$tmp/held" 2>"$tmp/held.err"
+status=$?
+set -e
+[ "$status" = 3 ] || fail "--collect of a held job exited with $status, not 3"
+grep -q '2 queued of 2 cases' "$tmp/held.err" || fail "the held job's cases are not queued: $(cat "$tmp/held.err")"
+grep -q 'is pending (JobHeldUser)' "$tmp/held.err" || fail "the reason of the wait is not told"
+scancel "$(cat "$tmp/held/job")"
+for _ in $(seq 40); do [ -z "$(squeue --noheader --jobs="$(cat "$tmp/held/job")")" ] && break; sleep 0.25; done
+set +e
+"$qxbatch" --collect "$tmp/held" --summary "$tmp/held.csv" 2>/dev/null
+status=$?
+set -e
+[ "$status" = 1 ] || fail "--collect of a cancelled job exited with $status, not 1"
+[ "$(grep -c ',interrupted,,not run: Slurm task [01] of job [0-9]* ended (CANCELLED)' "$tmp/held.csv")" = 2 ] ||
+  fail "the cancelled job's cases: $(cat "$tmp/held.csv")"
+
+# A task killed outright after some of its cases ended keeps them in its
+# record; a resume submits only the cases left, without a --collect first.
+resume=$tmp/resume
+mkdir -p "$resume"
+left_cases=()
+for i in 1 2 3 4 5 6; do
+  mkdir -p "$resume/r$i"
+  "$qxgen" --out "$resume/r$i/r$i" --seed "$((40 + i))" --size 24k >/dev/null
+  left_cases+=("r$i")
+done
+cp -a "$resume" "$tmp/resume-single"
+for dir in "${left_cases[@]}"; do
+  (cd "$tmp/resume-single/$dir" && printf '%s.qxin\n%s.TP18\nNo\n' "$dir" "$dir" | "$qxconv" -wave >/dev/null)
+done
+printf '#!/bin/sh\n[ "$1" = --version ] && exec %q --version\nsleep 1\nexec %q "$@"\n' "$qxconv" "$qxconv" >"$tmp/slow-qxconv"
+chmod +x "$tmp/slow-qxconv"
+cd "$resume"
+"$qxbatch" -q --slurm --array-size 1 --qxconv "$tmp/slow-qxconv" --options -wave --workdir "$tmp/killed" \
+  --record "$tmp/resume.tsv" "${left_cases[@]}"
+job=$(cat "$tmp/killed/job")
+for _ in $(seq 120); do
+  done_before=$(grep -c $'\tdone\t' "$tmp/killed/task-0.tsv" 2>/dev/null || true)
+  [ "${done_before:-0}" -ge 3 ] && break
+  sleep 0.25
+done
+[ "${done_before:-0}" -ge 3 ] || fail "the task did not convert 3 cases"
+scancel --batch --signal=KILL "$job"
+for _ in $(seq 80); do [ -z "$(squeue --noheader --jobs="$job")" ] && break; sleep 0.25; done
+done_before=$(grep -c $'\tdone\t' "$tmp/killed/task-0.tsv")
+left=$((6 - done_before))
+((left > 0)) || fail "the task ended every case before it was killed"
+[ ! -e "$tmp/killed/task-0.ended" ] || fail "the killed task left an end mark"
+dry=$("$qxbatch" --slurm --skip-done --dry-run --options -wave --record "$tmp/resume.tsv" "${left_cases[@]}" 2>/dev/null)
+grep -qx "#SBATCH --array=0-$((left - 1))" <<<"$dry" || fail "the resume would not submit the $left cases left: $dry"
+"$qxbatch" --slurm --skip-done --wait --options -wave --workdir "$tmp/resumed" --record "$tmp/resume.tsv" \
+  --summary "$tmp/resume.csv" "${left_cases[@]}" 2>"$tmp/resume.err" || fail "the resume failed: $(cat "$tmp/resume.err")"
+[ "$(grep -c ',done,' "$tmp/resume.csv")" = "$left" ] || fail "the resume did not convert the $left cases left"
+[ "$(grep -c ',skipped,' "$tmp/resume.csv")" = "$done_before" ] || fail "the resume did not pass over $done_before cases"
+[ "$(cat "$tmp/resumed/tasks")" = "$left" ] || fail "the resume submitted $(cat "$tmp/resumed/tasks") tasks, not $left"
+diff -r "$tmp/resume-single" "$resume" || fail "the outputs of the resumed study differ from single qxconv runs"
+set +e
+"$qxbatch" --collect "$tmp/killed" 2>"$tmp/killed.err"
+status=$?
+set -e
+[ "$status" = 1 ] || fail "--collect of the killed job exited with $status, not 1"
+grep -q "^qxbatch: $done_before done, 0 failed, 0 skipped, $left interrupted of 6 cases" "$tmp/killed.err" ||
+  fail "the killed task's finished cases are not kept: $(cat "$tmp/killed.err")"
+grep -q "not run: Slurm task 0 of job $job ended (FAILED) before converting it" "$tmp/killed.err" ||
+  fail "the killed task's state is not told: $(cat "$tmp/killed.err")"
+"$qxbatch" --slurm --skip-done --options -wave --record "$tmp/resume.tsv" "${left_cases[@]}" 2>"$tmp/nothing.err" ||
+  fail "a resume of a study that is done failed"
+grep -q 'nothing to submit' "$tmp/nothing.err" || fail "a resume of a study that is done submitted: $(cat "$tmp/nothing.err")"
+[ -z "$(squeue --noheader)" ] || fail "a job is left in the queue"
+echo "slurm study: a held job, a killed task and a resume as Slurm tells them"

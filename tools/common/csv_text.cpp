@@ -2,9 +2,9 @@
 
 namespace qxtools {
 
-std::string csv_field(std::string_view text) {
+std::string csv_field(std::string_view text, bool quote_blank_ends) {
   const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+                     (quote_blank_ends && !text.empty() && (text.front() == ' ' || text.back() == ' '));
   if (!quote) return std::string(text);
   std::string out = "\"";
   for (char c : text) {
@@ -15,7 +15,8 @@ std::string csv_field(std::string_view text) {
   return out;
 }
 
-CsvText::CsvText(std::function<bool(std::string_view)> sink) : sink_(std::move(sink)) {
+CsvText::CsvText(std::function<bool(std::string_view)> sink, bool quote_blank_ends)
+    : sink_(std::move(sink)), quote_blank_ends_(quote_blank_ends) {
   text_.reserve(piece_bytes + 64);
 }
 
@@ -26,7 +27,14 @@ void CsvText::cell() {
 
 void CsvText::text(std::string_view s) {
   cell();
-  text_ += csv_field(s);
+  text_ += csv_field(s, quote_blank_ends_);
+}
+
+void CsvText::decimal(double v) {
+  cell();
+  char buf[40];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+  text_.append(buf, ec == std::errc{} ? end : buf);
 }
 
 void CsvText::end_row() {

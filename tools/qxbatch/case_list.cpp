@@ -75,16 +75,25 @@ void find_case_in_directory(Case& c, const std::string& dir) {
   }
 }
 
+// The base name that an argument names: its last part without the ending
+// of an input.
+std::string base_of(std::string_view argument) {
+  const std::size_t slash = argument.rfind('/');
+  std::string_view base = slash == std::string_view::npos ? argument : argument.substr(slash + 1);
+  for (std::string_view ending : {".TP18", ".TP19", ".qxin", ".tp18", ".tp19"})
+    if (base.size() > ending.size() && base.ends_with(ending)) {
+      base.remove_suffix(ending.size());
+      break;
+    }
+  return std::string(base);
+}
+
+
 // A base name argument: its directory and the name without a known ending.
 void split_base_name(Case& c, const std::string& argument) {
   const std::size_t slash = argument.rfind('/');
   c.dir = slash == std::string::npos ? "." : slash == 0 ? "/" : argument.substr(0, slash);
-  c.base = slash == std::string::npos ? argument : argument.substr(slash + 1);
-  for (std::string_view ending : {".TP18", ".TP19", ".qxin", ".tp18", ".tp19"})
-    if (c.base.size() > ending.size() && c.base.ends_with(ending)) {
-      c.base.resize(c.base.size() - ending.size());
-      break;
-    }
+  c.base = base_of(argument);
   if (!is_directory(c.dir)) c.problem = "no directory " + c.dir + ": " + std::strerror(ENOENT);
 }
 
@@ -148,14 +157,14 @@ void check_answers(Case& c) {
   }
 }
 
-std::string identity(const Case& c) {
+std::string case_key(const Case& c) {
   std::error_code ec;
   const fs::path real = fs::canonical(c.dir, ec);
-  return (ec ? c.dir : real.string()) + '\0' + c.base;
+  const std::string dir = ec ? c.dir : real.string();
+  return dir == "/" ? "/" + c.base : dir + "/" + c.base;
 }
 
-}  // namespace
-
+// The input files of a case that exist now, the input data file first.
 std::vector<std::string> existing_inputs(const Case& c) {
   std::vector<std::string> inputs;
   if (!c.qxin.empty() && is_file(c.qxin_path())) inputs.push_back(c.qxin_path());
@@ -164,16 +173,35 @@ std::vector<std::string> existing_inputs(const Case& c) {
   return inputs;
 }
 
-std::vector<Case> discover_cases(const std::vector<std::string>& arguments, const std::string& qxin_pattern) {
-  std::vector<Case> cases;
+}  // namespace
+
+bool names_converted_file(const std::string& argument) {
+  const std::string_view name = std::string_view(argument).substr(argument.rfind('/') + 1);
+  const std::string base = base_of(argument);
+  for (std::string_view suffix : output_suffixes) {
+    if (name.size() > suffix.size() && name.ends_with(suffix)) return true;
+    // The mark of a converted file's base name: _QX2D, _QXSH, _TP18-19_COVT.
+    const std::string_view mark = suffix.substr(0, suffix.find('.'));
+    if (!mark.empty() && base.size() > mark.size() && std::string_view(base).ends_with(mark)) return true;
+  }
+  return false;
+}
+
+Discovery discover_cases(const std::vector<std::string>& arguments, const std::string& qxin_pattern) {
+  Discovery found;
+  std::vector<Case>& cases = found.cases;
   std::set<std::string> seen;
   for (const std::string& argument : arguments) {
     Case c;
     c.name = argument;
-    if (is_directory(argument))
+    if (is_directory(argument)) {
       find_case_in_directory(c, argument);
-    else
+    } else if (names_converted_file(argument)) {
+      found.converted_files.push_back(argument);
+      continue;
+    } else {
       split_base_name(c, argument);
+    }
     if (c.problem.empty()) find_qxin(c, qxin_pattern);
     if (c.problem.empty()) {
       choose_result(c);
@@ -185,10 +213,11 @@ std::vector<Case> discover_cases(const std::vector<std::string>& arguments, cons
         if (::stat(input.c_str(), &st) == 0) c.bytes_in += static_cast<std::uint64_t>(st.st_size);
       }
     }
-    if (!seen.insert(c.base.empty() ? "\1" + c.name : identity(c)).second) continue;
+    c.key = c.base.empty() ? c.name : case_key(c);
+    if (!seen.insert(c.base.empty() ? "\1" + c.name : c.key).second) continue;
     cases.push_back(std::move(c));
   }
-  return cases;
+  return found;
 }
 
 }  // namespace qxbatch

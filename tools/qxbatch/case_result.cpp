@@ -10,11 +10,13 @@
 namespace qxbatch {
 namespace {
 
-constexpr std::array<std::pair<Status, std::string_view>, 4> status_words{{
+constexpr std::array<std::pair<Status, std::string_view>, status_count> status_words{{
     {Status::done, "done"},
     {Status::failed, "failed"},
     {Status::skipped, "skipped"},
     {Status::interrupted, "interrupted"},
+    {Status::queued, "queued"},
+    {Status::running, "running"},
 }};
 
 std::string_view trim(std::string_view s) {

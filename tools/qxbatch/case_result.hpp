@@ -10,7 +10,10 @@
 
 namespace qxbatch {
 
-enum class Status { done, failed, skipped, interrupted };
+// done, failed, skipped and interrupted end a case; queued and running are
+// what Slurm says of a case whose task has not ended.
+enum class Status { done, failed, skipped, interrupted, queued, running };
+inline constexpr int status_count = 6;
 
 std::string_view status_word(Status s);
 bool parse_status(std::string_view word, Status& s);
@@ -22,6 +25,7 @@ struct CaseResult {
   std::string message;  // why it failed or was stopped; empty when done
   double seconds = 0;
   std::uint64_t bytes_in = 0, bytes_out = 0;
+  std::string err;      // what qxconv said on standard error (its end)
 };
 
 // What one run of qxconv left.

@@ -8,10 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <initializer_list>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <cstring>
+
+#include "stop_signals.hpp"
 
 namespace qxbatch {
 namespace {
@@ -149,21 +154,61 @@ std::string describe_wait_status(int status) {
   return "wait status " + std::to_string(status);
 }
 
-CommandOutput run_command(const std::vector<std::string>& argv) {
+std::string CommandOutput::failure(const std::string& program, const CommandLimits& limits) const {
+  if (!start_error.empty()) return start_error;
+  if (timed_out) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", limits.timeout_s);
+    return program + " did not answer within " + seconds + " s";
+  }
+  if (interrupted) return program + " was stopped by an interrupt";
+  std::string said = err;
+  while (!said.empty() && (said.back() == '\n' || said.back() == ' ' || said.back() == '\r')) said.pop_back();
+  said = said.substr(said.rfind('\n') == std::string::npos ? 0 : said.rfind('\n') + 1);
+  // Slurm's commands name themselves: "squeue: error: ...".
+  const std::string name = program.substr(program.rfind('/') + 1);
+  if (!said.starts_with(name + ":")) said = program + (said.empty() ? "" : ": " + said);
+  return said + " (" + describe_wait_status(wait_status) + ")";
+}
+
+CommandOutput run_command(const std::vector<std::string>& argv, const CommandLimits& limits) {
+  using Clock = std::chrono::steady_clock;
   CommandOutput r;
   Child c;
   r.start_error = start_child(argv, "", "", c);
   if (!r.start_error.empty()) return r;
   constexpr std::size_t limit = std::size_t{1} << 20;
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(limits.timeout_s > 0 ? limits.timeout_s : 0));
   bool out_open = true, err_open = true;
   while (out_open || err_open) {
-    pollfd fds[2] = {{out_open ? c.out_fd : -1, POLLIN, 0}, {err_open ? c.err_fd : -1, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
+    int wait_ms = -1;
+    if (limits.timeout_s > 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        r.timed_out = true;
+        break;
+      }
+      wait_ms = static_cast<int>(std::min<long long>(left, 1000));
+    }
+    pollfd fds[3] = {{out_open ? c.out_fd : -1, POLLIN, 0},
+                     {err_open ? c.err_fd : -1, POLLIN, 0},
+                     {limits.stop_on_interrupt ? signal_wake_fd() : -1, POLLIN, 0}};
+    if (::poll(fds, 3, wait_ms) < 0 && errno != EINTR) break;
     if (out_open && fds[0].revents) out_open = read_available(c.out_fd, r.out, limit);
     if (err_open && fds[1].revents) err_open = read_available(c.err_fd, r.err, limit);
+    if (limits.stop_on_interrupt && take_stop_request().stop_launching()) {
+      r.interrupted = true;
+      break;
+    }
   }
   close_fd(c.out_fd);
   close_fd(c.err_fd);
+  if (r.timed_out || r.interrupted) {
+    ::kill(-c.pid, SIGTERM);
+    for (int i = 0; i < 50 && ::waitpid(c.pid, &r.wait_status, WNOHANG) == 0; ++i) ::usleep(20000);
+    ::kill(-c.pid, SIGKILL);
+  }
   while (::waitpid(c.pid, &r.wait_status, 0) < 0 && errno == EINTR) {
   }
   return r;

@@ -28,15 +28,27 @@ bool read_available(int fd, std::string& text, std::size_t limit);
 // A wait status as a word: "exit status N" or "signal NAME".
 std::string describe_wait_status(int status);
 
+// How long a program may take, and whether an interrupt (see
+// stop_signals.hpp) ends it.
+struct CommandLimits {
+  double timeout_s = 0;  // 0: no limit
+  bool stop_on_interrupt = false;
+};
+
 struct CommandOutput {
   std::string start_error;  // empty when the program ran
   int wait_status = 0;
   std::string out, err;
+  bool timed_out = false, interrupted = false;  // and so it was ended
   bool succeeded() const;
+  // Why it did not succeed, in one line: "squeue did not answer within
+  // 60 s", its last words on standard error and its exit status, ...
+  std::string failure(const std::string& program, const CommandLimits& limits) const;
 };
 
-// Runs a program to its end and captures what it writes.
-CommandOutput run_command(const std::vector<std::string>& argv);
+// Runs a program and captures what it writes. One that outlives its limits
+// is sent SIGTERM, and SIGKILL a second later, with its process group.
+CommandOutput run_command(const std::vector<std::string>& argv, const CommandLimits& limits = {});
 
 // The program as it would be run: `name` itself when it holds a slash,
 // otherwise the first executable file of that name on PATH; empty if none.

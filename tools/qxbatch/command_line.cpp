@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "case_list.hpp"
+#include "job_script.hpp"
 #include "summary.hpp"
 #include "common/option_help.hpp"
 
@@ -13,6 +14,11 @@ namespace {
 bool parse_count(std::string_view text, unsigned& value) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc{} && end == text.data() + text.size() && value > 0;
+}
+
+bool parse_seconds(std::string_view text, double& value) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc{} && end == text.data() + text.size() && value > 0 && value <= 86400;
 }
 
 struct OptionSpec {
@@ -46,12 +52,18 @@ constexpr OptionSpec option_table[] = {
        c.qxin_pattern = v;
        return v.empty() ? "--qxin needs a pattern" : "";
      }},
-    {"--skip-done", "", "pass over cases whose list file ends with\nNORMAL END and is newer than their inputs",
+    {"--skip-done", "", "pass over the cases that the record holds as\ndone with the inputs and settings they have\n"
+     "now; say why each other case is converted\nagain",
      [](CommandLine& c, std::string_view) -> std::string {
        c.skip_done = true;
        return {};
      }},
-    {"--summary", "FILE", "write one row per case to FILE: CSV (FILE.csv)\nor JSON lines (FILE.jsonl, FILE.json)",
+    {"--record", "FILE", "the study record, to which each case is\nappended as it ends (default:\nqxbatch-record.tsv here)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.record = v;
+       return v.empty() ? "--record needs a file name" : "";
+     }},
+    {"--summary", "FILE", "write one row per case, its last outcome, to\nFILE: CSV (FILE.csv) or JSON lines (FILE.jsonl,\nFILE.json)",
      [](CommandLine& c, std::string_view v) -> std::string {
        SummaryFormat f;
        c.summary = v;
@@ -72,7 +84,7 @@ constexpr OptionSpec option_table[] = {
        c.quiet = true;
        return {};
      }},
-    {"--slurm", "", "submit the cases to Slurm as one job array",
+    {"--slurm", "", "submit the cases to Slurm as one job array\n(with --skip-done: those not done)",
      [](CommandLine& c, std::string_view) -> std::string {
        c.mode = Mode::submit;
        return {};
@@ -91,11 +103,12 @@ constexpr OptionSpec option_table[] = {
      [](CommandLine& c, std::string_view v) -> std::string {
        if (v == "-a" || v.starts_with("--array") || (v.starts_with("-a") && v.size() > 2))
          return "the array is qxbatch's: give --array-size instead of --sbatch " + std::string(v);
+       if (std::string problem = sbatch_word_problem(std::string(v)); !problem.empty()) return "--sbatch " + problem;
        c.sbatch_args.emplace_back(v);
        return {};
      }},
     {"--workdir", "DIR",
-     "with --slurm: the work directory for the case\nlist, job script, task summaries and Slurm's\n"
+     "with --slurm: the work directory for the case\nlist, job script, task records and Slurm's\n"
      "output (default: a new qxbatch-DATE-TIME here)",
      [](CommandLine& c, std::string_view v) -> std::string {
        c.workdir = v;
@@ -106,7 +119,18 @@ constexpr OptionSpec option_table[] = {
        c.wait = true;
        return {};
      }},
-    {"--collect", "DIR", "gather the summaries of the job submitted with\nwork directory DIR",
+    {"--dry-run", "", "with --slurm: print the sbatch command and the\njob script; submit nothing",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.dry_run = true;
+       return {};
+     }},
+    {"--slurm-timeout", "S", "give up a Slurm command (sbatch, squeue, sacct)\nthat takes more than S seconds (default: 60)",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       return parse_seconds(v, c.slurm_timeout) ? std::string(ok)
+                                               : "--slurm-timeout takes seconds, not '" + std::string(v) + "'";
+     }},
+    {"--collect", "DIR", "report the job submitted with work directory\nDIR: its cases from the tasks' records, or\n"
+     "queued or running as Slurm says",
      [](CommandLine& c, std::string_view v) -> std::string {
        c.mode = Mode::collect;
        c.workdir = v;
@@ -132,14 +156,15 @@ constexpr OptionSpec option_table[] = {
 
 constexpr std::string_view help_head =
     "usage: qxbatch [options] CASE...\n"
-    "       qxbatch --slurm [--array-size N] [--sbatch ARG]... [--wait] [options] CASE...\n"
+    "       qxbatch --slurm [--array-size N] [--sbatch ARG]... [--wait | --dry-run] [options] CASE...\n"
     "       qxbatch --collect DIR [--summary FILE]\n"
     "\n"
     "Converts the cases of a study with qxconv: one run per case, in the\n"
     "case's directory, with the answers of its dialogue on its standard\n"
     "input. A CASE is a base name (DIR/NAME, with or without .TP18, .TP19 or\n"
     ".qxin) or a directory that holds one case. A case is converted once,\n"
-    "however often it is named.\n"
+    "however often it is named; a file that qxconv writes is no case.\n"
+    "Each case is appended to the study record as soon as it ends.\n"
     "\n"
     "options:\n";
 
@@ -152,8 +177,9 @@ constexpr std::string_view help_tail =
     "\n"
     "Exit status: 0 when every case ended with NORMAL END (or was passed over\n"
     "by --skip-done), 1 when a case failed or was not converted, 2 for a wrong\n"
-    "command line or a job that could not be submitted, 128 + the signal\n"
-    "(130 for Ctrl-C) when a signal stopped the batch.\n";
+    "command line or a job that could not be submitted, 3 from --collect while\n"
+    "cases are queued or running, 128 + the signal (130 for Ctrl-C) when a\n"
+    "signal stopped the batch.\n";
 
 bool matches(std::string_view names, std::string_view word) {
   while (!names.empty()) {
@@ -166,18 +192,6 @@ bool matches(std::string_view names, std::string_view word) {
 }
 
 }  // namespace
-
-std::vector<std::string> split_words(const std::string& text) {
-  std::vector<std::string> words;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
-    if (i > start) words.push_back(text.substr(start, i - start));
-  }
-  return words;
-}
 
 void print_help(std::FILE* out) {
   std::fwrite(help_head.data(), 1, help_head.size(), out);
@@ -225,8 +239,11 @@ std::string parse_command_line(int argc, const char* const* argv, CommandLine& c
   if (c.help || c.version) return {};
   if (c.qxin_pattern.empty()) c.qxin_pattern = default_qxin_pattern;
   const bool slurm = c.mode == Mode::submit;
-  if (!slurm && (c.array_size || !c.sbatch_args.empty() || c.wait || (!c.workdir.empty() && c.mode == Mode::convert)))
-    return "--array-size, --sbatch, --workdir and --wait go with --slurm";
+  if (!slurm && (c.array_size || !c.sbatch_args.empty() || c.wait || c.dry_run ||
+                 (!c.workdir.empty() && c.mode == Mode::convert)))
+    return "--array-size, --sbatch, --workdir, --wait and --dry-run go with --slurm";
+  if ((c.mode == Mode::collect || c.mode == Mode::task) && (!c.record.empty() || c.skip_done))
+    return "--record and --skip-done do not go with --collect and --slurm-task: a submission names its record";
   if (slurm && c.jobs)
     return "-j does not apply to --slurm: each task runs as many conversions as it has processors "
            "(--sbatch=--cpus-per-task=N)";

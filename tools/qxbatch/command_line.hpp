@@ -20,6 +20,7 @@ struct CommandLine {
   bool big_endian = false;
   std::string qxin_pattern;
   bool skip_done = false;
+  std::string record;   // --record; empty for the default
   std::string summary;
   std::string qxconv;
   bool quiet = false;
@@ -28,14 +29,13 @@ struct CommandLine {
   std::vector<std::string> sbatch_args;
   std::string workdir;  // --workdir, or the DIR of --collect and of a task
   bool wait = false;
+  bool dry_run = false;
+  double slurm_timeout = 60;  // seconds a Slurm command may take
 };
 
 // Empty on success, else what is wrong.
 std::string parse_command_line(int argc, const char* const* argv, CommandLine& c);
 
 void print_help(std::FILE* out);
-
-// The words of --options: the run options, split at blanks.
-std::vector<std::string> split_words(const std::string& text);
 
 }  // namespace qxbatch

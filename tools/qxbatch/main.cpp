@@ -8,17 +8,24 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "case_list.hpp"
 #include "child_process.hpp"
 #include "command_line.hpp"
+#include "counted.hpp"
+#include "done_check.hpp"
+#include "printable.hpp"
 #include "qx_version.hpp"
+#include "run_options.hpp"
 #include "runner.hpp"
+#include "slurm_collect.hpp"
 #include "slurm_submit.hpp"
 #include "slurm_task.hpp"
 #include "stop_signals.hpp"
+#include "study_record.hpp"
 #include "summary.hpp"
 
 namespace {
@@ -69,12 +76,23 @@ bool read_case_files(const std::vector<std::string>& files, std::vector<std::str
   return true;
 }
 
-RunSettings run_settings(const CommandLine& c, const std::string& qxconv) {
+// qxconv's version, for the record: the word after "qxconv" in what
+// qxconv --version says, or the whole line.
+std::string ask_qxconv_version(const std::string& qxconv, const CommandLimits& limits, std::string& version) {
+  const CommandOutput r = run_command({qxconv, "--version"}, limits);
+  if (!r.succeeded()) return "cannot ask qxconv for its version: " + r.failure(qxconv, limits);
+  version = r.out.substr(0, r.out.find('\n'));
+  if (version.starts_with("qxconv ")) version.erase(0, 7);
+  return version.empty() ? "qxconv --version said nothing" : "";
+}
+
+RunSettings run_settings(const CommandLine& c, const std::string& qxconv, const std::vector<std::string>& options,
+                         const std::string& version) {
   RunSettings s;
   s.qxconv = qxconv;
-  s.run_options = split_words(c.run_options);
+  s.run_options = options;
   s.big_endian = c.big_endian;
-  s.skip_done = c.skip_done;
+  s.identity = {version, c.big_endian ? "big" : "little", options_set(options)};
   s.jobs = c.jobs ? c.jobs : processors();
   s.progress = c.mode == Mode::task ? ProgressMode::lines : default_progress_mode(c.quiet);
   return s;
@@ -85,8 +103,23 @@ std::vector<std::string> task_command(const CommandLine& c, const std::string& q
   std::vector<std::string> command{"--qxconv", qxconv, "--qxin", c.qxin_pattern};
   if (!c.run_options.empty()) command.insert(command.end(), {"--options", c.run_options});
   if (c.big_endian) command.push_back("--big-endian");
-  if (c.skip_done) command.push_back("--skip-done");
   return command;
+}
+
+// Says, for each case that the record holds but that is not done, why it is
+// converted again, and how many cases the record does not hold at all.
+void tell_reasons(const std::vector<Case>& cases, const std::vector<std::string>& reasons, const std::string& record) {
+  constexpr std::string_view unknown = "not in the record";
+  std::size_t not_recorded = 0;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (reasons[i] == unknown) ++not_recorded;
+    if (!reasons[i].empty() && reasons[i] != unknown)
+      std::fprintf(stderr, "qxbatch: converting %s again: %s\n", printable(cases[i].name).c_str(),
+                   printable(reasons[i]).c_str());
+  }
+  if (not_recorded > 0)
+    std::fprintf(stderr, "qxbatch: %s %s not in the record %s: converting %s\n", counted(not_recorded, "case").c_str(),
+                 not_recorded == 1 ? "is" : "are", printable(record).c_str(), not_recorded == 1 ? "it" : "them");
 }
 
 }  // namespace
@@ -106,8 +139,14 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   install_stop_signals();
-  if (c.mode == Mode::collect) return collect_study(c.workdir, c.summary, c.quiet);
+  const CommandLimits limits{c.slurm_timeout, false};
+  if (c.mode == Mode::collect) return collect_study(c.workdir, c.summary, c.quiet, {c.slurm_timeout, true});
 
+  std::vector<std::string> options;
+  if (const std::string e = check_run_options(c.run_options, options); !e.empty()) {
+    std::fprintf(stderr, "qxbatch: %s\n", e.c_str());
+    return 2;
+  }
   const std::string qxconv = find_qxconv(c.qxconv);
   if (qxconv.empty()) {
     std::fprintf(stderr, "qxbatch: %s\n",
@@ -115,7 +154,12 @@ int main(int argc, char** argv) {
                                   : ("cannot run " + c.qxconv).c_str());
     return 2;
   }
-  const RunSettings settings = run_settings(c, qxconv);
+  std::string version;
+  if (const std::string e = ask_qxconv_version(qxconv, limits, version); !e.empty()) {
+    std::fprintf(stderr, "qxbatch: %s\n", e.c_str());
+    return 2;
+  }
+  const RunSettings settings = run_settings(c, qxconv, options, version);
   if (c.mode == Mode::task) {
     std::error_code ec;
     const fs::path dir = fs::absolute(c.workdir, ec);
@@ -123,18 +167,52 @@ int main(int argc, char** argv) {
   }
 
   if (!read_case_files(c.case_files, c.cases)) return 2;
-  if (c.cases.empty()) {
-    std::fprintf(stderr, "qxbatch: no cases given (see qxbatch --help)\n");
+  const Discovery found = discover_cases(c.cases, c.qxin_pattern);
+  if (!c.quiet)
+    for (const std::string& name : found.converted_files)
+      std::fprintf(stderr, "qxbatch: passing over %s: a file that qxconv writes, not a case\n",
+                   printable(name).c_str());
+  const std::vector<Case>& cases = found.cases;
+  if (cases.empty()) {
+    std::fprintf(stderr, "qxbatch: %s (see qxbatch --help)\n",
+                 c.cases.empty() ? "no cases given" : "no cases: every name given is a file that qxconv writes");
     return 2;
   }
-  const std::vector<Case> cases = discover_cases(c.cases, c.qxin_pattern);
+  std::error_code ec;
+  const std::string named_record = c.record.empty() ? default_record : c.record;
+  const fs::path absolute_record = fs::absolute(named_record, ec);
+  const std::string record_path = ec ? named_record : absolute_record.lexically_normal().string();
+  RecordFile record;
+  if (!c.dry_run)
+    if (const std::string e = record.open(record_path); !e.empty()) {
+      std::fprintf(stderr, "qxbatch: %s\n", e.c_str());
+      return 2;
+    }
+  RecordContents contents;
+  std::vector<const RecordLine*> done(cases.size(), nullptr);
+  if (c.skip_done) {
+    if (const std::string e = read_study_record(record_path, c.dry_run ? nullptr : &record, contents, c.quiet);
+        !e.empty()) {
+      std::fprintf(stderr, "qxbatch: %s\n", e.c_str());
+      return 2;
+    }
+    std::vector<std::string> reasons;
+    done = find_done_cases(cases, settings.identity, contents, reasons);
+    if (!c.quiet) tell_reasons(cases, reasons, record_path);
+  }
   if (c.mode == Mode::submit)
-    return submit_study(cases, task_command(c, qxconv),
-                        {c.array_size, c.array_throttle, c.sbatch_args, c.workdir, c.wait, c.summary, c.quiet});
+    return submit_study(cases, done, task_command(c, qxconv),
+                        {c.array_size, c.array_throttle, c.sbatch_args, c.workdir, c.wait, c.dry_run, c.summary,
+                         c.quiet, limits},
+                        record);
 
+  std::vector<std::optional<CaseResult>> done_before(cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i)
+    if (done[i]) done_before[i] = done[i]->result;
   const auto start = std::chrono::steady_clock::now();
-  const BatchOutcome outcome = run_batch(cases, settings);
+  const BatchOutcome outcome = run_batch(cases, done_before, settings, record);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return conclude_batch(outcome.results, seconds, c.summary, c.quiet,
-                        outcome.stop.stop_launching() ? outcome.stop.exit_status() : 0);
+  const int status = conclude_batch(outcome.results, seconds, c.summary, c.quiet,
+                                    outcome.stop.stop_launching() ? outcome.stop.exit_status() : 0);
+  return status == 0 && !outcome.record_error.empty() ? 1 : status;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "counted.hpp"
 #include "printable.hpp"
 
 namespace qxbatch {
@@ -70,8 +71,12 @@ void Progress::case_ended(const CaseResult& r) {
     default:
       line += ": " + (r.error.empty() ? "" : r.error + " ") + printable(r.message);
   }
+  // What qxconv said of a case that it converted: its warnings.
+  const bool warned = r.status == Status::done && !r.err.empty();
+  if (warned) line += "; qxconv said:\n  " + printable_lines(r.err, "\n  ");
   // On a terminal only what needs attention gets a line of its own.
-  if (mode_ == ProgressMode::lines || r.status == Status::failed || r.status == Status::interrupted) note(line);
+  if (mode_ == ProgressMode::lines || warned || r.status == Status::failed || r.status == Status::interrupted)
+    note(line);
 }
 
 void Progress::update(std::size_t running, std::uint64_t running_bytes) {
@@ -115,7 +120,7 @@ void Progress::draw(bool force) {
   const double elapsed = std::chrono::duration<double>(now - start_).count();
   const std::uint64_t read = finished_bytes_ + running_bytes_;
   std::string line = std::to_string(done_) + " done, " + std::to_string(failed_) + " failed, " +
-                     std::to_string(running_) + " running of " + std::to_string(cases_) + " cases | " +
+                     std::to_string(running_) + " running of " + counted(cases_, "case") + " | " +
                      format_bytes(read) + " read";
   if (elapsed >= 1 && read > 0) {
     const double rate = static_cast<double>(read) / elapsed;

@@ -12,6 +12,8 @@
 
 #include "answers.hpp"
 #include "child_process.hpp"
+#include "done_check.hpp"
+#include "study_record.hpp"
 
 namespace qxbatch {
 namespace {
@@ -20,12 +22,15 @@ using Clock = std::chrono::steady_clock;
 
 // The end of what a run shows: enough for the reasons of a failure.
 constexpr std::size_t kept_output = 64 * 1024;
+// The end of its standard error that the record keeps.
+constexpr std::size_t recorded_err = 4096;
 
 struct Running {
   std::size_t index = 0;  // into the cases
   Child child;
   Clock::time_point start;
   std::vector<FileState> outputs_before;
+  CaseInputs inputs;
   std::string out, err;
   bool out_open = true, err_open = true;
   std::optional<int> wait_status;
@@ -51,14 +56,27 @@ void close_pipes(Running& r) {
   r.out_open = r.err_open = false;
 }
 
+// The end of `text` that holds at most `limit` bytes, from the start of a
+// line, marked when something was left out.
+std::string text_end(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t from = text.size() - limit;
+  const std::size_t line = text.find('\n', from);
+  if (line != std::string::npos && line + 1 < text.size()) from = line + 1;
+  return "[...]\n" + text.substr(from);
+}
+
 class Batch {
  public:
-  Batch(const std::vector<Case>& cases, const RunSettings& settings)
-      : cases_(cases), settings_(settings), results_(cases.size()) {
+  Batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+        const RunSettings& settings, RecordFile& record)
+      : cases_(cases), settings_(settings), record_(record), results_(cases.size()) {
     std::uint64_t to_read = 0;
     for (std::size_t i = 0; i < cases.size(); ++i) {
       results_[i].name = cases[i].name;
-      if (cases[i].problem.empty() && settings.skip_done && converted_before(cases[i])) {
+      if (i < done_before.size() && done_before[i]) {
+        results_[i] = *done_before[i];
+        results_[i].name = cases[i].name;
         skipped_.push_back(i);
         continue;
       }
@@ -68,16 +86,22 @@ class Batch {
   }
 
   BatchOutcome run() {
-    for (std::size_t i : skipped_) finish_without_run(i, Status::skipped, {});
+    for (std::size_t i : skipped_) {
+      results_[i].status = Status::skipped;
+      done_[i] = true;
+      progress_->case_ended(results_[i]);
+    }
     for (;;) {
-      const StopRequest before = stop_;
-      stop_ = take_stop_request();
-      tell_stop(before);
-      if (stop_.end_running()) end_running();
-      while (!stop_.stop_launching() && running_.size() < settings_.jobs && next_ < cases_.size()) launch(next_++);
+      take_signals();
+      fill_slots();
       if (running_.empty() && (next_ == cases_.size() || stop_.stop_launching())) break;
       wait_for_events();
-      reap();
+      std::vector<Running> ended = reap();
+      // A freed slot gets its next case before the ended ones are judged and
+      // recorded, so that syncing the record does not hold a processor idle.
+      take_signals();
+      fill_slots();
+      for (const Running& r : ended) finish_run(r);
       update_progress();
     }
     if (stop_.stop_launching()) {
@@ -85,25 +109,55 @@ class Batch {
         if (!done_[i]) finish_without_run(i, Status::interrupted, "not started: the batch was stopped");
     }
     progress_->finish();
-    return {std::move(results_), stop_};
+    return {std::move(results_), stop_, record_error_};
   }
 
  private:
-  void tell_stop(const StopRequest& before) {
-    const std::string running = std::to_string(running_.size());
-    if (stop_.end_running() && !before.end_running() && !running_.empty())
-      progress_->note("qxbatch: stopping the " + running + " running conversions");
-    else if (stop_.stop_launching() && !before.stop_launching() && !running_.empty())
-      progress_->note("qxbatch: interrupted: no more conversions start; waiting for the " + running +
-                      " running (interrupt again to stop them)");
+  void take_signals() {
+    const StopRequest before = stop_;
+    stop_ = take_stop_request();
+    tell_stop(before);
+    if (stop_.end_running()) end_running();
   }
 
+  void fill_slots() {
+    while (!stop_.stop_launching() && running_.size() < settings_.jobs && next_ < cases_.size()) launch(next_++);
+  }
+
+  void tell_stop(const StopRequest& before) {
+    const std::string running =
+        running_.size() == 1 ? "running conversion" : std::to_string(running_.size()) + " running conversions";
+    if (stop_.end_running() && !before.end_running() && !running_.empty())
+      progress_->note("qxbatch: stopping the " + running);
+    else if (stop_.stop_launching() && !before.stop_launching() && !running_.empty())
+      progress_->note("qxbatch: interrupted: no more conversions start; waiting for the " + running +
+                      " (interrupt again to stop " + (running_.size() == 1 ? "it" : "them") + ")");
+  }
+
+  // A case that ended without a run: one that cannot be run is recorded as
+  // failed; one that was never started is not recorded.
   void finish_without_run(std::size_t i, Status status, std::string message) {
     CaseResult& r = results_[i];
     r.status = status;
     r.message = std::move(message);
     done_[i] = true;
+    if (status == Status::failed) {
+      RecordLine line;
+      line.result = r;
+      line.path = cases_[i].key;
+      line.settings = settings_.identity;
+      line.qxin = cases_[i].qxin;
+      record(line);
+    }
     progress_->case_ended(r);
+  }
+
+  void record(RecordLine& line) {
+    line.ended = utc_now();
+    if (const std::string e = record_.append(format_record_line(line)); !e.empty() && record_error_.empty()) {
+      record_error_ = e;
+      progress_->note("qxbatch: " + e + "; a case that is not recorded is converted again by --skip-done");
+    }
   }
 
   void launch(std::size_t i) {
@@ -114,6 +168,7 @@ class Batch {
     r.index = i;
     r.start = Clock::now();
     r.outputs_before = output_states(c.dir, c.base);
+    r.inputs = inputs_now(c);
     std::vector<std::string> argv{settings_.qxconv};
     argv.insert(argv.end(), settings_.run_options.begin(), settings_.run_options.end());
     const std::string why =
@@ -147,7 +202,9 @@ class Batch {
     }
   }
 
-  void reap() {
+  // The conversions that have ended, taken out of the running ones.
+  std::vector<Running> reap() {
+    std::vector<Running> ended;
     for (std::size_t k = 0; k < running_.size();) {
       Running& r = running_[k];
       int status = 0;
@@ -161,9 +218,10 @@ class Batch {
       if (r.out_open) read_available(r.child.out_fd, r.out, kept_output);
       if (r.err_open) read_available(r.child.err_fd, r.err, kept_output);
       close_pipes(r);
-      finish_run(r);
+      ended.push_back(std::move(r));
       running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(k));
     }
+    return ended;
   }
 
   void finish_run(const Running& r) {
@@ -181,7 +239,19 @@ class Batch {
     result.seconds = std::chrono::duration<double>(Clock::now() - r.start).count();
     result.bytes_in = c.bytes_in;
     result.bytes_out = bytes_written(r.outputs_before, after);
+    result.err = text_end(r.err, recorded_err);
     done_[r.index] = true;
+
+    RecordLine line;
+    line.result = result;
+    line.path = c.key;
+    line.settings = settings_.identity;
+    line.qxin = r.inputs.qxin;
+    line.inputs = r.inputs.marks;
+    for (std::size_t k = 0; k < after.size(); ++k)
+      if (after[k].exists && !(after[k] == r.outputs_before[k]))
+        line.outputs.push_back({std::string(output_suffixes[k]), after[k].size, after[k].mtime_ns});
+    record(line);
     progress_->case_ended(result);
   }
 
@@ -194,6 +264,8 @@ class Batch {
 
   const std::vector<Case>& cases_;
   const RunSettings& settings_;
+  RecordFile& record_;
+  std::string record_error_;
   std::vector<CaseResult> results_;
   std::vector<char> done_ = std::vector<char>(cases_.size(), 0);
   std::vector<std::size_t> skipped_;
@@ -205,17 +277,9 @@ class Batch {
 
 }  // namespace
 
-bool converted_before(const Case& c) {
-  const std::string list = c.path(std::string(list_suffix));
-  const FileState state = file_state(list);
-  if (!state.exists || !read_list_end(list).normal_end) return false;
-  for (const std::string& input : existing_inputs(c))
-    if (file_state(input).mtime_ns >= state.mtime_ns) return false;
-  return true;
-}
-
-BatchOutcome run_batch(const std::vector<Case>& cases, const RunSettings& settings) {
-  return Batch(cases, settings).run();
+BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+                       const RunSettings& settings, RecordFile& record) {
+  return Batch(cases, done_before, settings, record).run();
 }
 
 }  // namespace qxbatch

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "counted.hpp"
+
 namespace qxbatch {
 namespace {
 
@@ -74,15 +76,16 @@ std::string read_case_list(const WorkDir& w, std::vector<std::string>& names, st
   }
   const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), tasks);
   if (ec != std::errc{} || tasks == 0 || tasks > names.size() || (end != count.data() + count.size() && *end != '\n'))
-    return w.tasks_file() + ": not a number of tasks for " + std::to_string(names.size()) + " cases";
+    return w.tasks_file() + ": not a number of tasks for " + counted(names.size(), "case");
   return {};
 }
 
-std::string make_work_dir(const std::string& requested, WorkDir& w) {
+std::string make_work_dir(const std::string& requested, bool make, WorkDir& w) {
   std::error_code ec;
   std::string dir = requested;
   if (!requested.empty()) {
-    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return "cannot make " + dir + ": " + std::strerror(errno);
+    if (make && ::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+      return "cannot make " + dir + ": " + std::strerror(errno);
     if (fs::exists(dir + "/cases", ec)) return dir + " holds an earlier submission: choose another --workdir";
   } else {
     const std::time_t now = std::time(nullptr);
@@ -90,13 +93,16 @@ std::string make_work_dir(const std::string& requested, WorkDir& w) {
     std::strftime(stamp, sizeof stamp, "qxbatch-%Y%m%d-%H%M%S", std::localtime(&now));
     for (int n = 1;; ++n) {
       dir = n == 1 ? std::string(stamp) : std::string(stamp) + "-" + std::to_string(n);
-      if (::mkdir(dir.c_str(), 0777) == 0) break;
-      if (errno != EEXIST) return "cannot make " + dir + ": " + std::strerror(errno);
+      if (!make && !fs::exists(dir, ec)) break;
+      if (make && ::mkdir(dir.c_str(), 0777) == 0) break;
+      if (make && errno != EEXIST) return "cannot make " + dir + ": " + std::strerror(errno);
     }
   }
-  const fs::path absolute = fs::canonical(dir, ec);
+  const fs::path absolute = make ? fs::canonical(dir, ec) : fs::absolute(dir, ec).lexically_normal();
   if (ec) return "cannot find " + dir + ": " + ec.message();
   w.path = absolute.string();
+  if (w.path.size() > 1 && w.path.back() == '/') w.path.pop_back();
+  if (w.path.find('\n') != std::string::npos) return "the work directory " + dir + " has a line break in its path, which a job script cannot name";
   return {};
 }
 

@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <algorithm>
 #include <map>
-#include <sstream>
 
+#include "counted.hpp"
 #include "progress.hpp"
 #include "printable.hpp"
 
@@ -43,53 +44,6 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
   const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
   if (overlong || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return 0;
   return n;
-}
-
-// Splits CSV text into rows of fields.
-bool parse_csv(std::string_view text, std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::string> row;
-  std::string field;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '"') {
-      for (++i;; ++i) {
-        if (i >= text.size()) return false;
-        if (text[i] == '"') {
-          if (i + 1 < text.size() && text[i + 1] == '"') {
-            field.push_back('"');
-            ++i;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        field.push_back(text[i]);
-      }
-    } else {
-      while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') field.push_back(text[i++]);
-    }
-    if (i < text.size() && text[i] == '\r') ++i;
-    if (i >= text.size() || text[i] == '\n') {
-      row.push_back(std::move(field));
-      rows.push_back(std::move(row));
-      row.clear();
-      field.clear();
-      ++i;
-    } else if (text[i] == ',') {
-      row.push_back(std::move(field));
-      field.clear();
-      ++i;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-template <class Number>
-bool parse_number(const std::string& text, Number& value) {
-  std::istringstream in(text);
-  return static_cast<bool>(in >> value) && in.peek() == EOF;
 }
 
 }  // namespace
@@ -194,57 +148,68 @@ std::string write_summary(const std::string& path, const std::vector<CaseResult>
   return {};
 }
 
-std::string read_csv_summary(const std::string& path, std::vector<CaseResult>& results) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return "cannot read " + path + ": " + std::strerror(errno);
-  std::ostringstream text;
-  text << f.rdbuf();
-  std::vector<std::vector<std::string>> rows;
-  if (!parse_csv(text.str(), rows) || rows.empty() || rows[0].size() != 7) return path + ": not a qxbatch summary";
-  for (std::size_t i = 1; i < rows.size(); ++i) {
-    const auto& row = rows[i];
-    CaseResult r;
-    if (row.size() != 7 || !parse_status(row[1], r.status) || !parse_number(row[4], r.seconds) ||
-        !parse_number(row[5], r.bytes_in) || !parse_number(row[6], r.bytes_out))
-      return path + ": row " + std::to_string(i + 1) + " is damaged";
-    r.name = row[0];
-    r.error = row[2];
-    r.message = row[3];
-    results.push_back(std::move(r));
+namespace {
+
+// What qxconv said of a failed case, under its reason: each line of its
+// standard error but the one that the reason already gives.
+void print_err_lines(std::FILE* out, const CaseResult& r, int indent) {
+  std::size_t start = 0;
+  while (start < r.err.size()) {
+    std::size_t end = r.err.find('\n', start);
+    if (end == std::string::npos) end = r.err.size();
+    const std::string line = r.err.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line != "qxconv: " + r.message)
+      std::fprintf(out, "%*s%s\n", indent, "", printable(line).c_str());
   }
-  return {};
 }
 
+}  // namespace
+
 void print_report(std::FILE* out, const std::vector<CaseResult>& results, double seconds, bool counts_line) {
-  std::size_t count[4] = {};
+  std::size_t count[status_count] = {};
   std::uint64_t read = 0, written = 0;
   for (const CaseResult& r : results) {
     ++count[static_cast<int>(r.status)];
+    // A case passed over keeps the figures of the run that did it, which
+    // are not this run's.
+    if (r.status == Status::skipped) continue;
     read += r.bytes_in;
     written += r.bytes_out;
   }
-  if (counts_line)
-    std::fprintf(out, "qxbatch: %zu done, %zu failed, %zu skipped, %zu interrupted of %zu cases%s (%s read, %s written)\n",
-                 count[0], count[1], count[2], count[3], results.size(),
+  const auto n = [&](Status s) { return count[static_cast<int>(s)]; };
+  if (counts_line) {
+    std::string waiting;
+    for (Status s : {Status::queued, Status::running})
+      if (n(s)) waiting += ", " + std::to_string(n(s)) + " " + std::string(status_word(s));
+    std::fprintf(out, "qxbatch: %zu done, %zu failed, %zu skipped, %zu interrupted%s of %s%s (%s read, %s written)\n",
+                 n(Status::done), n(Status::failed), n(Status::skipped), n(Status::interrupted), waiting.c_str(),
+                 counted(results.size(), "case").c_str(),
                  seconds < 0 ? "" : (" in " + format_duration(seconds)).c_str(), format_bytes(read).c_str(),
                  format_bytes(written).c_str());
-  if (count[1] > 0) {
+  }
+  if (n(Status::failed) > 0) {
     std::size_t width = 4;
     for (const CaseResult& r : results)
       if (r.status == Status::failed) width = std::max(width, printable(r.name).size());
-    std::fprintf(out, "qxbatch: %zu case%s failed:\n  %-*s  %5s  %s\n", count[1], count[1] == 1 ? "" : "s",
+    std::fprintf(out, "qxbatch: %s failed:\n  %-*s  %5s  %s\n", counted(n(Status::failed), "case").c_str(),
                  static_cast<int>(width), "CASE", "ERROR", "REASON");
     for (const CaseResult& r : results)
-      if (r.status == Status::failed)
+      if (r.status == Status::failed) {
         std::fprintf(out, "  %-*s  %5s  %s\n", static_cast<int>(width), printable(r.name).c_str(), r.error.c_str(),
                      printable(r.message).c_str());
+        print_err_lines(out, r, static_cast<int>(width) + 11);
+      }
   }
-  // Interrupted cases, many of which may never have started, by reason.
-  std::map<std::string, std::size_t> stopped;
-  for (const CaseResult& r : results)
-    if (r.status == Status::interrupted) ++stopped[r.message];
-  for (const auto& [message, n] : stopped)
-    std::fprintf(out, "qxbatch: %zu case%s interrupted: %s\n", n, n == 1 ? "" : "s", printable(message).c_str());
+  // The cases that did not end, many of which may never have started, by reason.
+  for (Status s : {Status::interrupted, Status::running, Status::queued}) {
+    std::map<std::string, std::size_t> by_reason;
+    for (const CaseResult& r : results)
+      if (r.status == s) ++by_reason[r.message];
+    for (const auto& [message, k] : by_reason)
+      std::fprintf(out, "qxbatch: %s %s: %s\n", counted(k, "case").c_str(), std::string(status_word(s)).c_str(),
+                   printable(message).c_str());
+  }
   std::fflush(out);
 }
 
@@ -256,6 +221,8 @@ int conclude_batch(const std::vector<CaseResult>& results, double seconds, const
                    int stop_status) {
   print_report(stderr, results, seconds, !quiet);
   int status = stop_status;
+  for (const CaseResult& r : results)
+    if (status == 0 && (r.status == Status::queued || r.status == Status::running)) status = unfinished_job_status;
   if (status == 0)
     for (const CaseResult& r : results)
       if (r.status != Status::done && r.status != Status::skipped) status = 1;

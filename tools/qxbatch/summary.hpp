@@ -31,20 +31,22 @@ std::string json_lines_summary(const std::vector<CaseResult>& results);
 // success, else why it failed.
 std::string write_summary(const std::string& path, const std::vector<CaseResult>& results);
 
-// Reads a CSV summary written by csv_summary. Empty on success.
-std::string read_csv_summary(const std::string& path, std::vector<CaseResult>& results);
-
-// The counts line (with the time taken unless `seconds` is negative) and the
-// table of the cases that did not end well.
+// The counts line (with the time taken unless `seconds` is negative), the
+// table of the failed cases with what qxconv said of each, and the cases
+// that did not end, by reason.
 void print_report(std::FILE* out, const std::vector<CaseResult>& results, double seconds, bool counts_line);
 
 }  // namespace qxbatch
 
 namespace qxbatch {
 
+// The exit status of --collect while cases of the job are queued or running.
+inline constexpr int unfinished_job_status = 3;
+
 // The end of a batch: the report on standard error, the summary file if one
 // is asked for, and the exit status: 0 when every case is done or was passed
-// over, `stop_status` when a signal stopped the batch, 1 otherwise.
+// over, `stop_status` when a signal stopped the batch, 3 while cases are
+// queued or running, 1 otherwise.
 int conclude_batch(const std::vector<CaseResult>& results, double seconds, const std::string& summary_path, bool quiet,
                    int stop_status);
 

@@ -1,13 +1,16 @@
 #include "csv_export.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 #include "block_axis.hpp"
+#include "block_meaning.hpp"
 #include "common/csv_text.hpp"
 #include "dump_print.hpp"
 #include "file_reader.hpp"
 #include "maxima_table.hpp"
+#include "step_abscissa.hpp"
 
 namespace qxdump {
 
@@ -15,8 +18,9 @@ namespace {
 
 class BlockCsv final : public FileHandler {
  public:
-  BlockCsv(std::uint64_t number, qx::TextSink& out)
-      : number_(number), csv_([&out](std::string_view text) { return out.put(text) == 0; }) {}
+  BlockCsv(std::uint64_t number, const CodeMap* codes, qx::TextSink& out, qx::TextSink& err)
+      : number_(number), codes_(codes), csv_([&out](std::string_view text) { return out.put(text) == 0; }),
+        err_(err) {}
 
   // Values only of the block asked for.
   std::uint64_t values_wanted() const override { return in_block_ ? FileHandler::values_wanted() : 0; }
@@ -56,13 +60,17 @@ class BlockCsv final : public FileHandler {
   };
   bool write_ordinary(const BlockReport& b);
   bool write_maxima(const BlockReport& b);
+  const AbscissaRule* mapped_abscissa(const BlockReport& b, const BlockMeaning& m, const BlockAxis& axis,
+                                      std::size_t rows);
   bool no_values(const BlockReport& b, const std::string& why) {
     problem_ = "block " + std::to_string(b.number) + " (" + printable_text(b.kind) + ") " + why;
     return false;
   }
 
   std::uint64_t number_;
+  const CodeMap* codes_;
   qxtools::CsvText csv_;
+  qx::TextSink& err_;
   FileInfo info_;
   bool in_block_ = false, found_ = false, write_ok_ = false;
   std::uint64_t blocks_ = 0;
@@ -76,15 +84,23 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
   if (records_.empty()) return no_values(b, "holds no data records");
   const BlockAxis axis = block_axis(b, records_.size());
   const std::size_t first_value = axis.axis_records;
-  csv_.text(axis.name);
   const std::size_t columns = records_.size() - first_value;
-  for (std::size_t c = 0; c < columns; ++c) csv_.text(value_name(columns, c));
-  csv_.end_row();
-
   std::size_t rows = 0;
   for (const Held& h : records_) rows = std::max(rows, h.words.size());
+  const BlockMeaning meaning = codes_ ? block_meaning(*codes_, info_, b, columns) : BlockMeaning{};
+  const AbscissaRule* rule = mapped_abscissa(b, meaning, axis, rows);
+  // A block without an abscissa of its own is named by the map only where
+  // the map gives its values.
+  const std::string axis_named = axis.source != AxisSource::index || rule ? axis_title(meaning) : "";
+  csv_.text(axis_named.empty() ? std::string(axis.name) : axis_named);
+  for (std::size_t c = 0; c < columns; ++c) {
+    const std::string title = value_title(meaning, c);
+    csv_.text(title.empty() ? value_name(columns, c) : title);
+  }
+  csv_.end_row();
+
   // The step as the file holds it: real8 in a result file, real4 in a
-  // converted one; k·dt is formed in double precision.
+  // converted one.
   const double step = b.step;
   for (std::size_t k = 0; k < rows; ++k) {
     const Words axis_words = first_value > 0 ? Words(records_[0].words) : Words();
@@ -94,7 +110,9 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
       else
         csv_.empty();
     } else if (axis.source == AxisSource::step) {
-      csv_.number(static_cast<double>(k) * step);
+      csv_.number(step_abscissa(k, step));
+    } else if (double v = 0; rule && rule->value(k, rows, v)) {
+      csv_.decimal(v);
     } else {
       csv_.number(k);
     }
@@ -110,6 +128,23 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
   return csv_.flush();
 }
 
+// The abscissa values that the code map gives a block whose file gives none;
+// null where it gives none, or a list that does not have one value per row
+// (told on standard error: the rows are then numbered).
+const AbscissaRule* BlockCsv::mapped_abscissa(const BlockReport& b, const BlockMeaning& m, const BlockAxis& axis,
+                                              std::size_t rows) {
+  if (!m.abscissa || axis.source != AxisSource::index) return nullptr;
+  const AbscissaRule& rule = m.abscissa->rule;
+  if (rule.form == AbscissaRule::Form::none) return nullptr;
+  if (rule.form == AbscissaRule::Form::list && rule.list.size() != rows) {
+    err_.put("qxdump: " + printable_text(info_.path) + ": block " + std::to_string(b.number) + ": the abscissa of line " +
+             std::to_string(m.abscissa->line) + " of the code map lists " + std::to_string(rule.list.size()) +
+             " values for " + std::to_string(rows) + ": the rows are numbered\n");
+    return nullptr;
+  }
+  return &rule;
+}
+
 bool BlockCsv::write_maxima(const BlockReport& b) {
   if (records_.empty()) return no_values(b, "is a maxima header without a data record");
   MaximaTable t;
@@ -117,9 +152,11 @@ bool BlockCsv::write_maxima(const BlockReport& b) {
   if (!take_maxima_record(info_, b, h.entry, h.words, t))
     return no_values(b, "has a data record at offset " + std::to_string(h.entry.offset) +
                             " that does not hold the items its na and code call for");
-  csv_.text("item_id1");
-  if (!t.id2.empty()) csv_.text("item_id2");
-  for (const std::string& name : maxima_value_names(t)) csv_.text(name);
+  const MaximaMeaning meaning = codes_ ? maxima_meaning(*codes_, info_, b, t) : MaximaMeaning{};
+  csv_.text(meaning.id1.known ? "item_id1 (" + meaning.id1.role() + ")" : "item_id1");
+  if (!t.id2.empty()) csv_.text(meaning.id2.known ? "item_id2 (" + meaning.id2.role() + ")" : "item_id2");
+  const std::vector<std::string> names = maxima_value_names(t);
+  for (std::size_t v = 0; v < names.size(); ++v) csv_.text(meaning.title(v, names[v]));
   csv_.end_row();
   const std::size_t per_item = t.components * (t.pairs ? 2 : 1);
   for (std::uint64_t a = 0; a < t.na; ++a) {
@@ -133,9 +170,10 @@ bool BlockCsv::write_maxima(const BlockReport& b) {
 
 }  // namespace
 
-int export_csv(const std::string& path, std::uint64_t number, qx::TextSink& out, qx::TextSink& err) {
+int export_csv(const std::string& path, std::uint64_t number, const CodeMap* codes, qx::TextSink& out,
+               qx::TextSink& err) {
   const std::string name = printable_text(path);
-  BlockCsv csv(number, out);
+  BlockCsv csv(number, codes, out, err);
   std::string problem;
   const ReadStatus status = read_file(path, csv, problem);
   if (status == ReadStatus::bad_input) {

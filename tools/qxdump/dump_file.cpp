@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "block_meaning.hpp"
 #include "dump_print.hpp"
 #include "file_reader.hpp"
 
@@ -18,10 +19,12 @@ class Listing final : public FileHandler {
 
   std::uint64_t values_wanted() const override { return printer_.options().values; }
   bool identity(const FileInfo& info) override {
+    info_ = info;
     printer_.file_line(info);
     return true;
   }
   bool model_begin(const FileInfo& info, std::string_view how) override {
+    info_ = info;
     printer_.model_line(info.side, how);
     return true;
   }
@@ -40,7 +43,8 @@ class Listing final : public FileHandler {
     return true;
   }
   bool block_end(const BlockReport& b) override {
-    printer_.block(b, shown_);
+    const CodeMap* codes = printer_.options().codes;
+    printer_.block(b, shown_, codes ? meaning_line(*codes, info_, b) : std::string());
     return true;
   }
   bool unplaced(const RecordEntry& r, std::string_view first_word, Words values) override {
@@ -58,6 +62,7 @@ class Listing final : public FileHandler {
 
  private:
   Printer printer_;
+  FileInfo info_;
   std::vector<std::vector<std::uint32_t>> shown_;
 };
 

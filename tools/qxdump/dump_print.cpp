@@ -76,7 +76,7 @@ void Printer::model_record(const ModelRecordReport& m, Words v) {
   if (shows_values(m.record)) values(m.record, v);
 }
 
-void Printer::block(const BlockReport& b, std::span<const std::vector<std::uint32_t>> v) {
+void Printer::block(const BlockReport& b, std::span<const std::vector<std::uint32_t>> v, std::string_view means) {
   std::string s;
   s.reserve(160);
   s += "block " + std::to_string(b.number) + " " + at(b.offset) + " " + printable_text(b.kind);
@@ -97,6 +97,7 @@ void Printer::block(const BlockReport& b, std::span<const std::vector<std::uint3
   s += " records=" + record_lengths(b.records);
   if (b.dropped) s += " dropped";
   line(s);
+  if (!means.empty()) line("  means: " + std::string(means));
   for (const std::string& n : b.notes) line("  note: " + n);
   for (std::size_t i = 0; i < b.records.size(); ++i) {
     const RecordEntry& r = b.records[i];

@@ -26,8 +26,8 @@ class Printer {
   // A model record with the first values of a data record (--values).
   void model_record(const ModelRecordReport& m, Words values);
   // A block; `values` holds the first values of each of its records, in
-  // order (empty for header records).
-  void block(const BlockReport& b, std::span<const std::vector<std::uint32_t>> values);
+  // order (empty for header records); `means`, what a code map says of it.
+  void block(const BlockReport& b, std::span<const std::vector<std::uint32_t>> values, std::string_view means = {});
   // A finding that belongs to no single record.
   void note(std::string_view text);
   void unplaced(const RecordEntry& r, std::string_view first_word, Words values);

@@ -14,6 +14,8 @@
 
 namespace qxdump {
 
+class CodeMap;
+
 using qx::format::boundary_head_words;
 using qx::format::boundary_list_names;
 using qx::format::boundary_sides;
@@ -26,6 +28,7 @@ inline constexpr std::size_t model_count_slots = qx::format::count_slots;
 struct DumpOptions {
   bool records = false;     // list every record's offset and length
   std::size_t values = 0;   // first values of each data record to show
+  const CodeMap* codes = nullptr;  // --codes: a "means:" line under each block the map names
 };
 
 struct RecordEntry {

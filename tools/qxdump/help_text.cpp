@@ -3,10 +3,11 @@
 namespace qxdump {
 
 std::string_view help_text() {
-  return R"(usage: qxdump [--records] [--values N] FILE...
-       qxdump --csv BLOCK FILE
-       qxdump --hdf5 OUT.h5 [--compress] FILE
-       qxdump --html OUT.html FILE...
+  return R"(usage: qxdump [--codes MAP] [--records] [--values N] FILE...
+       qxdump [--codes MAP] --csv BLOCK FILE
+       qxdump [--codes MAP] --hdf5 OUT.h5 [--compress] FILE
+       qxdump [--codes MAP] --html OUT.html FILE...
+       qxdump [--codes MAP] --xdmf OUT.xmf [--compress] FILE
 
 Shows what a binary result file of the analysis (CASE.TP18, CASE.TP19) or a
 file converted from it (CASE_QX2D.TP18, CASE_QXSH.TP18, CASE_QX2D.TP19,
@@ -18,16 +19,24 @@ options:
                 payload length
   --values N    also show the first N values of every data record: int4
                 values through (8I12), real4 values through (1P,6E15.5)
+  --codes MAP   say what the codes mean, by the code map MAP (a CSV table
+                written once per project: docs/code-map.md): quantities
+                and units, directions, node and element numbers, the
+                abscissa of response spectra, the names of records and of
+                maxima components. The listing gains a "means:" line per
+                block it names; --csv, --hdf5, --html and --xdmf use its
+                names. Nothing the map does not name is given a meaning. A
+                malformed map is refused with its line number.
   --csv BLOCK   write block number BLOCK (as the listing numbers it, 1 for
                 the first block after the model section) as CSV on standard
                 output: a header line naming the columns; the abscissa
-                (time k*dt, in double precision from the file's step;
+                (time k*dt, the real4 nearest to k times the file's step;
                 frequency, the block's own axis record or k*df; or index
                 k), then one column per data record; maxima blocks one line
                 per item (item_id1, item_id2, then one column per
                 component: c3, or c3_1 and c3_2 for a pair, zero for a
                 filler). Reals in the fewest digits that read back to the
-                same real4.
+                same real4 (0.0025, 0.005, ... for a step of 0.0025).
   --hdf5 OUT.h5 write everything FILE holds to the HDF5 file OUT.h5:
                 /model (title, boundary lists, nodes, one table per element
                 kind), /blocks/000001... (one group per block: its header
@@ -36,7 +45,7 @@ options:
                 file's types (real4 as 32-bit floats, int4 as 32-bit
                 integers) in the host's byte order. OUT.h5 appears only when
                 it is complete. Only in a qxdump built with the HDF5 library.
-  --compress    with --hdf5: shuffle and deflate the datasets
+  --compress    with --hdf5 or --xdmf: shuffle and deflate the datasets
   --html OUT.html
                 write one web page that shows the FILEs of a case: the model
                 drawn from the model section (each element kind in its
@@ -52,6 +61,14 @@ options:
                 min/max envelope of 500 buckets that keeps its first, last
                 and largest values exactly. OUT.html appears only when it is
                 complete.
+  --xdmf OUT.xmf
+                describe the model of a converted FILE in XDMF, which
+                ParaView and VisIt open, with its arrays in OUT.xmf.h5:
+                the nodes, every element by kind (quadrilaterals and
+                lines), the boundary node lists as node fields and, where
+                --codes places maxima items on nodes or elements, those
+                maxima as node or cell fields. Only in a qxdump built with
+                the HDF5 library.
   -h, --help    show this text
       --version show the program version
 
@@ -79,16 +96,19 @@ the rules (an lrec that counts other records, a record shorter than its
 counts need, a missing record); a record that belongs to no block is listed
 on its own line as "not in a block" rather than guessed into one.
 
-Exit status: 0 when every FILE was read to its end (and the CSV or HDF5
-file or the page written); 1 when a file cannot be read, has a corrupt
-record marker or a truncated record, or ends inside a block, or when a
+Exit status: 0 when every FILE was read to its end (and the CSV, HDF5 or
+XDMF files or the page written); 1 when the code map cannot be read or is
+malformed (nothing is then read or written), when a file cannot be read,
+has a corrupt record marker or a truncated record, or ends inside a block,
+or when a
 converted file (_QX2D or _QXSH in its name) is empty or ends inside its
 model section, as a run that stopped leaves it (the byte offset is told on
 standard error); also when the block asked for with --csv does not exist or
 holds no values, or when the HDF5 file or the page cannot be written
 (nothing is then left under its name), or when --html meets a FILE that is
-neither a result nor a converted file; 2 for a wrong command line, and for
---hdf5 in a qxdump built without HDF5. A converted file that ends between
+neither a result nor a converted file, or --xdmf one without a model
+section; 2 for a wrong command line, and for --hdf5 or --xdmf in a qxdump
+built without HDF5. A converted file that ends between
 two blocks reads as whole: whether the run that wrote it ended normally is
 told by its list file (CASE_TP18-19_COVT.lst), which then ends with
 "NORMAL END".

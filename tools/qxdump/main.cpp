@@ -8,18 +8,32 @@
 #include <string_view>
 #include <vector>
 
+#include "code_map.hpp"
 #include "common/command_line.hpp"
 #include "csv_export.hpp"
 #include "dump_file.hpp"
+#include "dump_print.hpp"
 #include "help_text.hpp"
 #include "html_export.hpp"
 #include "io/os_process.hpp"
 #include "qx_version.hpp"
 #ifdef QX_HAVE_HDF5
 #include "hdf5_export.hpp"
+#include "xdmf_export.hpp"
 #endif
 
 namespace {
+
+#ifndef QX_HAVE_HDF5
+// What --version and --hdf5 tell of a qxdump built without the HDF5 library:
+// on Linux, what to install for a build with it.
+#ifdef _WIN32
+constexpr const char* without_hdf5 = "built without HDF5: --hdf5 and --xdmf are not available in the Windows build\n";
+#else
+constexpr const char* without_hdf5 =
+    "built without HDF5: --hdf5 and --xdmf are not available (Debian: install libhdf5-dev and build qxdump again)\n";
+#endif
+#endif
 
 // Standard output or error through stdio's buffer. The error sink first
 // flushes the listing, so that a fault line follows the lines before it.
@@ -47,6 +61,8 @@ struct CommandLine {
   std::string hdf5;  // the HDF5 file to write
   bool compress = false;
   std::string html;  // the report page to write
+  std::string codes;  // the code map that says what the codes mean
+  std::string xdmf;   // the XDMF description of the model to write
 };
 
 bool count_value(std::string_view v, std::uint64_t& n) {
@@ -93,6 +109,16 @@ constexpr Option options[] = {
        c.html = v;
        return v.empty() ? "--html needs the name of the HTML file to write" : "";
      }},
+    {"--codes", "MAP", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.codes = v;
+       return v.empty() ? "--codes needs the name of a code map (a CSV file)" : "";
+     }},
+    {"--xdmf", "OUT.xmf", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.xdmf = v;
+       return v.empty() ? "--xdmf needs the name of the XDMF file to write" : "";
+     }},
     {"-h, --help", "", "",
      [](CommandLine& c, std::string_view) -> std::string {
        c.help = true;
@@ -116,14 +142,14 @@ std::string parse(int argc, char** argv, CommandLine& c) {
     return error;
   if (c.help || c.version) return {};
   if (c.files.empty()) return "no file named";
-  const bool hdf5 = !c.hdf5.empty(), html = !c.html.empty();
-  if (c.csv + hdf5 + html > 1) return "--csv, --hdf5 and --html cannot be given together";
-  const char* exporter = c.csv ? "--csv" : hdf5 ? "--hdf5" : "--html";
-  if ((c.csv || hdf5 || html) && c.listing_options)
+  const bool hdf5 = !c.hdf5.empty(), html = !c.html.empty(), xdmf = !c.xdmf.empty();
+  if (c.csv + hdf5 + html + xdmf > 1) return "--csv, --hdf5, --html and --xdmf cannot be given together";
+  const char* exporter = c.csv ? "--csv" : hdf5 ? "--hdf5" : xdmf ? "--xdmf" : "--html";
+  if ((c.csv || hdf5 || html || xdmf) && c.listing_options)
     return std::string(exporter) + " takes no listing options (--records, --values)";
-  if ((c.csv || hdf5) && c.files.size() != 1)
+  if ((c.csv || hdf5 || xdmf) && c.files.size() != 1)
     return std::string(exporter) + " takes one FILE, not " + std::to_string(c.files.size());
-  if (c.compress && !hdf5) return "--compress goes with --hdf5";
+  if (c.compress && !hdf5 && !xdmf) return "--compress goes with --hdf5 or --xdmf";
   return {};
 }
 
@@ -142,12 +168,26 @@ int main(int argc, char** argv) {
   }
   if (c.version) {
     std::printf("qxdump %.*s\n", static_cast<int>(qx::program_version.size()), qx::program_version.data());
+#ifndef QX_HAVE_HDF5
+    std::fputs(without_hdf5, stdout);
+#endif
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (c.help) {
     const std::string_view h = qxdump::help_text();
     std::fwrite(h.data(), 1, h.size(), stdout);
     return 0;
+  }
+  // The code map is read whole before any file: a map that cannot be used
+  // stops the run before anything is written.
+  qxdump::CodeMap codes;
+  if (!c.codes.empty()) {
+    std::string problem;
+    if (!codes.read(c.codes, problem)) {
+      std::fprintf(stderr, "qxdump: %s: %s\n", qxdump::printable_text(c.codes).c_str(), problem.c_str());
+      return 1;
+    }
+    c.options.codes = &codes;
   }
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
@@ -158,9 +198,10 @@ int main(int argc, char** argv) {
     qx::os::on_stop_request(request_stop);
     qxdump::HtmlOptions options;
     options.interrupted = &stop_requested;
+    options.codes = c.options.codes;
     return qxdump::export_html(c.files, c.html, options, err);
   }
-  if (!c.hdf5.empty()) {
+  if (!c.hdf5.empty() || !c.xdmf.empty()) {
 #ifdef QX_HAVE_HDF5
     // Stopped, the export removes what it has written instead of leaving
     // half a file.
@@ -168,14 +209,17 @@ int main(int argc, char** argv) {
     qxdump::Hdf5Options options;
     options.compress = c.compress;
     options.interrupted = &stop_requested;
+    options.codes = c.options.codes;
+    if (!c.xdmf.empty()) return qxdump::export_xdmf(c.files.front(), c.xdmf, options, err);
     return qxdump::export_hdf5(c.files.front(), c.hdf5, options, err);
 #else
-    std::fputs("qxdump: this qxdump was built without HDF5: --hdf5 is not available\n", stderr);
+    std::fputs("qxdump: this qxdump was ", stderr);
+    std::fputs(without_hdf5, stderr);
     return 2;
 #endif
   }
   if (c.csv) {
-    const int status = qxdump::export_csv(c.files.front(), c.csv_block, out, err);
+    const int status = qxdump::export_csv(c.files.front(), c.csv_block, c.options.codes, out, err);
     if (std::fflush(stdout) != 0) {
       std::fputs("qxdump: standard output cannot be written\n", stderr);
       return 1;

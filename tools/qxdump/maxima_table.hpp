@@ -29,6 +29,11 @@ struct MaximaTable {
 bool take_maxima_record(const FileInfo& info, const BlockReport& b, const RecordEntry& record, Words words,
                         MaximaTable& t);
 
+// The columns that maxima block `b` has, whether or not its record is at
+// hand: `components`, `pairs` and `component_numbers` of `t`. False for a code
+// that has no layout.
+bool maxima_columns(const FileInfo& info, const BlockReport& b, MaximaTable& t);
+
 // The name of each value of an item, in record order: "c3" for the value of
 // component 3, "c3_1" and "c3_2" for a pair, "zero" for a filler, "value1"...
 // where the file does not tell the component.

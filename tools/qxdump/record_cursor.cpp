@@ -145,9 +145,18 @@ std::string describe_record_fault(const RawFile& raw, std::uint64_t offset, qx::
            std::to_string(size > offset ? size - offset : 0) + " bytes left)";
   if (lead < 0) return "corrupt record marker" + at + ": negative length " + std::to_string(lead);
   const auto length = static_cast<std::uint64_t>(lead);
-  if (offset + 8 + length > size)
+  if (offset + 8 + length > size) {
+    const std::uint64_t held = size - offset - 4;
+    // The payload is all there: what is missing is the trailing marker, or part of it.
+    if (held == length)
+      return "truncated record" + at + ": its trailing length marker is missing (the file ends right after its " +
+             std::to_string(lead) + " bytes)";
+    if (held > length)
+      return "truncated record" + at + ": the file ends inside its trailing length marker (" +
+             std::to_string(held - length) + " of 4 bytes, after its " + std::to_string(lead) + " bytes)";
     return "truncated record" + at + ": its marker announces " + std::to_string(lead) + " bytes, the file holds " +
-           std::to_string(size - offset - 4) + " after the marker";
+           std::to_string(held) + " after the marker";
+  }
   if (!raw.marker_at(offset + 4 + length, order, trail) || trail != lead)
     return "corrupt record marker" + at + ": leading marker " + std::to_string(lead) + ", trailing marker " +
            std::to_string(trail) + " at offset " + std::to_string(offset + 4 + length);

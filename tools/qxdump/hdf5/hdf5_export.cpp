@@ -6,6 +6,7 @@
 
 #include "dump_print.hpp"
 #include "file_reader.hpp"
+#include "hdf5_meaning.hpp"
 #include "hdf5_writer.hpp"
 #include "maxima_table.hpp"
 #include "output_file.hpp"
@@ -77,6 +78,8 @@ class Hdf5Export final : public FileHandler {
   h5::Id model_, elements_, blocks_, block_, unplaced_;
   std::vector<std::string> model_notes_, root_notes_, block_notes_;
   h5::RowDataset rows_;  // `values` of the block at hand, when grown a row at a time
+  BlockMeaning meaning_;  // what the code map says of the block at hand
+  std::size_t values_ = 0;  // values of its first value record
   std::uint64_t unplaced_count_ = 0;
 };
 
@@ -212,6 +215,17 @@ bool Hdf5Export::block_begin(const BlockReport& b) {
   }
   if (b.maxima && !b.converted && b.nd) w_.int32(g, "nd", *b.nd);
   if (b.dropped) w_.int32(g, "dropped", 1);
+  values_ = 0;
+  if (options_.codes) {
+    const std::size_t value_records = static_cast<std::size_t>(std::max(b.data_rule - b.axis_records, 0));
+    meaning_ = block_meaning(*options_.codes, info_, b, b.maxima ? 0 : value_records);
+    if (b.maxima) {
+      write_quantity(w_, g, meaning_.quantity, meaning_.unit);
+      if (!meaning_.direction.empty()) w_.text(g, "direction", meaning_.direction);
+    } else {
+      write_block_meaning(w_, g, meaning_);
+    }
+  }
   return going();
 }
 
@@ -234,6 +248,7 @@ bool Hdf5Export::value_record(const BlockReport& b, const RecordEntry& r, std::s
   if (index < axis) return index == 0 ? array1(g, "frequency", real4_type(), words) && going()
                                       : record_as_words(g, own_name, r, real4_type(), words);
   const std::size_t value_index = index - axis;
+  if (value_index == 0) values_ = words.size();
   const bool rows = b.data_rule - b.axis_records >= 2;
   if (value_index == 0 && !rows) return array1(g, "values", real4_type(), words) && going();
   if (value_index == 0 && !w_.rows_begin(g, "values", real4_type(), words.size(), rows_)) return false;
@@ -251,8 +266,9 @@ bool Hdf5Export::maxima_record(const BlockReport& b, const RecordEntry& r, std::
     return record_as_words(g, "record_" + std::to_string(index + 1), r, word_type(), words);
   }
   const hsize_t na = t.na;
-  w_.array(g, "item_id1", int4_type(), std::span(&na, 1), t.id1.data());
-  if (!t.id2.empty()) w_.array(g, "item_id2", int4_type(), std::span(&na, 1), t.id2.data());
+  h5::Id id1, id2;
+  w_.array(g, "item_id1", int4_type(), std::span(&na, 1), t.id1.data(), &id1);
+  if (!t.id2.empty()) w_.array(g, "item_id2", int4_type(), std::span(&na, 1), t.id2.data(), &id2);
   const hsize_t dims[3] = {na, t.components, 2};
   h5::Id set;
   const std::string name = t.pairs ? "pairs" : "values";
@@ -261,6 +277,9 @@ bool Hdf5Export::maxima_record(const BlockReport& b, const RecordEntry& r, std::
     const std::vector<std::int32_t> numbers(t.component_numbers.begin(), t.component_numbers.end());
     w_.int32s(set.get(), "components", numbers);
   }
+  if (options_.codes && set.valid())
+    write_maxima_meaning(w_, id1.get(), id2.valid() ? id2.get() : -1, set.get(),
+                         maxima_meaning(*options_.codes, info_, b, t));
   return going();
 }
 
@@ -277,6 +296,7 @@ bool Hdf5Export::record_as_words(hid_t parent, const std::string& name, const Re
 
 bool Hdf5Export::block_end(const BlockReport& b) {
   if (!going()) return false;
+  if (options_.codes && !b.maxima) write_mapped_abscissa(w_, block_.get(), meaning_, values_);
   std::vector<std::string> notes = b.notes;
   notes.insert(notes.end(), block_notes_.begin(), block_notes_.end());
   if (!notes.empty()) w_.texts(block_.get(), "notes", notes);

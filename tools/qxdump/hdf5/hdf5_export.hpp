@@ -20,8 +20,11 @@
 
 namespace qxdump {
 
+class CodeMap;
+
 struct Hdf5Options {
   bool compress = false;  // shuffle and deflate every chunked dataset
+  const CodeMap* codes = nullptr;  // --codes: the blocks' meanings as attributes
   // Set by a signal handler to give up: the export then fails as any other.
   const volatile std::sig_atomic_t* interrupted = nullptr;
 };

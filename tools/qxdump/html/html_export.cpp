@@ -26,6 +26,7 @@ std::string_view asset(std::string_view name) {
       {"uplot-css", page_assets::uplot_css},         {"report-css", page_assets::report_css},
       {"uplot-license", page_assets::uplot_license}, {"uplot-js", page_assets::uplot_js},
       {"data-js", page_assets::data_js},             {"model-view-js", page_assets::model_view_js},
+      {"model-overlay-js", page_assets::model_overlay_js},
       {"plots-js", page_assets::plots_js},           {"blocks-js", page_assets::blocks_js},
       {"maxima-js", page_assets::maxima_js},         {"report-js", page_assets::report_js},
   };
@@ -72,6 +73,7 @@ class PageExport {
   static ReportOptions report_options(const HtmlOptions& options) {
     ReportOptions r;
     r.interrupted = options.interrupted;
+    r.codes = options.codes;
     return r;
   }
   bool read_files() {

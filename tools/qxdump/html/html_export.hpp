@@ -12,9 +12,12 @@
 
 namespace qxdump {
 
+class CodeMap;
+
 struct HtmlOptions {
   // Set by a signal handler to give up: the export then fails as any other.
   const volatile std::sig_atomic_t* interrupted = nullptr;
+  const CodeMap* codes = nullptr;  // --codes: what the blocks hold, in words
 };
 
 // Writes the page of the files at `paths` to `out_path`, under a temporary

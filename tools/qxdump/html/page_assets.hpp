@@ -11,6 +11,7 @@ extern const std::string_view report_html;
 extern const std::string_view report_css;
 extern const std::string_view data_js;
 extern const std::string_view model_view_js;
+extern const std::string_view model_overlay_js;
 extern const std::string_view plots_js;
 extern const std::string_view blocks_js;
 extern const std::string_view maxima_js;

@@ -6,9 +6,11 @@
 #include <cstring>
 
 #include "block_axis.hpp"
+#include "block_meaning.hpp"
 #include "dump_print.hpp"
 #include "io/os_file.hpp"
 #include "maxima_table.hpp"
+#include "page_meaning.hpp"
 
 namespace qxdump {
 
@@ -83,6 +85,8 @@ struct ReportBuilder::Block {
   JsonText curves, table;
   bool has_table = false;
   std::vector<std::string> notes;
+  BlockMeaning meaning;                   // what the code map says of the block
+  const AbscissaRule* mapped = nullptr;   // the abscissa values it gives a block without one
 };
 
 ReportBuilder::ReportBuilder(PageArrays& arrays, const ReportOptions& options) : arrays_(arrays), options_(options) {
@@ -262,6 +266,14 @@ bool ReportBuilder::block_begin(const BlockReport& b) {
     k.notes.push_back("the step " + real_text(b.step) + " is not a positive number: values drawn against their index");
     k.axis_name = "index";
   }
+  if (options_.codes) {
+    k.meaning = block_meaning(*options_.codes, info_, b, k.value_records);
+    const MapRow* a = k.meaning.abscissa;
+    if (a && a->rule.form != AbscissaRule::Form::none && k.axis.source == AxisSource::index) {
+      k.mapped = &a->rule;
+      k.axis_name = a->name;
+    }
+  }
   return true;
 }
 
@@ -295,10 +307,25 @@ bool ReportBuilder::data_record(const BlockReport& b, const RecordEntry& r, std:
 void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   Block& k = *block_;
   const CurveEnvelope e = reduce_curve(words, options_.buckets);
-  const bool on_record = k.axis.source == AxisSource::record && k.axis_name != "index";
+  // An abscissa list of the code map that does not fit the first curve is
+  // not used: the values are then drawn against their index.
+  if (k.mapped && k.values_taken == 0 && k.mapped->form == AbscissaRule::Form::list &&
+      k.mapped->list.size() != words.size()) {
+    k.notes.push_back("the code map's abscissa (line " + std::to_string(k.meaning.abscissa->line) + ") lists " +
+                      std::to_string(k.mapped->list.size()) + " values for " + std::to_string(words.size()) +
+                      ": values drawn against their index");
+    k.mapped = nullptr;
+    k.axis_name = "index";
+  }
+  const bool on_mapped = k.mapped != nullptr;
+  const bool on_record = (k.axis.source == AxisSource::record && k.axis_name != "index") || on_mapped;
   const bool on_step = k.axis.source == AxisSource::step && k.axis_name != "index";
   const Words axis(k.axis_words);
   const auto abscissa_of = [&](std::uint64_t i) -> double {
+    if (on_mapped) {
+      double v = 0;
+      return k.mapped->value(i, words.size(), v) ? v : std::nan("");
+    }
     if (on_record) return i < axis.size() ? double{real4_at(axis, i)} : std::nan("");
     if (on_step) return static_cast<double>(i) * b.step;
     return static_cast<double>(i);
@@ -307,6 +334,10 @@ void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   j.begin_object();
   const std::size_t records = std::max<std::size_t>(k.value_records, k.values_taken + 1);
   j.member("name", value_name(records, k.values_taken));
+  if (const std::string title = value_title(k.meaning, k.values_taken, false); !title.empty()) {
+    j.member("title", title);
+    if (const std::string unit = value_unit(k.meaning, k.values_taken); !unit.empty()) j.member("unit", unit);
+  }
   ++k.values_taken;
   j.member("count", e.count).member("whole", e.whole);
   j.member("y", arrays_.floats(e.value));
@@ -314,7 +345,9 @@ void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   if (on_record) {
     std::vector<float> x(e.index.size());
     for (std::size_t i = 0; i < x.size(); ++i)
-      x[i] = e.index[i] < axis.size() ? real4_at(axis, e.index[i]) : std::nanf("");
+      x[i] = on_mapped ? static_cast<float>(abscissa_of(e.index[i]))
+             : e.index[i] < axis.size() ? real4_at(axis, e.index[i])
+                                        : std::nanf("");
     j.member("x", arrays_.floats(x));
   }
   if (e.has_peak) {
@@ -344,6 +377,15 @@ void ReportBuilder::take_maxima(const BlockReport& b, const RecordEntry& r, Word
   j.key("names").begin_array();
   for (const std::string& n : names) j.value(n);
   j.end_array();
+  if (options_.codes) {
+    const MaximaMeaning m = maxima_meaning(*options_.codes, info_, b, t);
+    if (m.named()) {
+      j.key("titles").begin_array();
+      for (std::size_t v = 0; v < names.size(); ++v) j.value(m.title(v, names[v]));
+      j.end_array();
+      maxima_meaning_json(j, m);
+    }
+  }
   j.member("id1", arrays_.ints(std::span(t.id1).first(shown)));
   if (!t.id2.empty()) j.member("id2", arrays_.ints(std::span(t.id2).first(shown)));
   j.member("values", arrays_.words('f', t.values.first(shown * per_item)));
@@ -392,6 +434,7 @@ bool ReportBuilder::block_end(const BlockReport& b) {
   if (b.maxima && b.nd) j.member("nd", *b.nd);
   if (b.dropped) j.member("dropped", true);
   if (!b.maxima) {
+    if (options_.codes) meaning_json(j, k.meaning, k.axis.source != AxisSource::index && k.axis_name != "index");
     j.member("axis", k.axis_name);
     if (k.axis_name == "time" || (k.axis.source == AxisSource::step && k.axis_name == "frequency"))
       j.member("axisStep", b.step);

@@ -31,12 +31,14 @@
 namespace qxdump {
 
 using qxtools::JsonText;
+class CodeMap;
 
 struct ReportOptions {
   std::size_t buckets = 500;       // of each curve's envelope: 1000 points, about a plot's width
   std::size_t maxima_rows = 5000;  // items of a maxima block shown in its table
   // Set by a signal handler to give up: the reading then stops as on a fault.
   const volatile std::sig_atomic_t* interrupted = nullptr;
+  const CodeMap* codes = nullptr;  // --codes: the blocks' meanings, axis titles, column names
 };
 
 class ReportBuilder final : public FileHandler {

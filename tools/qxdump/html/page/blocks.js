@@ -43,7 +43,10 @@ QX.BlockTable = class {
 
   render() {
     const blocks = QX.index.blocks;
+    // A column of what the blocks hold where a code map names any.
+    this.withMeaning = blocks.some((b) => b.meaning || (b.table && (b.table.quantity || b.table.id1Holds || b.table.id2Holds)));
     const head = '<thead><tr><th title="Overlay in the plots">plot</th><th>file</th><th class="num">#</th><th>kind</th>' +
+      (this.withMeaning ? '<th title="what the code map says the block holds">what</th>' : '') +
       '<th class="num">nc1</th><th class="num">nc2</th><th class="num">nc3</th><th class="num">nc4</th><th class="num">nc5</th>' +
       '<th class="num">nc6</th><th class="num">lrec</th><th class="num">nsize2</th>' +
       '<th class="num" title="dap (converted files) or dmp (result files)">dap / dmp</th>' +
@@ -111,7 +114,13 @@ QX.BlockTable = class {
     const curves = b.curves || [];
     const hasValues = curves.some((c) => c.count > 0);
     const nc = [];
-    for (let k = 0; k < 6; ++k) nc.push('<td class="num">' + (b.nc[k] === undefined ? '' : b.nc[k]) + '</td>');
+    for (let k = 0; k < 6; ++k) nc.push('<td class="num nc">' + (b.nc[k] === undefined ? '' : b.nc[k]) + '</td>');
+    let what = '';
+    if (this.withMeaning) {
+      const t = b.table || {};
+      const words = b.meaning ? b.meaning.words || '' : t.quantity ? t.quantity + (t.unit ? ' [' + t.unit + ']' : '') : '';
+      what = '<td class="what" title="' + h(words) + '">' + h(words) + '</td>';
+    }
     let values = '', peak = '', at = '';
     if (b.maxima) {
       values = b.na === undefined ? '' : String(b.na);
@@ -134,11 +143,12 @@ QX.BlockTable = class {
     const pickable = hasValues ? '<input type="checkbox" aria-label="overlay"' + (on ? ' checked' : '') + '>' : '';
     const classes = [hasValues || b.table ? '' : 'nodata', on ? 'shown' : ''].filter(Boolean).join(' ');
     return '<tr data-i="' + i + '" data-file="' + b.file + '"' + (classes ? ' class="' + classes + '"' : '') + '>' +
-      '<td>' + pickable + '</td><td>' + h(QX.index.files[b.file].label) + '</td><td class="num">' + b.number + '</td>' +
-      '<td class="kind">' + h(b.kind) + '</td>' + nc.join('') +
+      '<td>' + pickable + '</td><td class="file" title="' + h(QX.index.files[b.file].label) + '">' + h(QX.index.files[b.file].label) +
+      '</td><td class="num">' + b.number + '</td>' +
+      '<td class="kind">' + h(b.kind) + '</td>' + what + nc.join('') +
       '<td class="num">' + b.lrec + '</td><td class="num">' + (b.nsize2 === undefined ? '' : b.nsize2) + '</td>' +
       '<td class="num">' + QX.real(b.real) + '</td><td class="num">' + QX.real(b.step) + '</td>' +
-      '<td class="mono">' + h(yt) + '</td><td class="num">' + values + '</td><td class="num">' + peak + '</td>' +
+      '<td class="mono yt">' + h(yt) + '</td><td class="num">' + values + '</td><td class="num">' + peak + '</td>' +
       '<td class="num">' + h(at) + '</td><td>' + tags.join('') + '</td></tr>';
   }
 

@@ -93,6 +93,30 @@ QX.blockLabel = function (b) {
 
 QX.codes = function (b) { return b.nc.join(','); };
 
+// A curve's name in the legends: in the words of the code map where it names
+// the block ("acceleration X at node 104", then the block), else the block
+// and its codes.
+QX.curveLabel = function (b, c, many) {
+  if (c.title) return c.title + (c.unit ? ' [' + c.unit + ']' : '') + ' · ' + QX.blockLabel(b);
+  return QX.blockLabel(b) + (many ? ' ' + c.name : '') + ' [' + QX.codes(b) + ']';
+};
+
+// Values of this magnitude and beyond (the ±3.4e38 at the end of the real4
+// range, infinities) are markers that a program wrote for "no value", not
+// values: a plot shows them at its edge and leaves them out of its scale.
+QX.markerMagnitude = 1e30;
+QX.isMarker = function (v) { return Math.abs(v) >= QX.markerMagnitude; };
+
+// The node or element that a block belongs to, where the code map says
+// which code holds it: { what, number, kind }.
+QX.placeOf = function (b) {
+  const m = b.meaning;
+  if (!m) return null;
+  if (m.node !== undefined) return { what: 'node', number: m.node };
+  if (m.element !== undefined) return { what: 'element', number: m.element, kind: m.elementKind };
+  return null;
+};
+
 // The largest magnitude among a block's curves, with its curve.
 QX.blockPeak = function (b) {
   let best = null;

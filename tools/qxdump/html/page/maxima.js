@@ -1,12 +1,23 @@
 // The maxima blocks as tables: one section per block, its items (both
 // identifiers and one column per value, named by the component it comes
-// from) under a first row that gives each column's largest magnitude and its
-// item. A table is built when its section is opened.
+// from, or by the code map) under a first row that gives each column's
+// largest magnitude and its item. A table is built when its section is
+// opened. Where the code map says that the items are nodes or elements, a
+// column can be shown on the model as a colour scale.
 'use strict';
 
+// What an identifier holds, for its column head: "item_id1 (node)".
+QX.idHead = function (t, n) {
+  const holds = t['id' + n + 'Holds'], kind = t['id' + n + 'Kind'];
+  return 'item_id' + n + (holds ? ' (' + holds + (kind ? ' ' + kind : '') + ')' : '');
+};
+
 QX.MaximaList = class {
-  constructor(list, count) {
+  // onScale(i, column): show column `column` of block i on the model (null:
+  // take the scale away).
+  constructor(list, count, onScale) {
     this.list = list;
+    this.onScale = onScale || (() => {});
     this.sections = new Map();
     let n = 0;
     QX.index.blocks.forEach((b, i) => {
@@ -23,6 +34,9 @@ QX.MaximaList = class {
     const s = QX.el('summary');
     const code = b.nc[0];
     s.append(QX.el('strong', null, QX.blockLabel(b)));
+    if (b.table && (b.table.quantity || b.table.direction))
+      s.append(QX.el('span', { class: 'meaning' }, [b.table.quantity, b.table.direction].filter(Boolean).join(' ') +
+        (b.table.unit ? ' [' + b.table.unit + ']' : '')));
     s.append(QX.el('span', null, 'code ' + code + ' · nc2 ' + b.nc[1] + (b.na !== undefined ? ' · na ' + b.na : '') +
       (b.nd !== undefined ? ' · nd ' + b.nd : '')));
     if (b.table) {
@@ -37,13 +51,13 @@ QX.MaximaList = class {
     if (b.notes) s.append(QX.el('span', { class: 'tag warn', title: b.notes.join('\n') }, b.notes.length + (b.notes.length > 1 ? ' notes' : ' note')));
     d.append(s);
     d.addEventListener('toggle', () => {
-      if (d.open && !d.querySelector('.body')) d.append(this.body(b));
+      if (d.open && !d.querySelector('.body')) d.append(this.body(b, i));
     });
     this.sections.set(i, d);
     return d;
   }
 
-  body(b) {
+  body(b, i) {
     const wrap = QX.el('div', { class: 'body' });
     if (b.notes) for (const n of b.notes) wrap.append(QX.el('div', { class: 'chart-note warn' }, n));
     const t = b.table;
@@ -54,8 +68,11 @@ QX.MaximaList = class {
     const id1 = QX.array(t.id1), id2 = QX.array(t.id2), values = QX.array(t.values);
     const per = t.names.length;
     const h = QX.html;
-    const cells = ['<thead><tr><th class="num">item_id1</th>' + (id2 ? '<th class="num">item_id2</th>' : '') +
-      t.names.map((n) => '<th class="num">' + h(n) + '</th>').join('') + '</tr></thead><tbody>'];
+    const titles = t.titles || t.names;
+    if (t.id1Holds || (id2 && t.id2Holds)) wrap.append(this.scaleChoice(i, t, titles));
+    const cells = ['<thead><tr><th class="num">' + h(QX.idHead(t, 1)) + '</th>' + (id2 ? '<th class="num">' + h(QX.idHead(t, 2)) + '</th>' : '') +
+      titles.map((n, c) => '<th class="num"' + (n !== t.names[c] ? ' title="' + h(t.names[c]) + '"' : '') + '>' + h(n) + '</th>').join('') +
+      '</tr></thead><tbody>'];
     cells.push('<tr class="peaks"><td colspan="' + (id2 ? 2 : 1) + '">largest |value|</td>' +
       t.columnPeaks.map((p) => '<td class="num" title="' + (p ? 'item ' + p.id1 + (p.id2 !== undefined ? '/' + p.id2 : '') : '') + '">' +
         (p ? QX.real(p.value) : '') + '</td>').join('') + '</tr>');
@@ -74,6 +91,17 @@ QX.MaximaList = class {
     wrap.append(scroll);
     if (t.rows < t.na) wrap.append(QX.el('div', { class: 'more' }, 'The first ' + t.rows + ' of ' + t.na + ' items; the largest magnitudes are over all of them.'));
     return wrap;
+  }
+
+  // A choice of the column to show on the model.
+  scaleChoice(i, t, titles) {
+    const label = QX.el('label', { class: 'scale-choice' }, 'On the model: ');
+    const sel = QX.el('select');
+    sel.append(QX.el('option', { value: '' }, 'none'));
+    titles.forEach((n, c) => { if (!t.names[c].startsWith('zero')) sel.append(QX.el('option', { value: String(c) }, n)); });
+    sel.addEventListener('change', () => this.onScale(i, sel.value === '' ? null : Number(sel.value)));
+    label.append(sel);
+    return label;
   }
 
   open(i) {

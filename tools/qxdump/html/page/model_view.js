@@ -2,7 +2,8 @@
 // in its colour (four-node kinds as outlined faces, two-node kinds as
 // lines), the boundary node lists marked, nodes on demand. Wheel to zoom
 // about the pointer, drag to pan, double-click to fit; the pointer names the
-// nearest node.
+// nearest node. On top, the places and the colour scale of
+// model_overlay.js.
 'use strict';
 
 QX.elementStyle = {
@@ -27,11 +28,14 @@ QX.boundaryMarks = [
 ];
 
 QX.ModelView = class {
-  constructor(canvas, tip, status, legend) {
+  constructor(canvas, tip, status, legend, scaleBox) {
     this.canvas = canvas;
     this.tip = tip;
     this.status = status;
     this.legend = legend;
+    this.scaleBox = scaleBox;
+    this.marks = [];
+    this.scale = null;
     this.model = null;
     this.hidden = new Set(['nodes']);
     this.view = null;
@@ -52,7 +56,7 @@ QX.ModelView = class {
       const rows = QX.array(e.rows);
       const cols = [];
       e.columns.forEach((c, k) => { if (c.startsWith('node')) cols.push(k); });
-      const idx = [];
+      const idx = [], numbers = [];
       for (let r = 0; r + 5 <= rows.length; r += 5) {
         const ring = [];
         for (const c of cols) {
@@ -60,10 +64,10 @@ QX.ModelView = class {
           if (i === undefined) break;
           ring.push(i);
         }
-        if (ring.length === cols.length) idx.push(ring);
+        if (ring.length === cols.length) { idx.push(ring); numbers.push(rows[r]); }
         else ++unknown;
       }
-      kinds.push({ kind: e.kind, count: e.count, rings: idx, style: QX.elementStyle[e.kind] || QX.elementStyle.other });
+      kinds.push({ kind: e.kind, count: e.count, rings: idx, numbers, style: QX.elementStyle[e.kind] || QX.elementStyle.other });
     }
     const marks = { side: [], free: [], base: [] };
     const b = model.boundary;
@@ -82,9 +86,11 @@ QX.ModelView = class {
       }
       if (b.base) addMark('base', b.base[0]);
     }
-    this.model = { source: model, number, x, z, kinds, marks, onBoundary, unknown };
+    this.model = { source: model, number, x, z, kinds, marks, onBoundary, unknown, at, elementAt: null };
     this.bounds = this.measure();
     this.drawLegend();
+    if (this.scale) this.showScale(this.scale.source);
+    this.marks = this.marks.map((p) => this.locate(p));
     this.fit();
   }
 
@@ -169,6 +175,7 @@ QX.ModelView = class {
       g.stroke(path);
     }
     g.setLineDash([]);
+    this.drawScaleItems(g, X, Z, 'element');
     if (!this.hidden.has('nodes')) {
       g.fillStyle = '#444';
       for (let i = 0; i < X.length; ++i) g.fillRect(X[i] - 1, Z[i] - 1, 2, 2);
@@ -180,6 +187,8 @@ QX.ModelView = class {
       g.lineWidth = 0.8;
       for (const i of m.marks[b.key]) this.mark(g, b.shape, X[i], Z[i]);
     }
+    this.drawScaleItems(g, X, Z, 'node');
+    this.drawPlaces(g, X, Z);
     this.drawScale(g, w, h);
   }
 
@@ -257,7 +266,9 @@ QX.ModelView = class {
       if (i < 0) { this.tip.hidden = true; return; }
       const m = this.model;
       const where = m.onBoundary.get(i);
-      this.tip.textContent = 'node ' + m.number[i] + '  x ' + QX.real(m.x[i]) + '  z ' + QX.real(m.z[i]) + (where ? '  (' + where + ')' : '');
+      const valued = this.scale && this.scale.source.what === 'node' ? this.scale.items.find((it) => it.at.node === i) : null;
+      this.tip.textContent = 'node ' + m.number[i] + '  x ' + QX.real(m.x[i]) + '  z ' + QX.real(m.z[i]) + (where ? '  (' + where + ')' : '') +
+        (valued ? '  ' + QX.real(valued.v) : '');
       this.tip.hidden = false;
       this.tip.style.left = Math.min(px + 12, c.clientWidth - this.tip.offsetWidth - 4) + 'px';
       this.tip.style.top = Math.max(py - 28, 2) + 'px';

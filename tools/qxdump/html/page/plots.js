@@ -1,8 +1,10 @@
 // The plots: the curves of the blocks picked in the table, one chart per
-// abscissa (time histories, spectra against frequency, values by index),
-// overlaid in each. uPlot draws them: drag to zoom, wheel to zoom about the
-// pointer, shift-drag to pan, double-click to see everything; the legend
-// gives each curve's value under the cursor. Log axes for spectra.
+// abscissa (time histories, spectra against frequency, against an abscissa
+// that the code map gives, values by index), overlaid in each. uPlot draws
+// them: drag to zoom, wheel to zoom about the pointer, shift-drag to pan,
+// double-click to see everything; the legend gives each curve's value under
+// the cursor. Log axes for spectra, a y range to type, and markers of no
+// value (±3.4e38) at the edge instead of in the scale.
 'use strict';
 
 QX.chartGroups = [
@@ -10,25 +12,88 @@ QX.chartGroups = [
   { axis: 'frequency', title: 'Spectra', logs: true },
   { axis: 'index', title: 'Values by index', logs: true },
 ];
+// An abscissa that the code map names ("period").
+QX.chartGroup = function (axis) {
+  return QX.chartGroups.find((g) => g.axis === axis) || { axis, title: 'Against ' + axis, logs: true };
+};
 
 // The points of a curve as drawn: the abscissa of each kept sample, its
-// value (null where it is not a finite number, or not positive on a log
-// axis).
+// value (null where it is not a finite number, is a marker of no value, or
+// is not positive on a log axis), and the markers with their abscissae.
 QX.curvePoints = function (b, c, logX, logY) {
   const y = QX.array(c.y);
   const k = QX.array(c.k);
   const x = QX.array(c.x);
   const step = QX.num(b.axisStep);
-  const xs = [], ys = [];
+  const xs = [], ys = [], markers = [];
   for (let i = 0; i < y.length; ++i) {
     const kk = k ? k[i] : i;
     const xv = x ? x[i] : step !== undefined ? kk * step : kk;
     if (!Number.isFinite(xv) || (logX && xv <= 0)) continue;
     const yv = y[i];
     xs.push(xv);
-    ys.push(Number.isFinite(yv) && (!logY || yv > 0) ? yv : null);
+    const marker = !Number.isNaN(yv) && QX.isMarker(yv);
+    if (marker) markers.push({ x: xv, v: yv });
+    ys.push(Number.isFinite(yv) && !marker && (!logY || yv > 0) ? yv : null);
   }
-  return [xs, ys];
+  return [xs, ys, markers];
+};
+
+// The x axis's title: the one the code map gives every curve's block, else
+// the abscissa's own.
+QX.xTitle = function (axis, curves) {
+  const titles = [...new Set(curves.map((c) => (c.b.meaning && c.b.meaning.axisTitle) || ''))];
+  return titles.length === 1 && titles[0] ? titles[0] : QX.axisTitle[axis] || axis;
+};
+// The y axis's title where the code map gives every curve the same unit
+// ("acceleration [m/s2]", or "[m/s2]" for different quantities); empty
+// otherwise.
+QX.yTitle = function (curves) {
+  const units = [...new Set(curves.map((c) => c.curve.unit || ''))];
+  if (units.length !== 1 || !units[0]) return '';
+  const quantities = [...new Set(curves.map((c) => (c.b.meaning && c.b.meaning.quantity) || ''))];
+  return (quantities.length === 1 && quantities[0] ? quantities[0] + ' ' : '') + '[' + units[0] + ']';
+};
+
+// The y scale's range: the one typed in, else uPlot's own.
+QX.yRange = function (chart) {
+  return (u, min, max, key) => {
+    if (chart.yRange) return [chart.yRange.min, chart.yRange.max];
+    if (min == null) return [null, null];
+    return u.scales[key].distr === 3 ? uPlot.rangeLog(min, max, 10, false) : uPlot.rangeNum(min, max, 0.1, true);
+  };
+};
+
+// Markers of no value as triangles at the plot's edge, at their abscissae:
+// up at the top for positive ones, down at the bottom for negative ones.
+QX.markerPlugin = function (marks) {
+  return {
+    hooks: {
+      draw: (u) => {
+        const g = u.ctx, dpr = window.devicePixelRatio || 1;
+        const top = u.bbox.top, bottom = u.bbox.top + u.bbox.height, size = 5 * dpr;
+        marks.forEach((list, i) => {
+          const s = u.series[i + 1];
+          if (!s.show || !list.length) return;
+          g.save();
+          g.fillStyle = s._stroke || '#000';
+          for (const m of list) {
+            if (m.x < u.scales.x.min || m.x > u.scales.x.max) continue;
+            const px = u.valToPos(m.x, 'x', true);
+            const edge = m.v > 0 ? top + size : bottom - size;
+            const tip = m.v > 0 ? top : bottom;
+            g.beginPath();
+            g.moveTo(px, tip);
+            g.lineTo(px - size * 0.8, edge);
+            g.lineTo(px + size * 0.8, edge);
+            g.closePath();
+            g.fill();
+          }
+          g.restore();
+        });
+      },
+    },
+  };
 };
 
 // Tick steps of every magnitude that a real4 takes (uPlot's own stop at
@@ -149,8 +214,10 @@ QX.nearestSample = function (u, si, idx) {
 };
 
 QX.Plots = class {
-  constructor(area) {
+  // onShown(curves): the curves drawn, each { block, color }.
+  constructor(area, onShown) {
     this.area = area;
+    this.onShown = onShown || (() => {});
     this.charts = [];
     this.logs = { frequency: { x: false, y: false }, index: { x: false, y: false } };
     window.addEventListener('resize', () => {
@@ -176,16 +243,20 @@ QX.Plots = class {
     if (!groups.size) {
       this.area.append(QX.el('div', { class: 'empty-note' },
         blocks.length ? 'The block picked holds no values to plot.' : 'No block picked: click a row of the block table.'));
+      this.onShown([]);
       return;
     }
-    for (const g of QX.chartGroups) if (groups.has(g.axis)) this.chart(g, groups.get(g.axis));
+    const known = QX.chartGroups.map((g) => g.axis);
+    const order = known.filter((a) => groups.has(a)).concat([...groups.keys()].filter((a) => !known.includes(a)));
+    for (const axis of order) this.chart(QX.chartGroup(axis), groups.get(axis));
+    this.onShown(this.charts.flatMap((c) => c.curves.map((k) => ({ block: k.block, color: k.color }))));
   }
 
   chart(group, curves) {
     const box = QX.el('div', { class: 'chart-box' });
     const head = QX.el('div', { class: 'chart-head' });
     head.append(QX.el('h3', null, group.title));
-    const logs = this.logs[group.axis];
+    const logs = this.logs[group.axis] || (this.logs[group.axis] = { x: false, y: false });
     if (group.logs) {
       for (const axis of ['x', 'y']) {
         const label = QX.el('label');
@@ -196,20 +267,24 @@ QX.Plots = class {
         head.append(label);
       }
     }
+    const chart = { axis: group.axis, curves, yRange: null };
+    head.append(this.yControl(chart, group.logs && logs.y));
     head.append(QX.el('span', { class: 'hint' }, 'drag: zoom · wheel: zoom · shift-drag: pan · double-click: all'));
     box.append(head);
     this.area.append(box);
 
     const logX = group.logs && logs.x, logY = group.logs && logs.y;
-    const tables = [];
-    const series = [{ label: QX.axisTitle[group.axis], value: (u, v) => (v == null ? '—' : QX.real(v)) }];
+    const tables = [], marks = [];
+    const xTitle = QX.xTitle(group.axis, curves), yTitle = QX.yTitle(curves);
+    const series = [{ label: xTitle, value: (u, v) => (v == null ? '—' : QX.real(v)) }];
     curves.forEach((c, i) => {
       c.color = QX.palette[i % QX.palette.length];
       c.peakAt = c.curve.peakAt;
-      tables.push(QX.curvePoints(c.b, c.curve, logX, logY));
-      const many = (c.b.curves || []).length > 1;
+      const [xs, ys, markers] = QX.curvePoints(c.b, c.curve, logX, logY);
+      tables.push([xs, ys]);
+      marks.push(markers);
       series.push({
-        label: QX.blockLabel(c.b) + (many ? ' ' + c.curve.name : '') + ' [' + QX.codes(c.b) + ']',
+        label: QX.curveLabel(c.b, c.curve, (c.b.curves || []).length > 1),
         stroke: c.color,
         width: 1.2,
         points: { show: false },
@@ -222,11 +297,11 @@ QX.Plots = class {
       height: 300,
       scales: {
         x: { time: false, distr: logX ? 3 : 1 },
-        y: { distr: logY ? 3 : 1 },
+        y: { distr: logY ? 3 : 1, range: QX.yRange(chart) },
       },
       axes: [
-        { label: QX.axisTitle[group.axis], incrs: QX.incrs, values: QX.tickTexts, splits: logX ? QX.logSplits : undefined, filter: logX ? QX.everySplit : undefined },
-        { incrs: QX.incrs, values: QX.tickTexts, size: QX.axisSize, splits: logY ? QX.logSplits : undefined, filter: logY ? QX.everySplit : undefined },
+        { label: xTitle, incrs: QX.incrs, values: QX.tickTexts, splits: logX ? QX.logSplits : undefined, filter: logX ? QX.everySplit : undefined },
+        { label: yTitle || undefined, incrs: QX.incrs, values: QX.tickTexts, size: QX.axisSize, splits: logY ? QX.logSplits : undefined, filter: logY ? QX.everySplit : undefined },
       ],
       series,
       cursor: {
@@ -234,15 +309,47 @@ QX.Plots = class {
         dataIdx: (u, si, idx) => QX.nearestSample(u, si, idx),
       },
       legend: { live: true },
-      plugins: [QX.panZoomPlugin(), QX.peakPlugin(curves)],
+      plugins: [QX.panZoomPlugin(), QX.peakPlugin(curves), QX.markerPlugin(marks)],
     };
-    const plot = new uPlot(opts, data, box);
-    this.charts.push({ axis: group.axis, plot, curves });
-    box.append(this.notes(curves, logY));
+    chart.plot = new uPlot(opts, data, box);
+    chart.xTitle = xTitle;
+    chart.yTitle = yTitle;
+    chart.markers = marks.reduce((n, m) => n + m.length, 0);
+    this.charts.push(chart);
+    box.append(this.notes(curves, logY, chart.markers));
+  }
+
+  // The y range typed in: "y from A to B" (both, A below B; above 0 on a log
+  // axis), "auto" for the range of the values in view.
+  yControl(chart, logY) {
+    const wrap = QX.el('span', { class: 'y-range' });
+    const lo = QX.el('input', { class: 'y-min', size: '8', 'aria-label': 'y from', inputmode: 'decimal' });
+    const hi = QX.el('input', { class: 'y-max', size: '8', 'aria-label': 'y to', inputmode: 'decimal' });
+    const auto = QX.el('button', { type: 'button', class: 'y-auto', title: 'The range of the values in view' }, 'auto');
+    const apply = () => {
+      const a = lo.value.trim() === '' ? NaN : Number(lo.value), b = hi.value.trim() === '' ? NaN : Number(hi.value);
+      const ok = Number.isFinite(a) && Number.isFinite(b) && a < b && (!logY || a > 0);
+      for (const e of [lo, hi]) e.classList.toggle('bad', !ok && (lo.value.trim() !== '' || hi.value.trim() !== ''));
+      if (!ok) return;
+      chart.yRange = { min: a, max: b };
+      chart.plot.setScale('y', { min: a, max: b });
+    };
+    lo.addEventListener('change', apply);
+    hi.addEventListener('change', apply);
+    auto.addEventListener('click', () => {
+      chart.yRange = null;
+      lo.value = hi.value = '';
+      lo.classList.remove('bad');
+      hi.classList.remove('bad');
+      const x = chart.plot.scales.x;
+      chart.plot.setScale('x', { min: x.min, max: x.max });
+    });
+    wrap.append(QX.el('label', null, 'y from '), lo, QX.el('label', null, ' to '), hi, ' ', auto);
+    return wrap;
   }
 
   // One line per curve under the chart: values, points drawn, peak.
-  notes(curves, logY) {
+  notes(curves, logY, markers) {
     const t = QX.el('table', { class: 'grid chart-stats' });
     t.innerHTML = '<thead><tr><th></th><th>curve</th><th class="num">values</th><th class="num">drawn</th>' +
       '<th class="num">peak</th><th class="num">at</th></tr></thead>';
@@ -251,7 +358,7 @@ QX.Plots = class {
       const tr = QX.el('tr');
       const drawn = QX.array(c.curve.y).length;
       tr.innerHTML = '<td><span class="swatch" style="background:' + c.color + '"></span></td>' +
-        '<td>' + QX.html(QX.blockLabel(c.b) + ' ' + c.curve.name) + '</td>' +
+        '<td>' + QX.html(c.curve.title ? QX.curveLabel(c.b, c.curve) : QX.blockLabel(c.b) + ' ' + c.curve.name) + '</td>' +
         '<td class="num">' + c.curve.count + '</td>' +
         '<td class="num">' + drawn + (c.curve.whole ? '' : ' <span class="tag" title="min/max envelope of ' + QX.index.buckets + ' buckets; first, last and peak samples exact">envelope</span>') + '</td>' +
         '<td class="num">' + QX.real(c.curve.peak) + '</td>' +
@@ -262,6 +369,10 @@ QX.Plots = class {
     const wrap = QX.el('div', { class: 'table-scroll' });
     wrap.append(t);
     if (logY) wrap.append(QX.el('div', { class: 'chart-note' }, 'Log y: only positive values are drawn.'));
+    if (markers)
+      wrap.append(QX.el('div', { class: 'chart-note warn marker-note' }, markers + (markers === 1 ? ' value' : ' values') +
+        ' of magnitude ' + QX.real(QX.markerMagnitude) + ' or more (such as ±3.4e38, the end of the real4 range) ' +
+        (markers === 1 ? 'is a marker' : 'are markers') + ' of no value: drawn as ▲ ▼ at the edge, outside the scale.'));
     return wrap;
   }
 };

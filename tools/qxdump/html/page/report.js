@@ -33,9 +33,11 @@
   // Model: one view, with a choice where the files begin with different
   // model sections (the SV model and the reduced SH one).
   const view = new QX.ModelView(document.getElementById('model-canvas'), document.getElementById('model-tip'),
-    document.getElementById('model-status'), document.getElementById('model-legend'));
+    document.getElementById('model-status'), document.getElementById('model-legend'), document.getElementById('model-scale'));
   const choice = document.getElementById('model-choice');
+  let shownModel = -1;
   const showModel = (m) => {
+    shownModel = m;
     view.show(models[m]);
     for (const b of choice.children) b.classList.toggle('on', Number(b.dataset.m) === m);
     const md = models[m];
@@ -59,9 +61,38 @@
   }
   document.getElementById('model-fit').addEventListener('click', () => view.fit());
 
-  // Blocks and plots.
-  const plots = new QX.Plots(document.getElementById('plot-area'));
-  const maximaList = new QX.MaximaList(document.getElementById('maxima-list'), document.getElementById('maxima-count'));
+  // A block's own model where its file begins with one that is not shown.
+  const modelOf = (b) => {
+    const m = files[b.file].model;
+    if (m >= 0 && m !== shownModel) showModel(m);
+  };
+
+  // Blocks and plots; the places of the curves plotted ringed on the model.
+  const plots = new QX.Plots(document.getElementById('plot-area'), (shown) => {
+    const marks = [], seen = new Set();
+    for (const s of shown) {
+      const p = QX.placeOf(blocks[s.block]);
+      if (!p || seen.has(s.block)) continue;
+      seen.add(s.block);
+      if (!marks.length) modelOf(blocks[s.block]);
+      marks.push(Object.assign(p, { color: s.color, block: s.block }));
+    }
+    view.setMarks(marks);
+  });
+  // A maxima column of node or element items as a colour scale.
+  const maximaList = new QX.MaximaList(document.getElementById('maxima-list'), document.getElementById('maxima-count'), (i, c) => {
+    if (c === null) { view.showScale(null); return; }
+    const b = blocks[i], t = b.table, per = t.names.length;
+    const byId2 = !t.id1Holds;
+    const ids = QX.array(byId2 ? t.id2 : t.id1), all = QX.array(t.values), values = new Float64Array(t.rows);
+    for (let a = 0; a < t.rows; ++a) values[a] = all[a * per + c];
+    modelOf(b);
+    view.showScale({
+      what: byId2 ? t.id2Holds : t.id1Holds, kind: byId2 ? t.id2Kind : t.id1Kind, ids: ids.subarray(0, t.rows), values,
+      title: QX.blockLabel(b) + ' · ' + (t.titles || t.names)[c] + (t.rows < t.na ? ' (first ' + t.rows + ' items)' : ''),
+      block: i, column: c,
+    });
+  });
   let table;
   QX.picked = () => [...table.picked].sort((a, b) => a - b);
   const draw = () => plots.show(QX.picked());
@@ -81,6 +112,13 @@
   const firstMaxima = blocks.findIndex((b) => b.maxima && b.table);
   if (firstMaxima >= 0) maximaList.sections.get(firstMaxima).open = true;
 
+  // The section links leave the sticky head (the title, and a section's own
+  // head and filters under it) in view: sections stop short of the head.
+  const head = document.querySelector('.page-head');
+  const headHeight = () => document.documentElement.style.setProperty('--head-h', head.offsetHeight + 'px');
+  headHeight();
+  window.addEventListener('resize', headHeight);
+
   window.qxReport = {
     ready: true,
     index,
@@ -91,9 +129,20 @@
     picked: QX.picked,
     charts: () => plots.charts.map((c) => ({
       axis: c.axis,
+      xTitle: c.xTitle,
+      yTitle: c.yTitle,
+      axes: c.plot.axes.map((a) => (a.label === undefined ? null : a.label)),
+      y: { min: c.plot.scales.y.min, max: c.plot.scales.y.max },
+      markers: c.markers,
       data: c.plot.data.map((a) => Array.from(a)),
       series: c.plot.series.slice(1).map((s) => s.label),
-      curves: c.curves.map((k) => ({ block: k.block, name: k.curve.name })),
+      curves: c.curves.map((k) => ({ block: k.block, name: k.curve.name, color: k.color })),
     })),
+    // The places ringed on the model, and where they are drawn (in CSS
+    // pixels of the canvas).
+    marks: () => view.marks.map((p) => Object.assign({ drawnAt: p.at ? view.pixelOf(p.at) : null }, p)),
+    scale: () => view.scale && { title: view.scale.source.title, lo: view.scale.lo, hi: view.scale.hi,
+      items: view.scale.items.map((it) => ({ v: it.v, drawnAt: view.pixelOf(it.at) })),
+      unplaced: view.scale.unplaced, outside: view.scale.outside },
   };
 })();
