@@ -38,7 +38,7 @@ constexpr Option<Seen> options[] = {
     {"--sbatch", "ARG", "", [](Seen& s, std::string_view v) -> std::string {
        s.words.push_back("sbatch=" + std::string(v));
        return {};
-     }},
+     }, "--sbatch needs an argument of sbatch"},
 };
 
 std::string take(Seen& s, std::string_view operand) {
@@ -81,6 +81,7 @@ TEST(CommandLine, WrongWordsAreNamedAsTyped) {
   EXPECT_EQ(parse({"-qx"}), "error: unknown option '-x'");
   EXPECT_EQ(parse({"a", "--jobs"}), "error: --jobs needs a value N");
   EXPECT_EQ(parse({"-j"}), "error: -j needs a value N");
+  EXPECT_EQ(parse({"--sbatch"}), "error: --sbatch needs an argument of sbatch");
   EXPECT_EQ(parse({"--quiet=yes"}), "error: --quiet takes no value");
   EXPECT_EQ(parse({"--v", "3"}), "error: option '--v' is ambiguous (--values, --version)");
   EXPECT_EQ(parse({"-j", "0", "a"}), "error: -j takes a number of conversions, not '0'");

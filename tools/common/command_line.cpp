@@ -82,7 +82,8 @@ std::string walk_command_line(int argc, char* const* argv, std::span<const Optio
       const std::string shown =
           is_long || optopt == 0 ? std::string(name) : "-" + std::string(1, static_cast<char>(optopt));
       if (code == ':') {
-        error = shown + " needs a value " + std::string(options[option_of(optopt)].arg);
+        const OptionName& o = options[option_of(optopt)];
+        error = o.missing.empty() ? shown + " needs a value " + std::string(o.arg) : std::string(o.missing);
       } else if (optopt != 0 && option_of(optopt) != operand) {
         error = shown + " takes no value";
       } else if (is_long && long_names_from(options, name).size() > 1) {

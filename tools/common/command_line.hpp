@@ -25,12 +25,15 @@ struct Option {
   std::string_view help;   // the help text, lines apart by '\n'
   // Takes the option's value (empty for a switch): empty, or what is wrong.
   std::string (*apply)(Settings& s, std::string_view value);
+  // What is wrong when the value is missing; empty: "NAME needs a value ARG".
+  std::string_view missing = {};
 };
 
 // The names and value of an option, as the parser needs them.
 struct OptionName {
   std::string_view names;
   std::string_view arg;
+  std::string_view missing;
 };
 
 // Walks argv[1..]: `found` is called with the index of each option met and
@@ -47,7 +50,7 @@ std::string parse_command_line(int argc, char* const* argv, std::span<const Opti
                                std::string (*take)(Settings& s, std::string_view operand)) {
   std::vector<OptionName> names;
   names.reserve(options.size());
-  for (const Option<Settings>& o : options) names.push_back({o.names, o.arg});
+  for (const Option<Settings>& o : options) names.push_back({o.names, o.arg, o.missing});
   return walk_command_line(argc, argv, names, [&](std::size_t option, std::string_view value) -> std::string {
     if (option == operand) return take ? take(s, value) : "unexpected '" + std::string(value) + "'";
     return options[option].apply(s, value);

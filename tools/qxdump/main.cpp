@@ -86,19 +86,22 @@ constexpr Option options[] = {
        c.options.values = static_cast<std::size_t>(n);
        c.listing_options = true;
        return {};
-     }},
+     },
+     "--values needs a number"},
     {"--csv", "BLOCK", "",
      [](CommandLine& c, std::string_view v) -> std::string {
        if (!count_value(v, c.csv_block) || c.csv_block == 0)
          return "--csv needs a block number (1 for the first block), not '" + std::string(v) + "'";
        c.csv = true;
        return {};
-     }},
+     },
+     "--csv needs a block number"},
     {"--hdf5", "OUT.h5", "",
      [](CommandLine& c, std::string_view v) -> std::string {
        c.hdf5 = v;
        return v.empty() ? "--hdf5 needs the name of the HDF5 file to write" : "";
-     }},
+     },
+     "--hdf5 needs the name of the HDF5 file to write"},
     {"--compress", "", "",
      [](CommandLine& c, std::string_view) -> std::string {
        c.compress = true;
@@ -108,17 +111,20 @@ constexpr Option options[] = {
      [](CommandLine& c, std::string_view v) -> std::string {
        c.html = v;
        return v.empty() ? "--html needs the name of the HTML file to write" : "";
-     }},
+     },
+     "--html needs the name of the HTML file to write"},
     {"--codes", "MAP", "",
      [](CommandLine& c, std::string_view v) -> std::string {
        c.codes = v;
        return v.empty() ? "--codes needs the name of a code map (a CSV file)" : "";
-     }},
+     },
+     "--codes needs the name of a code map (a CSV file)"},
     {"--xdmf", "OUT.xmf", "",
      [](CommandLine& c, std::string_view v) -> std::string {
        c.xdmf = v;
        return v.empty() ? "--xdmf needs the name of the XDMF file to write" : "";
-     }},
+     },
+     "--xdmf needs the name of the XDMF file to write"},
     {"-h, --help", "", "",
      [](CommandLine& c, std::string_view) -> std::string {
        c.help = true;
