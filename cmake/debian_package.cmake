@@ -1,21 +1,11 @@
 # The Debian package: `cpack` in the build directory makes
 # qxconv_VERSION_ARCH.deb from what `cmake --install` installs, under /usr.
-# Its dependencies are worked out from the programs by dpkg-shlibdeps.
-#
-# The maintainer and the home page are set here and nowhere else; a build
-# for release names its own at configure time:
-#   cmake -S . -B build -DQX_PACKAGE_MAINTAINER="Name <address>" -DQX_PACKAGE_HOMEPAGE=https://...
-set(QX_PACKAGE_MAINTAINER "qxconv maintainers <maintainers@users.noreply.c-seed-e1f93a8d.example>"
-    CACHE STRING "Maintainer named in the Debian package, its changelog and its copyright file")
-set(QX_PACKAGE_HOMEPAGE "https://c-seed-e1f93a8d.example/qxconv"
-    CACHE STRING "Home page named in the Debian package and its copyright file")
+# Its dependencies are worked out from the programs by dpkg-shlibdeps. The
+# maintainer, the home page and the copyright file come from
+# cmake/package_identity.cmake.
 
-# The copyright file, in Debian's machine-readable form (the project's MIT
-# licence and uPlot's, which qxdump holds for its web pages), and the
-# changelog, compressed as Debian keeps it. Both go with the documents, so
-# that an install holds what the package holds.
-set(QX_DEBIAN_DIR ${CMAKE_BINARY_DIR}/debian)
-configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${QX_DEBIAN_DIR}/copyright @ONLY)
+# The copyright file and the changelog, compressed as Debian keeps it, go
+# with the documents, so that an install holds what the package holds.
 file(STRINGS ${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in QX_CHANGELOG_TOP LIMIT_COUNT 1)
 if(NOT QX_CHANGELOG_TOP MATCHES "^qxconv \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "cmake/debian/changelog.in begins with \"${QX_CHANGELOG_TOP}\": "

@@ -1,8 +1,12 @@
 # The Windows package: `cpack` in a Windows build (cross-built with
 # cmake/toolchains/x86_64-w64-mingw32.cmake) makes qxconv-VERSION-win64.zip,
-# one folder holding qxconv.exe and qxdump.exe, this README and the file
-# formats, and the manual pages as HTML pages. The programs are linked
-# statically: nothing else is needed beside them.
+# one folder holding qxconv.exe and qxdump.exe, the README and the other
+# documents, the licences, and the manual pages as HTML pages. The programs
+# are linked statically: nothing else is needed beside them.
+
+# The licences: the project's, and the copyright file that names it and
+# uPlot's, whose script qxdump.exe holds for its web pages.
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${QX_DEBIAN_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The manual pages of the programs built for Windows, rendered by mandoc on
 # the build machine.

@@ -13,7 +13,8 @@
 #   - a second run of a case while the first holds it: refused (LockFileEx);
 #   - qxdump.exe's listing of every binary file, --csv, --html, and --hdf5,
 #     which the Windows build does not have and says so;
-#   - the answers redirected from a file in cmd.exe, as the README shows.
+#   - the README's cmd.exe line that takes the answers from a file, as
+#     printed.
 # The programs compared are those of the package that cpack makes (a ZIP
 # whose contents are checked too).
 #   windows_check.sh SOURCE_DIR NATIVE_BUILD_DIR WORK_DIR
@@ -47,8 +48,9 @@ rm -rf "$work/package"
 mkdir -p "$work/package"
 (cd "$work/package" && cmake -E tar xf "$build"/qxconv-*-win64.zip)
 folder=$(echo "$work"/package/qxconv-*-win64)
-contents=$(cd "$folder" && find . -type f | sort | tr '\n' ' ')
-expected_contents="./README.md ./file-formats.md ./man/qxconv.1.html ./man/qxdump.1.html ./qxconv.exe ./qxdump.exe "
+contents=$(cd "$folder" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+expected_contents="./LICENSE ./README.md ./code-map.md ./copyright ./file-formats.md ./man/qxconv.1.html \
+./man/qxdump.1.html ./qxconv.exe ./qxdump.exe ./reading.md "
 if [ "$contents" != "$expected_contents" ]; then
   echo "windows_check: the package holds $contents, not $expected_contents" >&2
   exit 1
@@ -151,14 +153,25 @@ printf 'case1.qxin\r\ncase1.TP18\r\nNo\r\n' >"$runs/answers-crlf"
 convert "$runs/windows/crlf" "$runs/answers-crlf" wine "$qxconv_exe" -wave
 same "$runs/native/-wave-No" "$runs/windows/crlf" "answers ended by CR LF"
 
-# The same from a file of answers written with CR LF, in cmd.exe, as the
-# README shows.
-copy_case "$example" "$runs/windows/cmd"
-cp "$runs/answers-crlf" "$runs/windows/cmd/answers.txt"
-cp "$qxconv_exe" "$runs/windows/cmd/"
-convert "$runs/windows/cmd" /dev/null wine cmd /c "qxconv -wave < answers.txt"
-rm "$runs/windows/cmd/answers.txt" "$runs/windows/cmd/qxconv.exe"
-same "$runs/native/-wave-No" "$runs/windows/cmd" "answers redirected in cmd.exe"
+# The README's cmd.exe line that redirects the answers from a file, run in
+# cmd.exe as printed, in a folder holding the example, answers.txt (written
+# with CR LF) and qxconv.exe. (Its line that pipes a block of echo commands
+# is not run: wine's cmd, 8.0, shows a parenthesised block's output instead
+# of piping it.)
+readme_lines=()
+while IFS= read -r line; do
+  readme_lines+=("${line#    }")
+done < <(awk '/^## / { on = $0 == "## On Windows" } on' "$src/README.md" | grep -E '^    qxconv -wave <')
+[ ${#readme_lines[@]} = 1 ] || fault "the README's section On Windows shows ${#readme_lines[@]} lines 'qxconv -wave <', not 1"
+for k in "${!readme_lines[@]}"; do
+  dir=$runs/windows/cmd-$k
+  copy_case "$example" "$dir"
+  cp "$runs/answers-crlf" "$dir/answers.txt"
+  cp "$qxconv_exe" "$dir/"
+  convert "$dir" /dev/null wine cmd /c "${readme_lines[$k]}"
+  rm "$dir/answers.txt" "$dir/qxconv.exe"
+  same "$runs/native/-wave-No" "$dir" "the README's cmd.exe line ${readme_lines[$k]}"
+done
 
 # 4. File names in UTF-8 beyond ASCII: the same bytes in every file name and
 # in the list file as on Linux.

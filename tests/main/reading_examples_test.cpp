@@ -1,5 +1,8 @@
-// The Fortran and Python reading examples of README.md, run as printed on
-// converted files, list what qxdump lists.
+// The programs that read converted files in the documents, run as printed on
+// the converted files of the example in both byte orders, list what qxdump
+// lists: the Fortran and NumPy record walkers of docs/reading.md, and the
+// h5py reader of an HDF5 export in README.md. (tests/tools/doc_examples.py
+// runs them too, on one file each, and compares what they print there.)
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -11,13 +14,13 @@ namespace {
 using qxtest::run_program;
 using qxtools::convert_case;
 
-// The body of the first fenced block of the README in the given language
-// (that holds `containing`).
-std::string readme_block(const std::string& language, const std::string& containing = "") {
-  const std::string readme = qxtest::read_file(std::string(QX_SOURCE_DIR) + "/README.md");
-  for (std::size_t at = 0; (at = readme.find("```" + language + "\n", at)) != std::string::npos; ++at) {
+// The body of the first fenced block of a document (a path from the top of
+// the sources) in the given language that holds `containing`.
+std::string doc_block(const std::string& document, const std::string& language, const std::string& containing) {
+  const std::string text = qxtest::read_file(std::string(QX_SOURCE_DIR) + "/" + document);
+  for (std::size_t at = 0; (at = text.find("```" + language + "\n", at)) != std::string::npos; ++at) {
     const std::size_t begin = at + language.size() + 4;
-    const std::string body = readme.substr(begin, readme.find("\n```", begin) + 1 - begin);
+    const std::string body = text.substr(begin, text.find("\n```", begin) + 1 - begin);
     if (body.find(containing) != std::string::npos) return body;
   }
   return {};
@@ -65,13 +68,15 @@ std::vector<std::string> example_summary(std::string out) {
 
 // The Fortran example reads case1_QX2D.TP18 in the native byte order; the
 // Python one any converted file in either.
-TEST(Readme, ExamplesListWhatQxdumpListsOfConvertedFiles) {
+TEST(ReadingExamples, RecordWalkersListWhatQxdumpListsOfConvertedFiles) {
   qxtest::TempDir tools;
-  const std::string fortran = readme_block("fortran");
+  const std::string fortran = doc_block("docs/reading.md", "fortran", "program readqx");
   ASSERT_NE(fortran.find("case1_QX2D.TP18"), std::string::npos);
   std::string log, python;
   ASSERT_TRUE(qxtest::compile_fortran(fortran, tools.file("readqx"), log)) << log;
-  qxtest::write_file(tools.file("walkqx.py"), readme_block("python"));
+  const std::string walker = doc_block("docs/reading.md", "python", "np.fromfile");
+  ASSERT_NE(walker, "") << "no NumPy record walker in docs/reading.md";
+  qxtest::write_file(tools.file("walkqx.py"), walker);
   for (const char* p : {"/usr/bin/python3", "python3"})
     if (python.empty() && qxtest::run_shell(std::string(p) + " -c 'import numpy' 2>/dev/null").exit_status == 0)
       python = p;
@@ -157,8 +162,8 @@ std::vector<std::string> hdf5_example_summary(const std::string& out) {
 
 // The Python example of the HDF5 export reads, as printed, case1_QX2D.TP18
 // exported, and with the name changed the other converted files.
-TEST(Readme, Hdf5ExampleListsWhatQxdumpListsOfConvertedFiles) {
-  const std::string example = readme_block("python", "import h5py");
+TEST(ReadingExamples, Hdf5ExampleListsWhatQxdumpListsOfConvertedFiles) {
+  const std::string example = doc_block("README.md", "python", "import h5py");
   const std::string name = "case1_QX2D.TP18.h5";
   ASSERT_NE(example.find("'" + name + "'"), std::string::npos);
   for (const std::string answer : {"No", "Yes"}) {
