@@ -4,7 +4,12 @@
 #   main (the run driver)
 #     -> model, control, convert (none of them sees another)
 #       -> run (the run context: store, error catalogue, channels of the run)
-#         -> io (records, layouts, files, terminal)
+#         -> format (the facts of the file formats, as data)
+#           -> io (records, layouts, files, terminal)
+#
+# The format layer is the one home of what the converter and the inspector
+# qxdump both know of the files (block kinds, maxima codes, the model
+# section, file names): qxdump links it too.
 #
 # A layer's sources and everything that links it see the headers of that
 # layer and of the layers below it, and no others: the include root of a
@@ -38,7 +43,8 @@ endfunction()
 # The record reader reads ahead of the converter on a thread of its own.
 find_package(Threads REQUIRED)
 qx_layer(io LINKS Threads::Threads)
-qx_layer(run LINKS qx_io)
+qx_layer(format LINKS qx_io)
+qx_layer(run LINKS qx_format)
 qx_layer(model LINKS qx_run)
 qx_layer(control LINKS qx_run)
 qx_layer(convert LINKS qx_run)

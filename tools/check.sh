@@ -3,7 +3,7 @@
 # the browser test), runs the Quick start and tests the install and the
 # package of its build, then builds the converter with its tests and runs
 # them: once in the normal build, once in the address + undefined sanitizer
-# build.
+# build; then the tests that start threads in a thread sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -50,3 +50,27 @@ echo "check.sh: the Windows step took $((SECONDS - start)) s"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQX_SANITIZE=ON -DQX_TESTS=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE install
+
+# ---- Thread sanitizer ----
+# What runs on more than one thread (reading ahead, TP19 converted beside
+# TP18, the locks on a case) built with -fsanitize=thread: only the
+# converter, the case generator and the tests that start threads
+# (tests/CMakeLists.txt). Any report fails the step, in the test program or
+# in a qxconv that a test starts: every process stops at its first report and
+# writes it to a file of its own under tsan-reports/.
+tsan_start=$SECONDS
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQX_SANITIZE_THREAD=ON -DQX_TESTS=ON >/dev/null
+cmake --build build-tsan -j "$jobs" --target qx_thread_tests qxconv qxgen
+tsan_reports=$PWD/build-tsan/tsan-reports
+rm -rf "$tsan_reports"
+mkdir -p "$tsan_reports"
+tsan_status=0
+TSAN_OPTIONS="halt_on_error=1 exitcode=66 log_path=$tsan_reports/report" \
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs" || tsan_status=1
+if compgen -G "$tsan_reports/report*" >/dev/null; then
+  echo "ThreadSanitizer reported:" >&2
+  cat "$tsan_reports"/report* >&2
+  tsan_status=1
+fi
+echo "thread sanitizer step: $((SECONDS - tsan_start)) s"
+[ "$tsan_status" -eq 0 ] || exit 1

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "format/file_names.hpp"
 #include "io/free_form.hpp"
 #include "io/os_file.hpp"
 #include "io/trim_right.hpp"
@@ -184,8 +185,8 @@ void filnam_set(Run& run, int& irtn) {
   ask_result_file(run);
   irtn = answer(run, typed, name_length);
   val.rslt_name = result_base_name(typed);
-  val.ltp18 = file_exists(val.rslt_name + ".TP18");
-  val.ltp19 = file_exists(val.rslt_name + ".TP19");
+  val.ltp18 = file_exists(val.rslt_name + std::string(format::tp18_names.input));
+  val.ltp19 = file_exists(val.rslt_name + std::string(format::tp19_names.input));
   if (!val.ltp18 && !val.ltp19) {
     refuse_result_files(run);
     run.term.out.flush();

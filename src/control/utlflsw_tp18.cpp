@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string>
 
+#include "format/file_names.hpp"
 #include "io/io_failure.hpp"
 #include "io/os_file.hpp"
 #include "io/trim_right.hpp"
@@ -24,8 +25,6 @@ constexpr int write_binary = 4;
 constexpr int read_text = 6;
 constexpr int write_text = 7;
 constexpr int close_delete = 2;
-
-constexpr std::string_view list_suffix = "_TP18-19_COVT.lst";
 
 // The files of each result file in the order of opening: first the result
 // files and their converted binary files, the two result files side by side
@@ -76,7 +75,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
 
   // The list file. When it cannot be opened nothing can be reported in it:
   // the terminal is told instead.
-  const std::string fnmlst = derived_name(run, list_suffix);
+  const std::string fnmlst = derived_name(run, format::list_suffix);
   open_made_anew(run, fnmlst, unit::lst, write_text, irtn);
   if (irtn != 0) {
     report_list_file_failure(run, trim_right(fnmlst), irtn);

@@ -1,8 +1,10 @@
 #include "convert/block_header.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "format/block_kinds.hpp"
 #include "io/channels.hpp"
 
 namespace qx {
@@ -20,6 +22,12 @@ const Layout& fmt2s() {
 }
 
 std::string_view text_of(const std::array<char, 4>& name) { return {name.data(), name.size()}; }
+
+// The header records as the formats give their lengths.
+static_assert(4 + 6 * sizeof(int4) + sizeof(real8) + sizeof(int4) == format::rec1_bytes);
+static_assert(sizeof(int4) + sizeof(real8) + 4 * sizeof(real4) == format::rec2_bytes);
+static_assert(4 + 6 * sizeof(int4) + sizeof(real4) + sizeof(int4) == format::converted_rec1_bytes);
+static_assert(sizeof(int4) + sizeof(real4) + 4 * sizeof(real4) == format::converted_rec2_bytes);
 
 template <typename Real>
 int rec1_text(Channels& ch, int unit, const OutHeader& h, const Real& shown) {
@@ -51,9 +59,15 @@ real4 narrow(real8 v) {
   return static_cast<real4>(v);
 }
 
+std::array<char, 4> kind_word(std::string_view word) {
+  std::array<char, 4> name{' ', ' ', ' ', ' '};
+  word.copy(name.data(), std::min(word.size(), name.size()));
+  return name;
+}
+
 OutHeader default_info_header() {
   OutHeader h;
-  h.name = {'I', 'N', 'F', 'O'};
+  h.name = kind_word(format::info_word);
   h.nc1 = 6;
   h.nc2 = 0;
   h.nc3 = 3;

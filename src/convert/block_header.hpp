@@ -44,6 +44,9 @@ struct OutHeader {
 // is the same on every processor, with or without such a mode.
 real4 narrow(real8 v);
 
+// A kind word as the four characters of a header, blank-padded.
+std::array<char, 4> kind_word(std::string_view word);
+
 // The information block written when a result file does not begin with one.
 OutHeader default_info_header();
 

@@ -9,6 +9,7 @@
 #include "convert/conversion_frame.hpp"
 #include "convert/conversion_reports.hpp"
 #include "convert/maxima_block.hpp"
+#include "format/block_kinds.hpp"
 #include "io/real4_lines.hpp"
 #include "io/status.hpp"
 #include "run/channel_numbers.hpp"
@@ -19,57 +20,17 @@ namespace qx {
 
 namespace {
 
-// What follows the header records of an ordinary block.
-enum class Data : std::uint8_t {
-  none,                // unknown kind words: the two header records only
-  history,             // one record of nsize2 values
-  spectrum_with_axis,  // the frequency axis is written, then two records of N values
-  spectrum,            // two records of M values
-  info_copies,         // no data; the headers are written once more to both files
-};
-
-struct OrdinaryKind {
-  std::string_view name;
-  Data data;
-  int4 ComValTp18::*text_option;  // the run option that writes the data as text
-  bool keeps_step;                // REC2 carries dt narrowed; 0.0 otherwise
-  int4 lrec;                      // lrec written; 0 keeps the one read
-};
-
-constexpr OrdinaryKind ordinary_kinds[] = {
-    {"WAVE", Data::history, &ComValTp18::wave, true, 0},
-    {"FOUR", Data::spectrum_with_axis, &ComValTp18::four, false, 4},
-    {"AMPL", Data::spectrum_with_axis, &ComValTp18::ampl, false, 4},
-    {"SPEC", Data::spectrum, &ComValTp18::spec, false, 0},
-    {"INFO", Data::info_copies, nullptr, false, 0},
-};
-constexpr OrdinaryKind unknown_kind{"", Data::none, nullptr, false, 0};
-
-const OrdinaryKind& kind_of(std::string_view name) {
-  for (const OrdinaryKind& k : ordinary_kinds)
-    if (k.name == name) return k;
-  return unknown_kind;
+// The run option under which a kind's values reach the text twins.
+int4 text_switch(const ComValTp18& v, format::TextOption option) {
+  switch (option) {
+    case format::TextOption::wave: return v.wave;
+    case format::TextOption::four: return v.four;
+    case format::TextOption::ampl: return v.ampl;
+    case format::TextOption::spec: return v.spec;
+    case format::TextOption::none: break;
+  }
+  return 0;
 }
-
-// Blocks that are not converted, tested in this order on the codes as read,
-// with the number of data records passed over for each.
-struct DropRule {
-  bool (*applies)(const BlockHeader& h);
-  int (*records)(const BlockHeader& h);
-};
-
-constexpr DropRule drop_rules[] = {
-    // quantities that neither variant knows
-    {[](const BlockHeader& h) { return h.nc1 == 13 || h.nc1 > 33; }, [](const BlockHeader&) { return 2; }},
-    // component 5
-    {[](const BlockHeader& h) { return h.nc2 == 5; }, [](const BlockHeader& h) { return h.nc1 > 10 ? 2 : 1; }},
-    // amplification between an out-of-plane and an in-plane component
-    {[](const BlockHeader& h) {
-       return h.kind() == "AMPL" &&
-              ((h.nc2 == 2 && (h.nc3 == 1 || h.nc3 == 3)) || (h.nc2 != 2 && h.nc3 == 2 && (h.nc2 == 1 || h.nc2 == 3)));
-     },
-     [](const BlockHeader&) { return 2; }},
-};
 
 // Where a block goes and how its component codes are renumbered there.
 struct Route {
@@ -81,11 +42,13 @@ struct Route {
 constexpr Route sh_route{tp18_file.sh, tp18_file.sht, 2, 1};  // the out-of-plane component, nc2 = 2
 constexpr Route sv_route{tp18_file.sv, tp18_file.svt, 3, 2};  // the in-plane components
 
-constexpr int4 renumbered_quantity_from = 9, renumbered_quantity_to = 10;
-
 int4 renumber(int4 code, int4 from, int4 to) { return code == from ? to : code; }
 
 constexpr int input = tp18_file.input.unit;  // channel 18
+
+// The look-ahead takes a maxima block's whole header: its kind word, code,
+// nc2 and lrec.
+static_assert(4 + 3 * sizeof(int4) == format::maxima_header_bytes);
 
 int write_maxima_list_line(Channels& ch, const BlockHeader& h) {
   static const Layout line("(A4,6I8,1P,E15.5,I8)");
@@ -115,8 +78,8 @@ class Tp18Conversion {
   int pass_on_values(const Route& route, std::span<real4> values, bool text);
   int pass_record(const Route& route, std::size_t values, bool text);
   int read_fixing_count(std::vector<real4>& values, std::size_t count);
-  int convert_two_records(const Route& route, std::vector<real4>& values, bool first_read, bool text);
-  int convert_data(const OrdinaryKind& kind, const Route& route);
+  int convert_records(const Route& route, std::vector<real4>& values, int records, bool first_read, bool text);
+  int convert_data(const format::BlockKind& kind, const Route& route);
   int read_error(int status) { return report_failure(run_, tp18_file, Failure::data_read, status); }
   int write_error(int unit, int status) { return report_failure(run_, tp18_file, Failure::data_write, status, unit); }
 
@@ -141,8 +104,8 @@ int Tp18Conversion::convert_blocks() {
     if (ch_.read_record_head(input, rec1_) == iostat::end_of_file) return iostat::ok;
     const int look = rec1_.take({in_text(h_.name), in(h_.nc1), in(h_.nc2), in(h_.lrec)});
     int st = iostat::ok;
-    if (first && h_.kind() != "INFO" && (st = write_default_info()) != iostat::ok) return st;
-    st = h_.kind() == "MAXR" ? maxima_block(look) : ordinary_block(look);
+    if (first && !format::block_kind(h_.kind()).info && (st = write_default_info()) != iostat::ok) return st;
+    st = h_.kind() == format::maxima_word ? maxima_block(look) : ordinary_block(look);
     if (st != iostat::ok) return st;
   }
 }
@@ -172,19 +135,19 @@ int Tp18Conversion::ordinary_block(int look_ahead) {
   if (st1 != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, st1);
   if (st2 != iostat::ok) return report_failure(run_, tp18_file, Failure::header_read, st2);
 
-  for (const DropRule& rule : drop_rules)
-    if (rule.applies(h_)) return pass_over(rule.records(h_));
+  if (const auto dropped = format::tp18_dropped_records(h_.kind(), h_.nc1, h_.nc2, h_.nc3))
+    return pass_over(*dropped);
 
-  const OrdinaryKind& kind = kind_of(h_.kind());
+  const format::BlockKind& kind = format::block_kind(h_.kind());
   const Route& route = h_.nc2 == 2 ? sh_route : sv_route;
   OutHeader oh = narrowed(h_, kind.keeps_step);
-  oh.nc1 = renumber(h_.nc1, renumbered_quantity_from, renumbered_quantity_to);
+  oh.nc1 = format::written_quantity(h_.nc1);
   oh.nc2 = renumber(h_.nc2, route.component_from, route.component_to);
   oh.nc3 = renumber(h_.nc3, route.component_from, route.component_to);
-  if (kind.lrec != 0) oh.lrec = kind.lrec;
+  if (kind.written_lrec != 0) oh.lrec = kind.written_lrec;
 
   if (int st = write_headers(route, oh); st != iostat::ok) return st;
-  if (kind.data == Data::info_copies) return write_info_copies(oh);
+  if (kind.info) return write_info_copies(oh);
   return convert_data(kind, route);
 }
 
@@ -281,10 +244,11 @@ int Tp18Conversion::read_fixing_count(std::vector<real4>& values, std::size_t co
   });
 }
 
-// The two records of values of a spectrum, each as long as `values`; the
-// first already in `values` when it was read to fix their number.
-int Tp18Conversion::convert_two_records(const Route& route, std::vector<real4>& values, bool first_read, bool text) {
-  for (int r = 0; r < 2; ++r) {
+// The records of values of a spectrum, each as long as `values`; the first
+// already in `values` when it was read to fix their number.
+int Tp18Conversion::convert_records(const Route& route, std::vector<real4>& values, int records, bool first_read,
+                                    bool text) {
+  for (int r = 0; r < records; ++r) {
     int st = iostat::ok;
     if (!(first_read && r == 0)) {
       if ((st = pass_record(route, values.size(), text)) == iostat::ok) continue;
@@ -295,12 +259,13 @@ int Tp18Conversion::convert_two_records(const Route& route, std::vector<real4>& 
   return iostat::ok;
 }
 
-int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
-  const bool text = kind.text_option != nullptr && run_.val.*kind.text_option == 1;
+int Tp18Conversion::convert_data(const format::BlockKind& kind, const Route& route) {
+  const bool text = text_switch(run_.val, kind.text_option) == 1;
   const std::size_t nsize2 = h_.nsize2 > 0 ? static_cast<std::size_t>(h_.nsize2) : 0;
   int st = iostat::ok;
-  switch (kind.data) {
-    case Data::history: {
+  switch (kind.tp18_values) {
+    case format::ValueCount::own: {
+      // One record of the block's own nsize2 values.
       if ((st = pass_record(route, nsize2, text)) != iostat::not_copied) return st;
       st = read_sized_values(nsize2, [&] {
         if (a_.size() < nsize2) a_.resize(nsize2);
@@ -309,7 +274,7 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
       if (st != iostat::ok) return st;
       return pass_on_values(route, std::span<real4>(a_.data(), nsize2), text);
     }
-    case Data::spectrum_with_axis: {
+    case format::ValueCount::first_spectrum: {
       // The first such block converted fixes N and the axis, in single
       // precision from its step narrowed: b0(i) = (i - 1) * dt.
       // Its first record of values is read before the axis is written.
@@ -321,19 +286,18 @@ int Tp18Conversion::convert_data(const OrdinaryKind& kind, const Route& route) {
         for (std::size_t i = 0; i < nsize2; ++i) b0_[i] = static_cast<real4>(i) * df;
         n_fixed_ = true;
       }
-      if ((st = write_values(route, b0_, text)) != iostat::ok) return st;
-      return convert_two_records(route, b_, fixes_n, text);
+      if (kind.axis && (st = write_values(route, b0_, text)) != iostat::ok) return st;
+      return convert_records(route, b_, kind.tp18_records, fixes_n, text);
     }
-    case Data::spectrum: {
+    case format::ValueCount::first_response: {
       const bool fixes_m = !m_fixed_;
       if (fixes_m) {
         if ((st = read_fixing_count(c_, nsize2)) != iostat::ok) return st;
         m_fixed_ = true;
       }
-      return convert_two_records(route, c_, fixes_m, text);
+      return convert_records(route, c_, kind.tp18_records, fixes_m, text);
     }
-    case Data::none:
-    case Data::info_copies:
+    case format::ValueCount::none:
       return iostat::ok;
   }
   return iostat::ok;

@@ -10,6 +10,7 @@
 #include "convert/conversion_frame.hpp"
 #include "convert/conversion_reports.hpp"
 #include "convert/tp19_routing.hpp"
+#include "format/block_kinds.hpp"
 #include "io/layout.hpp"
 #include "io/real4_lines.hpp"
 #include "io/status.hpp"
@@ -41,8 +42,8 @@ OutHeader info_header(const BlockHeader& h) { return narrowed(h, false); }
 
 // The header records of a converted block: quantity 41, no component codes,
 // the routing code in nc6; only a time history keeps its step.
-OutHeader converted_header(const BlockHeader& h, int4 code) {
-  OutHeader o = narrowed(h, h.kind() == "WAVE");
+OutHeader converted_header(const BlockHeader& h, const format::BlockKind& kind, int4 code) {
+  OutHeader o = narrowed(h, kind.keeps_step);
   o.nc1 = 41;
   o.nc2 = 0;
   o.nc3 = 0;
@@ -68,7 +69,7 @@ class Tp19Blocks {
       // A record that could not be read leaves the header incomplete, REC1
       // as much as REC2.
       const int header_status = rec1_status != iostat::ok ? rec1_status : rec2_status;
-      const bool info = h_.kind() == "INFO";
+      const bool info = format::block_kind(h_.kind()).info;
 
       if (first && !info)
         if (int st = write_info_block(default_info_header()); st != 0) return st;
@@ -107,18 +108,21 @@ class Tp19Blocks {
   }
 
   int convert_block() {
-    if (h_.kind() == "AMPL") return pass_over(2);
+    // Blocks of a kind that is never converted, and those whose codes have
+    // no route, are passed over with their data records.
+    const format::BlockKind& kind = format::block_kind(h_.kind());
+    if (!kind.tp19_routed) return pass_over(kind.tp19_records);
     const Tp19Route route = tp19_route(h_.nc1, h_.nc2);
-    if (route.to == Variant::none) return pass_over(1);
+    if (route.to == Variant::none) return pass_over(kind.tp19_records);
     const int binary = variant_binary[static_cast<std::size_t>(route.to)]->unit;
     const int text_unit = variant_text[static_cast<std::size_t>(route.to)]->unit;
 
-    const OutHeader o = converted_header(h_, route.nc6);
+    const OutHeader o = converted_header(h_, kind, route.nc6);
     if (int st = write_rec1(ch_, binary, o); st != 0) return report(run_, Failure::header_write, st, binary);
     if (int st = write_rec2(ch_, binary, o); st != 0) return report(run_, Failure::header_write, st, binary);
 
     const bool text = run_.val.wave == 1;
-    const bool first_history = h_.kind() == "WAVE" && nwave_ == 0;
+    const bool first_history = kind.fixes_tp19_length && nwave_ == 0;
     // Without a text copy nothing needs the values in memory: the record is
     // passed on as it stands where the channels can.
     if (!text && !first_history) {

@@ -1,8 +1,9 @@
 // Conversion of the maxima blocks ("MAXR") of a TP18 file: each lists, for a
 // group of items named by two identifiers, a pair of values for each of the
 // code's components. The block's header is rewritten, the components of the
-// SV and SH variants are picked per maxima code and written as records and,
-// under the option "-maxr", as text lines, with a dump of the raw record.
+// SV and SH variants are picked by the rules of the maxima code
+// (format/maxima_codes.hpp) and written as records and, under the option
+// "-maxr", as text lines, with a dump of the raw record.
 #pragma once
 
 #include <array>
@@ -15,8 +16,10 @@
 namespace qx {
 
 struct Run;
-struct MaximaRecordRule;
-struct MaximaCodeRule;
+namespace format {
+struct MaximaRecord;
+struct MaximaCode;
+}  // namespace format
 
 // A maxima block's header as its look-ahead reads it (16 bytes; the record
 // may be longer).
@@ -38,11 +41,11 @@ class MaximaBlocks {
   int convert(Run& run, const MaximaHeader& h);
 
  private:
-  int read_data(Run& run, const MaximaCodeRule& rule);
+  int read_data(Run& run, const format::MaximaCode& rule);
   int dump(Run& run);
-  int write_record(Run& run, int unit, const MaximaRecordRule& r);
-  int write_record_text(Run& run, int unit, const MaximaRecordRule& r);
-  void pick_values(const MaximaRecordRule& r);
+  int write_record(Run& run, int unit, const format::MaximaRecord& r);
+  int write_record_text(Run& run, int unit, const format::MaximaRecord& r);
+  void pick_values(const format::MaximaRecord& r);
 
   int4 na_ = 0;
   std::size_t items_ = 0;  // na, or 0 when na is negative

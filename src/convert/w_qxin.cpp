@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "format/model_section.hpp"
 #include "io/layout.hpp"
 #include "io/real4_lines.hpp"
 #include "io/status.hpp"
@@ -21,55 +22,65 @@
 namespace qx {
 namespace {
 
-enum Files : std::uint8_t { sv = 1, sh = 2, both = sv | sh };
-
+using format::ElementRecord;
 using IntArray = std::vector<int4> ComValTp18::*;
 
 // Five store arrays (element number and four nodes) filling the five columns
 // of a run of rows; nullptr is a column of zeros. The run is as long as its
 // element number array.
-using RowGroup = std::array<IntArray, 5>;
+using RowGroup = std::array<IntArray, format::element_row_words>;
 
-struct ElementKind {
-  std::string_view head;          // head of the text block, 8 characters
-  int slot;                       // count slot (1-based) in the file's count vector
-  Files files;                    // SV: nelm, SH: nelmh
-  std::vector<RowGroup> groups;   // the rows, group after group
-  bool densities = false;         // the solid densities follow the rows
+// The store arrays behind an element record: its rows, group after group.
+struct RowSource {
+  std::string_view head;  // of the record, as the format names it
+  std::array<RowGroup, 3> groups{};
+  std::size_t n_groups = 0;
+  constexpr std::span<const RowGroup> rows() const { return {groups.data(), n_groups}; }
 };
 
-// Count names of the ten slots, as the text header block shows them.
-constexpr std::array<std::string_view, 10> nmel = {"NSOLEL", "NBEAEL", "NSPREL", "NROTEL", "NWATEL",
-                                                    "NWSIEL", "NSTSEL", "NRIGE ", "MDLM  ", "NJOINT"};
-
-// The element records of the model section, in the order in which they are
-// written. Two-node kinds put their nodes in columns 2 and 4 (rotational
-// springs in 3 and 5). The joints are the JOINTA rows then the JOINTB rows;
-// the SH springs are the beams, the springs and the rigid elements.
-const std::vector<ElementKind>& element_kinds() {
-  using V = ComValTp18;
-  static const std::vector<ElementKind> table = {
-      {"SOLID   ", 1, both, {{&V::nsolels, &V::npi_so, &V::npj_so, &V::npk_so, &V::npl_so}}, true},
-      {"BEAM    ", 2, sv, {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr}}},
-      {"SPRING  ", 3, sv, {{&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr}}},
-      {"ROTATE  ", 4, sv, {{&V::nsprels, nullptr, &V::npi_sp, nullptr, &V::npj_sp}}},
-      {"WATER   ", 5, sv, {{&V::nwatels, &V::npi_wt, &V::npj_wt, &V::npk_wt, &V::npl_wt}}},
-      {"WATERB  ", 6, sv, {{&V::nwsiels, &V::npi_wb, &V::npj_wb, &V::npk_wb, &V::npl_wb}}},
-      {"SHELL   ", 7, sv, {{&V::nstsels, &V::npi_sl, &V::npj_sl, &V::npk_sl, &V::npl_sl}}},
-      {"RIGID   ", 8, sv, {{&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}},
-      {"JOINT   ", 10, sv,
-       {{&V::njonas, &V::npi_ja, &V::npj_ja, &V::npk_ja, &V::npl_ja},
-        {&V::njonbs, &V::npi_jb, &V::npj_jb, &V::npk_jb, &V::npl_jb}}},
-      {"VOID    ", 9, sv, {{&V::nvoids, &V::npi_vo, &V::npj_vo, &V::npk_vo, &V::npl_vo}}},
-      {"SPRING  ", 3, sh,
-       {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr},
-        {&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr},
-        {&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}},
-  };
-  return table;
+constexpr RowSource rows(std::string_view head, std::initializer_list<RowGroup> groups) {
+  RowSource r;
+  r.head = head;
+  for (const RowGroup& g : groups) r.groups[r.n_groups++] = g;
+  return r;
 }
 
-using Counts = std::array<int4, 10>;
+// One entry per element record of the model section, in the order of
+// format::element_records. The joints are the JOINTA rows then the JOINTB
+// rows; the SH springs are the beams, the springs and the rigid elements.
+using V = ComValTp18;
+constexpr RowSource row_sources[] = {
+    rows("SOLID   ", {{&V::nsolels, &V::npi_so, &V::npj_so, &V::npk_so, &V::npl_so}}),
+    rows("BEAM    ", {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr}}),
+    rows("SPRING  ", {{&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr}}),
+    rows("ROTATE  ", {{&V::nsprels, nullptr, &V::npi_sp, nullptr, &V::npj_sp}}),
+    rows("WATER   ", {{&V::nwatels, &V::npi_wt, &V::npj_wt, &V::npk_wt, &V::npl_wt}}),
+    rows("WATERB  ", {{&V::nwsiels, &V::npi_wb, &V::npj_wb, &V::npk_wb, &V::npl_wb}}),
+    rows("SHELL   ", {{&V::nstsels, &V::npi_sl, &V::npj_sl, &V::npk_sl, &V::npl_sl}}),
+    rows("RIGID   ", {{&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}),
+    rows("JOINT   ", {{&V::njonas, &V::npi_ja, &V::npj_ja, &V::npk_ja, &V::npl_ja},
+                      {&V::njonbs, &V::npi_jb, &V::npj_jb, &V::npk_jb, &V::npl_jb}}),
+    rows("VOID    ", {{&V::nvoids, &V::npi_vo, &V::npj_vo, &V::npk_vo, &V::npl_vo}}),
+    rows("SPRING  ", {{&V::nbeaels, &V::npi_bm, nullptr, &V::npj_bm, nullptr},
+                      {&V::nsprels, &V::npi_sp, nullptr, &V::npj_sp, nullptr},
+                      {&V::nrigels, &V::npi_rb, nullptr, &V::npj_rb, nullptr}}),
+};
+
+// Every record has its store arrays, and they fill exactly the columns that
+// the format gives a value.
+constexpr bool rows_fill_the_records() {
+  if (std::size(row_sources) != std::size(format::element_records)) return false;
+  for (std::size_t k = 0; k < std::size(row_sources); ++k) {
+    if (row_sources[k].head != format::element_records[k].head) return false;
+    for (const RowGroup& g : row_sources[k].rows())
+      for (std::size_t c = 0; c < g.size(); ++c)
+        if ((g[c] == nullptr) != (format::element_records[k].columns[c] == format::Column::unused)) return false;
+  }
+  return true;
+}
+static_assert(rows_fill_the_records(), "the store arrays of an element record disagree with its head or its columns");
+
+using format::Counts;
 
 // Entries of an array beyond what it holds are zero.
 template <typename T>
@@ -98,7 +109,8 @@ class ModelWriter {
     header();
     boundary();
     nodes();
-    for (const ElementKind& kind : element_kinds()) elements(kind);
+    for (std::size_t k = 0; k < std::size(format::element_records); ++k)
+      elements(format::element_records[k], row_sources[k]);
     // Buffered output shows a failure only when it reaches the file.
     binary_done(run_.ch.flush(file_.sv.unit), file_.sv.unit);
     binary_done(run_.ch.flush(file_.sh.unit), file_.sh.unit);
@@ -144,14 +156,9 @@ class ModelWriter {
 
   // Record 1: the title as 18 int4 words, the node count and the ten counts.
   void header() {
-    std::array<int4, 18> words;
-    for (std::size_t w = 0; w < words.size(); ++w) {
-      // First character in the lowest-addressed byte of the word.
-      std::uint32_t word = 0;
-      for (std::size_t b = 0; b < 4; ++b)
-        word |= std::uint32_t{static_cast<unsigned char>(v_.title[4 * w + b])} << (8 * b);
-      words[w] = static_cast<int4>(word);
-    }
+    static_assert(sizeof(v_.title) == format::title_chars);
+    static_assert(4 * (format::title_words + 1 + std::tuple_size_v<Counts>) == format::model_counts_bytes);
+    const std::array<int4, format::title_words> words = format::pack_title(v_.title);
     record(file_.sv.unit, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(v_.nelm))});
     record(file_.sh.unit, {out(std::span<const int4>(words)), out(v_.ndpt), out(std::span<const int4>(nelmh_))});
     if (!text_) return;
@@ -167,7 +174,7 @@ class ModelWriter {
     items[0] = out_text("NDPT  ");
     items[1] = out(v_.ndpt);
     for (std::size_t s = 0; s < counts.size(); ++s) {
-      items[2 + 2 * s] = out_text(nmel[s]);
+      items[2 + 2 * s] = out_text(format::count_names[s]);
       items[3 + 2 * s] = out(counts[s]);
     }
     text(unit, count_lines, items);
@@ -176,18 +183,15 @@ class ModelWriter {
   // Record 2: keys, counts and the five boundary node lists; entries that no
   // list section gave are zero.
   void boundary() {
-    struct List {
-      std::string_view head;
-      int slot;
-      const std::vector<int4>* values;
+    // The store columns of the lists, in the order of format::boundary_lists.
+    constexpr std::size_t n_lists = std::size(format::boundary_lists);
+    const std::array<const std::vector<int4>*, n_lists> columns = {&v_.lcor[0], &v_.lcor[1], &v_.ncor[0],
+                                                                   &v_.ncor[1], &v_.nbase};
+    const auto list_length = [&](std::size_t k) {
+      return length(v_.nbound[static_cast<std::size_t>(format::boundary_lists[k].count)]);
     };
-    const std::array<List, 5> lists = {{{"BDFEML  ", 0, &v_.lcor[0]},
-                                        {"BDFFL   ", 0, &v_.lcor[1]},
-                                        {"BDFEMR  ", 1, &v_.ncor[0]},
-                                        {"BDFFR   ", 1, &v_.ncor[1]},
-                                        {"BDBASE  ", 2, &v_.nbase}}};
-    std::uint64_t total = 6;
-    for (const List& l : lists) total += length(v_.nbound[static_cast<std::size_t>(l.slot)]);
+    std::uint64_t total = format::boundary_head_words;
+    for (std::size_t k = 0; k < n_lists; ++k) total += list_length(k);
     if (4 * total > max_payload) {
       binary_done(iostat::write_failed, file_.sv.unit);  // more than one record can hold
       return;
@@ -196,12 +200,12 @@ class ModelWriter {
     rec.reserve(total);
     rec.insert(rec.end(), v_.keyb.begin(), v_.keyb.end());
     rec.insert(rec.end(), v_.nbound.begin(), v_.nbound.end());
-    std::array<std::span<const int4>, 5> spans;
-    std::array<std::size_t, 5> starts;
-    for (std::size_t k = 0; k < lists.size(); ++k) {
-      const std::size_t n = length(v_.nbound[static_cast<std::size_t>(lists[k].slot)]);
+    std::array<std::span<const int4>, n_lists> spans;
+    std::array<std::size_t, n_lists> starts;
+    for (std::size_t k = 0; k < n_lists; ++k) {
+      const std::size_t n = list_length(k);
       starts[k] = rec.size();
-      for (std::size_t i = 0; i < n; ++i) rec.push_back(entry(*lists[k].values, i));
+      for (std::size_t i = 0; i < n; ++i) rec.push_back(entry(*columns[k], i));
       spans[k] = std::span<const int4>(rec.data() + starts[k], n);
     }
     const std::span<const int4> whole(rec);
@@ -214,8 +218,9 @@ class ModelWriter {
     both_twins([&](int unit) {
       text(unit, bound_line, {out_text("BOUND   "), out(std::span<const int4>(v_.keyb)),
                               out(std::span<const int4>(v_.nbound))});
-      for (std::size_t k = 0; k < lists.size(); ++k) {
-        text(unit, list_head, {out_text(lists[k].head), out(v_.nbound[static_cast<std::size_t>(lists[k].slot)])});
+      for (std::size_t k = 0; k < n_lists; ++k) {
+        const format::BoundaryList& list = format::boundary_lists[k];
+        text(unit, list_head, {out_text(list.head), out(v_.nbound[static_cast<std::size_t>(list.count)])});
         // An empty list still gives its one (empty) line.
         if (spans[k].empty()) text(unit, list_lines, std::span<const OutItem>{});
         else text(unit, list_lines, {out(spans[k])});
@@ -226,7 +231,7 @@ class ModelWriter {
   // Record 3: node numbers, then x, then z.
   void nodes() {
     const std::size_t n = length(v_.ndpt);
-    if (12 * std::uint64_t{n} > max_payload) {
+    if (4 * format::node_words * std::uint64_t{n} > max_payload) {
       binary_done(iostat::write_failed, file_.sv.unit);
       return;
     }
@@ -248,37 +253,38 @@ class ModelWriter {
 
   // One element record: the count, then five columns per row, row by row
   // (the solids then their densities); nothing when the count is not positive.
-  void elements(const ElementKind& kind) {
-    const int4 count = ((kind.files & sv) ? v_.nelm : nelmh_)[static_cast<std::size_t>(kind.slot - 1)];
+  void elements(const ElementRecord& kind, const RowSource& source) {
+    const int4 count = (kind.sv ? v_.nelm : nelmh_)[static_cast<std::size_t>(kind.slot - 1)];
     if (count <= 0) return;
     const auto n = static_cast<std::size_t>(count);
-    if (std::uint64_t{n} * (kind.densities ? 24 : 20) + 4 > max_payload) {
+    if (format::element_record_bytes(kind, n) > max_payload) {
       binary_done(iostat::write_failed, file_.sv.unit);
       return;
     }
-    std::vector<int4> rec(1 + 5 * n, 0);
+    constexpr std::size_t row_words = format::element_row_words;
+    std::vector<int4> rec(1 + row_words * n, 0);
     rec[0] = count;
     std::size_t row = 0;
-    for (const RowGroup& group : kind.groups) {
+    for (const RowGroup& group : source.rows()) {
       const std::size_t rows = std::min((v_.*group[0]).size(), n - row);
       for (std::size_t c = 0; c < group.size(); ++c) {
         if (!group[c]) continue;  // a column of zeros
         const std::vector<int4>& column = v_.*group[c];
-        for (std::size_t i = 0; i < rows; ++i) rec[1 + 5 * (row + i) + c] = entry(column, i);
+        for (std::size_t i = 0; i < rows; ++i) rec[1 + row_words * (row + i) + c] = entry(column, i);
       }
       row += rows;
     }
     std::vector<real4> pad;
     const std::span<const real4> densities = kind.densities ? first_n(v_.den_so, n, pad) : std::span<const real4>{};
     const std::span<const int4> whole(rec);
-    if (kind.files & sv) record(file_.sv.unit, {out(whole), out(densities)});
-    if (kind.files & sh) record(file_.sh.unit, {out(whole), out(densities)});
+    if (kind.sv) record(file_.sv.unit, {out(whole), out(densities)});
+    if (kind.sh) record(file_.sh.unit, {out(whole), out(densities)});
 
     if (!text_) return;
     static const Layout head_line("(A8,I8)");
     static const Layout row_lines("(5I8)");
     for (int unit : {file_.svt.unit, file_.sht.unit}) {
-      if (!(kind.files & (unit == file_.svt.unit ? sv : sh))) continue;
+      if (!(unit == file_.svt.unit ? kind.sv : kind.sh)) continue;
       text(unit, head_line, {out_text(kind.head), out(count)});
       text(unit, row_lines, {out(whole.subspan(1))});
       // (1P,8E10.3)
@@ -310,13 +316,12 @@ void w_qxin(Run& run, std::string_view c, int& ier) {
   }
 
   ComValTp18& v = run.val;
-  v.nelm[3] = v.nelm[2];
-  std::memcpy(v.title.data() + 68, "V401", 4);
+  v.nelm = format::sv_counts(v.nelm);
+  std::memcpy(v.title.data() + format::title_chars - format::title_mark.size(), format::title_mark.data(),
+              format::title_mark.size());
   // The SH model merges beams, springs and rigid elements into one spring
   // kind; the sum is taken in 64 bits and held at the int4 limits.
-  Counts nelmh{};
-  nelmh[0] = v.nelm[0];
-  nelmh[2] = saturate(std::int64_t{v.nelm[1]} + v.nelm[2] + v.nelm[7]);
+  const Counts nelmh = format::sh_counts(v.nelm);
 
   ModelWriter writer(run, *file, nelmh);
   writer.write();

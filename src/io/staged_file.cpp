@@ -82,6 +82,24 @@ bool StagedFile::make_scratch(const std::string& dir) {
   return create(os::create_scratch, dir + "/lines");
 }
 
+bool StagedFile::stage_new(const std::string& target, int& error) {
+  drop();
+  const std::string base = target.substr(target.find_last_of(os::path_separators) + 1);
+  const std::string name = os::create_unique_file(directory_of(target) + "/." + base + ".", error);
+  if (name.empty()) return false;
+  os::File f = os::no_file;
+  os::FileFacts facts;
+  if (os::open_for_update(name, f, facts) != 0) {
+    os::remove_file(name);
+    error = 0;
+    return false;
+  }
+  target_ = target;
+  adopt(f, name);
+  path_ = name;  // writers open it by its name
+  return true;
+}
+
 long long StagedFile::size() const {
   os::FileFacts facts;
   if (file_ == os::no_file || os::facts_of(file_, facts) != 0) return -1;

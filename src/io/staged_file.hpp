@@ -39,6 +39,14 @@ class StagedFile {
   bool stage_for(const std::string& target);
   // A nameless file in directory `dir` that is never put in place.
   bool make_scratch(const std::string& dir);
+  // The file for a new `target`, such as a tool's export: made under a
+  // hidden name beside it, with the permissions of a new file, and written
+  // through that name (path()), which a writer that resolves the name it
+  // opens (a library) needs. Whatever bears the target's name, or nothing,
+  // is replaced when the file is put in place. False, with the system's
+  // error (0 when the file was made but could not be opened), when it cannot
+  // be made.
+  bool stage_new(const std::string& target, int& error);
   // A path that opens the file again, for writers that open by name.
   const std::string& path() const { return path_; }
   os::File file() const { return file_; }

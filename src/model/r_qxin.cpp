@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "format/model_section.hpp"
 #include "io/layout.hpp"
 #include "io/os_file.hpp"
 #include "io/status.hpp"
@@ -56,6 +57,10 @@ struct Section {
   int nbound_slot = 0;            // node lists: the slot of nbound giving the length (1-based)
 };
 
+// The slot of nbound (1-based) that gives the length of a node list, as the
+// boundary record of the model section has it.
+consteval int nbound_slot(std::string_view keyword) { return format::boundary_list(keyword)->count + 1; }
+
 Field I(IntArray a) { return {a, nullptr}; }
 Field F(RealArray a) { return {nullptr, a}; }
 
@@ -67,33 +72,42 @@ const std::vector<Section>& sections() {
   static const Layout solid_line("(6I8)");
   static const Layout element_line("(5I8)");
   using V = ComValTp18;
+  namespace slot = format::count_slot;
   static const std::vector<Section> table = {
       {"TITLE", Form::title},
       {"NODE", Form::counted, {&V::ndpt}, &node_line, false, {I(&V::ndpts), F(&V::xord), F(&V::zord)}},
       {"BOUND", Form::bound},
-      {"BDFEML", Form::node_list, {}, nullptr, false, {}, [](V& v) -> std::vector<int4>& { return v.lcor[0]; }, 1},
-      {"BDFFL", Form::node_list, {}, nullptr, false, {}, [](V& v) -> std::vector<int4>& { return v.lcor[1]; }, 1},
-      {"BDFEMR", Form::node_list, {}, nullptr, false, {}, [](V& v) -> std::vector<int4>& { return v.ncor[0]; }, 2},
-      {"BDFFR", Form::node_list, {}, nullptr, false, {}, [](V& v) -> std::vector<int4>& { return v.ncor[1]; }, 2},
-      {"BDBASE", Form::node_list, {}, nullptr, false, {}, [](V& v) -> std::vector<int4>& { return v.nbase; }, 3},
+      {"BDFEML", Form::node_list, {}, nullptr, false, {},
+       [](V& v) -> std::vector<int4>& { return v.lcor[0]; }, nbound_slot("BDFEML")},
+      {"BDFFL", Form::node_list, {}, nullptr, false, {},
+       [](V& v) -> std::vector<int4>& { return v.lcor[1]; }, nbound_slot("BDFFL")},
+      {"BDFEMR", Form::node_list, {}, nullptr, false, {},
+       [](V& v) -> std::vector<int4>& { return v.ncor[0]; }, nbound_slot("BDFEMR")},
+      {"BDFFR", Form::node_list, {}, nullptr, false, {},
+       [](V& v) -> std::vector<int4>& { return v.ncor[1]; }, nbound_slot("BDFFR")},
+      {"BDBASE", Form::node_list, {}, nullptr, false, {},
+       [](V& v) -> std::vector<int4>& { return v.nbase; }, nbound_slot("BDBASE")},
       {"MSOLID", Form::counted, {&V::mso}, &material_line, false, {I(&V::msolids), F(&V::densm)}},
-      {"SOLID", Form::counted, {nullptr, 1}, &solid_line, false,
+      {"SOLID", Form::counted, {nullptr, slot::solid}, &solid_line, false,
        {I(&V::nsolels), I(&V::npi_so), I(&V::npj_so), I(&V::npk_so), I(&V::npl_so), I(&V::mat_so)}},
       // Two-node elements: the first three fields of (5I8); the rest of the line is not read.
-      {"BEAM", Form::counted, {nullptr, 2}, &element_line, false, {I(&V::nbeaels), I(&V::npi_bm), I(&V::npj_bm)}},
-      {"SPRING", Form::counted, {nullptr, 3}, &element_line, false, {I(&V::nsprels), I(&V::npi_sp), I(&V::npj_sp)}},
-      {"WATER", Form::counted, {nullptr, 5}, &element_line, false,
+      {"BEAM", Form::counted, {nullptr, slot::beam}, &element_line, false,
+       {I(&V::nbeaels), I(&V::npi_bm), I(&V::npj_bm)}},
+      {"SPRING", Form::counted, {nullptr, slot::spring}, &element_line, false,
+       {I(&V::nsprels), I(&V::npi_sp), I(&V::npj_sp)}},
+      {"WATER", Form::counted, {nullptr, slot::water}, &element_line, false,
        {I(&V::nwatels), I(&V::npi_wt), I(&V::npj_wt), I(&V::npk_wt), I(&V::npl_wt)}},
-      {"WATERB", Form::counted, {nullptr, 6}, &element_line, false,
+      {"WATERB", Form::counted, {nullptr, slot::water_boundary}, &element_line, false,
        {I(&V::nwsiels), I(&V::npi_wb), I(&V::npj_wb), I(&V::npk_wb), I(&V::npl_wb)}},
-      {"SHELL", Form::counted, {nullptr, 7}, &element_line, false,
+      {"SHELL", Form::counted, {nullptr, slot::shell}, &element_line, false,
        {I(&V::nstsels), I(&V::npi_sl), I(&V::npj_sl), I(&V::npk_sl), I(&V::npl_sl)}},
-      {"RIGID", Form::counted, {nullptr, 8}, &element_line, false, {I(&V::nrigels), I(&V::npi_rb), I(&V::npj_rb)}},
-      {"JOINTA", Form::counted, {&V::nja, 10, true}, &element_line, true,
+      {"RIGID", Form::counted, {nullptr, slot::rigid}, &element_line, false,
+       {I(&V::nrigels), I(&V::npi_rb), I(&V::npj_rb)}},
+      {"JOINTA", Form::counted, {&V::nja, slot::joint, true}, &element_line, true,
        {I(&V::njonas), I(&V::npi_ja), I(&V::npj_ja), I(&V::npk_ja), I(&V::npl_ja)}},
-      {"JOINTB", Form::counted, {&V::njb, 10, true}, &element_line, true,
+      {"JOINTB", Form::counted, {&V::njb, slot::joint, true}, &element_line, true,
        {I(&V::njonbs), I(&V::npi_jb), I(&V::npj_jb), I(&V::npk_jb), I(&V::npl_jb)}},
-      {"VOID", Form::counted, {nullptr, 9}, &element_line, false,
+      {"VOID", Form::counted, {nullptr, slot::void_element}, &element_line, false,
        {I(&V::nvoids), I(&V::npi_vo), I(&V::npj_vo), I(&V::npk_vo), I(&V::npl_vo)}},
   };
   return table;

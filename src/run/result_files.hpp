@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "format/file_names.hpp"
 #include "run/channel_numbers.hpp"
 #include "run/com_errcmn_tp18.hpp"
 #include "run/com_val_tp18.hpp"
@@ -32,26 +33,26 @@ struct ResultFile {
 };
 
 inline constexpr ResultFile tp18_file{
-    .kind = "TP18",
+    .kind = format::tp18_names.kind,
     .exists = &ComValTp18::ltp18,
-    .input = {unit::tp18, ".TP18", error::tp18_open},
-    .sv = {unit::sv18, "_QX2D.TP18", error::qx2d_tp18_open},
-    .sh = {unit::sh18, "_QXSH.TP18", error::qxsh_tp18_open},
-    .dump = {unit::txt18, ".TP18.txt", error::tp18_txt_open},
-    .svt = {unit::svt18, "_QX2D.TP18.txt", error::qx2d_tp18_txt_open},
-    .sht = {unit::sht18, "_QXSH.TP18.txt", error::qxsh_tp18_txt_open},
+    .input = {unit::tp18, format::tp18_names.input, error::tp18_open},
+    .sv = {unit::sv18, format::tp18_names.sv, error::qx2d_tp18_open},
+    .sh = {unit::sh18, format::tp18_names.sh, error::qxsh_tp18_open},
+    .dump = {unit::txt18, format::tp18_names.dump, error::tp18_txt_open},
+    .svt = {unit::svt18, format::tp18_names.svt, error::qx2d_tp18_txt_open},
+    .sht = {unit::sht18, format::tp18_names.sht, error::qxsh_tp18_txt_open},
     .header_write_error = error::converted_write,
 };
 
 inline constexpr ResultFile tp19_file{
-    .kind = "TP19",
+    .kind = format::tp19_names.kind,
     .exists = &ComValTp18::ltp19,
-    .input = {unit::tp19, ".TP19", error::tp19_open},
-    .sv = {unit::sv19, "_QX2D.TP19", error::qx2d_tp19_open},
-    .sh = {unit::sh19, "_QXSH.TP19", error::qxsh_tp19_open},
-    .dump = {unit::txt19, ".TP19.txt", error::tp19_txt_open},
-    .svt = {unit::svt19, "_QX2D.TP19.txt", error::qx2d_tp19_txt_open},
-    .sht = {unit::sht19, "_QXSH.TP19.txt", error::qxsh_tp19_txt_open},
+    .input = {unit::tp19, format::tp19_names.input, error::tp19_open},
+    .sv = {unit::sv19, format::tp19_names.sv, error::qx2d_tp19_open},
+    .sh = {unit::sh19, format::tp19_names.sh, error::qxsh_tp19_open},
+    .dump = {unit::txt19, format::tp19_names.dump, error::tp19_txt_open},
+    .svt = {unit::svt19, format::tp19_names.svt, error::qx2d_tp19_txt_open},
+    .sht = {unit::sht19, format::tp19_names.sht, error::qxsh_tp19_txt_open},
     .header_write_error = error::tp19_header_write,
 };
 

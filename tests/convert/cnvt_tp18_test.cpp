@@ -47,6 +47,9 @@ TEST(CnvtTp18, CasesMatchTheModelUnderEveryOptionAndByteOrder) {
   for (const auto& [code, nd] : codes) maxima.maxr(code, code % 4, 2, nd);
   maxima.maxr(107, 2, 5, 4, 3).maxr(107, 0, 0, 4).maxr(103, 1, 1, 6).maxr(108, 1, 1, 7).maxr(101, 1, 0, 6);
   maxima.maxr_header(101, 1).record(Payload().i(-3));  // a negative count: no items
+  // 108 takes its components from its record: at most nine, whole ones only.
+  maxima.maxr(108, 2, 2, 11);
+  maxima.maxr_header(108, 3).record(Payload().i(2).i(1).i(2).i(3).i(4).reals(std::vector<float>(4 * 3 + 3, 0.5f)));
   inputs.emplace_back("maxima", maxima.bytes());
 
   for (std::size_t k = 0; k < inputs.size(); ++k)

@@ -1,5 +1,7 @@
 // TP19 files and converted records encoded byte by byte, text lines through
 // C's printf, and a harness that runs one TP19 conversion on its own channels.
+// The expected records are built from the file descriptions, not from
+// src/format, so that a fault in the format's tables shows as a difference.
 #pragma once
 
 #include <gtest/gtest.h>

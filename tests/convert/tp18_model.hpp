@@ -1,7 +1,9 @@
 // A model of the TP18 conversion for the tests, sharing no code with the
 // converter: it works on the input parsed into records, builds the expected
 // records as typed fields and the text lines with printf, and stops at the
-// first read failure with its report.
+// first read failure with its report. It restates the rules of the formats
+// (block kinds, drop rules, maxima codes) on purpose instead of taking them
+// from src/format: a fault in those tables must make it disagree.
 #pragma once
 
 #include <algorithm>

@@ -141,18 +141,23 @@ TEST(Tp19Aside, AFailedConversionAsideIsConvertedAgainAfterTp18) {
   // A TP19 file cut inside a record, and one whose record marker is damaged
   // in the middle: the run stops in TP19 with its report, after TP18 is
   // converted, as it would converting one file after the other.
-  Inputs cut = whole, damaged = whole;
+  Inputs cut = whole, damaged = whole, cut_early = whole;
   cut.tp19.resize(whole.tp19.size() * 4 / 5 + 1);
   std::size_t marker = 0;
   while (marker < whole.tp19.size() / 2) marker += 8 + load(whole.tp19, marker);
   damaged.tp19[marker + 3] ^= 0x40;
+  // Cut just past a MiB, so that most of TP18 is still to convert when the
+  // thread fails.
+  cut_early.tp19.resize((std::size_t{1} << 20) + 5);
   // Outputs of an earlier run are written aside, empty ones in place: both
   // are dropped before TP19 is converted again.
-  for (const auto& [in, what, earlier] :
-       {std::tuple{cut, "TP19 cut", true}, std::tuple{damaged, "TP19 damaged", false}}) {
+  for (const auto& [in, what, earlier, options, big] :
+       {std::tuple{cut, "TP19 cut", true, every_option, true},
+        std::tuple{damaged, "TP19 damaged", false, every_option, true},
+        std::tuple{cut_early, "TP19 cut early", true, std::vector<std::string>{}, false}}) {
     TempDir a, b;
-    const Seen aside = run_case(a, in, every_option, true, earlier ? earlier_outputs(a, false) : nullptr);
-    const Seen in_turn = run_case(b, in, every_option, true, earlier_outputs(b, true));
+    const Seen aside = run_case(a, in, options, big, earlier ? earlier_outputs(a, false) : nullptr);
+    const Seen in_turn = run_case(b, in, options, big, earlier_outputs(b, true));
     EXPECT_EQ(aside.result.program.exit_status, 1) << what;
     EXPECT_NE(aside.result.program.errors.find("error 1007"), npos) << what << ": " << aside.result.program.errors;
     expect_same_run(aside, in_turn, what);

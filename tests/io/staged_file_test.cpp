@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <set>
 
@@ -96,6 +97,46 @@ TEST(StagedFile, RefusesATargetThatARenameWouldChange) {
   EXPECT_EQ(qx::directory_of("case_QX2D.TP19"), ".");
   EXPECT_EQ(qx::directory_of("/case"), "/");
   EXPECT_EQ(qx::directory_of("a/b/case"), "a/b");
+}
+
+// A new file for a name that need not exist yet: under a hidden name beside
+// it, written through that name, with the permissions of a new file; in
+// place of whatever bore the name once put, and gone when dropped.
+TEST(StagedFile, ANewFileReplacesWhateverBearsTheNameOnlyWhenPut) {
+  const mode_t mask = ::umask(022);
+  for (const bool put : {false, true})
+    for (const bool existing : {false, true}) {
+      const std::string what = std::string(put ? "put" : "dropped") + (existing ? ", over a file" : ", no file");
+      TempDir dir;
+      const std::string target = dir.file("out.html");
+      if (existing) qxtest::write_file(target, "older");
+      {
+        StagedFile f;
+        int error = -1;
+        ASSERT_TRUE(f.stage_new(target, error)) << what;
+        EXPECT_TRUE(f.path().starts_with(dir.path() + "/.out.html.")) << what << ": " << f.path();
+        write_through(f, "page");
+        EXPECT_EQ(names_in(dir).size(), std::size_t{existing} + 1) << what;
+        if (put) {
+          ASSERT_TRUE(f.link_beside()) << what;
+          ASSERT_TRUE(f.replace_target()) << what;
+        }
+      }
+      const std::set<std::string> left =
+          put || existing ? std::set<std::string>{"out.html"} : std::set<std::string>{};
+      EXPECT_EQ(names_in(dir), left) << what;
+      if (put) {
+        EXPECT_EQ(qxtest::read_file(target), "page") << what;
+        EXPECT_EQ(fs::status(target).permissions(), fs::perms(0644)) << what;
+      } else if (existing) {
+        EXPECT_EQ(qxtest::read_file(target), "older") << what;
+      }
+    }
+  ::umask(mask);
+  StagedFile f;
+  int error = 0;
+  EXPECT_FALSE(f.stage_new("/nonexistent-directory-of-qx/out.h5", error));
+  EXPECT_EQ(error, ENOENT);
 }
 
 }  // namespace

@@ -14,9 +14,11 @@
 #include <cmath>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "control/expected_texts.hpp"
+#include "run/run.hpp"
 #include "support/test_support.hpp"
 
 using namespace qxtest;
@@ -42,6 +44,25 @@ TEST(Driver, ZeroOnUnderflowTurnsSubnormalResultsIntoSignedZeros) {
   EXPECT_EQ(negative, 0.0f);
   EXPECT_TRUE(std::signbit(negative));
   EXPECT_EQ(wide, 0.0);
+}
+
+// A run sets the mode before its first phase and leaves it set: tried with a
+// dialogue that stops at its first question.
+TEST(Driver, ARunSetsZeroOnUnderflow) {
+  const unsigned saved = _mm_getcsr();
+  _mm_setcsr(saved & ~0x8000u);
+  TempDir dir;
+  std::istringstream in(dir.file("missing.qxin") + "\n");
+  std::ostringstream out, err;
+  qx::Run run({in, out, err});
+  qx::run_driver(run);
+  volatile float a = 1.0e-30f, b = 1.0e-10f;
+  const float product = a * b;
+  const unsigned now = _mm_getcsr();
+  _mm_setcsr(saved);
+  EXPECT_NE(out.str().find("not exist"), std::string::npos) << out.str();
+  EXPECT_NE(now & 0x8000u, 0u) << "the run left MXCSR.FTZ clear";
+  EXPECT_EQ(product, 0.0f);
 }
 #endif
 

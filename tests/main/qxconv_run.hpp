@@ -20,8 +20,9 @@ namespace qxrun {
 using qxtest::TempDir;
 inline constexpr auto npos = std::string::npos;
 
-// Too small to make room for a hostile size; none under the address sanitizer.
-#ifdef __SANITIZE_ADDRESS__
+// Too small to make room for a hostile size; none under the address and
+// thread sanitizers, which reserve far more.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr std::uint64_t address_space_limit = 0;
 #else
 constexpr std::uint64_t address_space_limit = 268435456;

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "convert/tp18_fixture.hpp"
 #include "convert/tp18_model.hpp"
+#include "io/status.hpp"
 #include "tools/generated_cases.hpp"
 #include "tools/qxdump_runs.hpp"
 
@@ -233,6 +235,115 @@ TEST(Qxdump, ConvertedFilesEmptyOrEndingInsideTheirModelSectionAreIncomplete) {
   qxtest::write_file(dir.file("empty.TP18"), "");
   const CommandResult r = qxdump({dir.file("empty.TP18")});
   EXPECT_EQ(r.exit_status, 0) << r.err;
+}
+
+// The note lines of a listing.
+std::vector<std::string> notes_of(const std::string& listing) {
+  std::vector<std::string> notes;
+  for (const std::string& line : qxtest::split_lines(listing))
+    if (const std::size_t at = line.find("note: "); at != npos) notes.push_back(line.substr(at + 6));
+  return notes;
+}
+
+// A maxima block whose code gives no component count (108) is described
+// with the count that the conversion reads of it: whole components, at most
+// nine, as its dump under -maxr shows them; the bytes it leaves are noted.
+TEST(Qxdump, TellsTheComponentsThatAConversionReadsOfAMaximaBlock) {
+  using tp18test::Payload;
+  struct Case {
+    const char* what;
+    Payload record;
+    int nd;
+  };
+  const Case cases[] = {
+      {"eleven components", Payload().i(2).i(1).i(2).i(3).i(4).reals(std::vector<float>(2 * 2 * 11, 0.25f)), 9},
+      {"three and a part", Payload().i(2).i(1).i(2).i(3).i(4).reals(std::vector<float>(2 * 2 * 3 + 3, 0.5f)), 3},
+      {"seven", Payload().i(1).i(5).i(6).reals(std::vector<float>(2 * 7, 0.75f)), 7},
+  };
+  tp18test::ScratchDir dir;
+  for (const Case& c : cases) {
+    const std::string path = dir.file("in.TP18");
+    std::filesystem::remove(path);
+    qxtest::write_file(path, tp18test::Tp18File().maxr_header(108, 1).record(c.record).bytes());
+    tp18model::Options maxr;
+    maxr.maxr = 1;
+    const tp18test::Conversion conv = tp18test::convert(dir, path, maxr, false);
+    ASSERT_EQ(conv.ier, 0) << c.what;
+    // The dump: "na=", ia1, ia2, then the values of the items.
+    const std::vector<std::string> lines = qxtest::split_lines(conv.dump);
+    ASSERT_GE(lines.size(), 3u) << conv.dump;
+    const int na = std::stoi(lines[0].substr(3));
+    std::size_t values = 0;
+    for (std::size_t i = 3; i < lines.size(); ++i) {
+      std::istringstream in(lines[i]);
+      for (std::string v; in >> v;) ++values;
+    }
+    EXPECT_EQ(values, static_cast<std::size_t>(2 * c.nd * na)) << c.what << "\n" << conv.dump;
+
+    const CommandResult r = qxdump({path});
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    const std::vector<std::string> blocks = dump_blocks(r.out);
+    ASSERT_EQ(blocks.size(), 1u) << r.out;
+    EXPECT_EQ(blocks[0], "MAXR 108,1 " + std::to_string(na) + " " + std::to_string(c.nd)) << c.what;
+    const std::uint64_t length = c.record.bytes().size(), taken = 4 + 8 * na + 8 * c.nd * na;
+    const std::vector<std::string> notes = notes_of(r.out);
+    const std::string left = "data record of " + std::to_string(length) + " bytes, na and nd take " +
+                             std::to_string(taken);
+    EXPECT_EQ(std::count(notes.begin(), notes.end(), left), length > taken ? 1 : 0) << c.what << "\n" << r.out;
+  }
+}
+
+// The rotational springs have a count slot of their own (4), which the
+// converter fills with the spring count; a file whose slots differ is read
+// by the rotational record's own slot, and the difference noted.
+TEST(Qxdump, ReadsTheRotationalSpringsByTheirOwnCountSlot) {
+  using tp18test::Payload;
+  Payload counts;
+  for (int w = 0; w < 17; ++w) counts.t("TITL");
+  counts.t("V401").i(0);  // ndpt
+  for (int n : {0, 0, 2, 1, 0, 0, 0, 0, 0, 0}) counts.i(n);
+  Payload springs, rotational;
+  springs.i(2).i(1).i(10).i(0).i(11).i(0).i(2).i(12).i(0).i(13).i(0);
+  rotational.i(1).i(1).i(0).i(10).i(0).i(11);
+  Payload bound, nodes;
+  for (int k = 0; k < 6; ++k) bound.i(0);
+  const std::string bytes = tp18test::Tp18File().record(counts).record(bound).record(nodes).record(springs)
+                                .record(rotational).bytes();
+  TempDir dir;
+  const std::string path = dir.file("case_QX2D.TP18");
+  qxtest::write_file(path, bytes);
+  const CommandResult r = qxdump({path});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_NE(r.out.find("ROTATE @"), npos) << r.out;
+  EXPECT_EQ(notes_of(r.out), std::vector<std::string>{"slot 4 (rotational springs) is 1, slot 3 (springs) 2"})
+      << r.out;
+  EXPECT_NE(r.out.find(" unplaced=0 "), npos) << r.out;
+}
+
+// Every Fourier and amplification spectrum of a TP18 file is read with the
+// length of the first one converted, every response spectrum with that of
+// the first SPEC block: a later one that holds fewer values makes the
+// conversion fail on it, and qxdump notes each of its records.
+TEST(Qxdump, NotesSpectraShorterThanTheFirstOfTheirKind) {
+  tp18test::Tp18File f;
+  f.block("FOUR", 1, 1, 1, 0.1, std::vector<float>(6, 1.0f), 2);
+  f.block("FOUR", 1, 3, 3, 0.1, std::vector<float>(9, 2.0f), 2);
+  f.block("SPEC", 2, 1, 1, 0.02, std::vector<float>(5, 3.0f), 2);
+  f.block("AMPL", 1, 1, 1, 0.1, std::vector<float>(4, 4.0f), 2);
+  f.block("SPEC", 2, 3, 3, 0.02, std::vector<float>(3, 5.0f), 2);
+  tp18test::ScratchDir dir;
+  const std::string path = dir.file("short.TP18");
+  qxtest::write_file(path, f.bytes());
+  const CommandResult r = qxdump({path});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::string> short_records;
+  for (const std::string& n : notes_of(r.out))
+    if (n.find(" values, a reader takes ") != npos) short_records.push_back(n.substr(n.find(" holds ")));
+  const std::string ampl = " holds 4 values, a reader takes 6", spec = " holds 3 values, a reader takes 5";
+  EXPECT_EQ(short_records, (std::vector<std::string>{ampl, ampl, spec, spec})) << r.out;
+  // The conversion fails on the first of them.
+  tp18model::Options none;
+  EXPECT_EQ(tp18test::convert(dir, path, none, false).ier, qx::iostat::short_record);
 }
 
 }  // namespace

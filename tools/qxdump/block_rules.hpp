@@ -1,7 +1,7 @@
-// The record sequence rules of result and converted files: record lengths of
-// the header records, how many data records follow a block of each kind word,
-// which blocks a TP18 reader passes over with how many records, the component
-// counts of maxima codes and the shapes of converted maxima records.
+// The record sequence rules of result and converted files, as the inspector
+// applies them: the format's facts (format/block_kinds.hpp,
+// format/maxima_codes.hpp) read by the family of a file and whether it is
+// converted, and what tells a block's header record from other records.
 #pragma once
 
 #include <array>
@@ -10,15 +10,19 @@
 #include <string_view>
 
 #include "file_kind.hpp"
+#include "format/block_kinds.hpp"
+#include "format/maxima_codes.hpp"
+#include "format/model_section.hpp"
 
 namespace qxdump {
 
-inline constexpr std::uint32_t result_rec1_bytes = 40;          // name, nc1..nc6, dmp (real8), lrec
-inline constexpr std::uint32_t result_rec2_bytes = 28;          // nsize2, dt (real8), yt(4)
-inline constexpr std::uint32_t result_maxima_header_bytes = 16;  // name, code, nc2, lrec (at least)
-inline constexpr std::uint32_t converted_rec1_bytes = 36;        // name, nc1..nc6, dap (real4), lrec
-inline constexpr std::uint32_t converted_rec2_bytes = 24;        // nsize2, dtt (real4), yt(4)
-inline constexpr std::uint32_t model_counts_bytes = 116;         // title (18 words), ndpt, nelm(10)
+using qx::format::converted_rec1_bytes;
+using qx::format::converted_rec2_bytes;
+using qx::format::maxima_header_bytes;
+using qx::format::maxima_word;
+using qx::format::model_counts_bytes;
+using qx::format::rec1_bytes;
+using qx::format::rec2_bytes;
 
 // No block kind has more than three data records; an lrec announcing more
 // than this is not believed.
@@ -34,28 +38,6 @@ int axis_records(std::string_view kind, Family family, bool converted);
 // The records a TP18 reader passes over for a block that the conversion
 // drops because of its codes; nothing for a block that it converts.
 std::optional<int> tp18_dropped_records(std::string_view kind, const Codes& nc);
-
-// Component count nd of a maxima code in a TP18 file; nothing for the codes
-// that have none (108, and those above 112, whose data are passed over).
-std::optional<int> maxima_components(std::int32_t code);
-
-// A maxima code above this is passed over by the TP18 conversion.
-inline constexpr std::int32_t last_converted_maxima_code = 112;
-
-// Layout of a converted maxima data record: na, then `ids` identifier words
-// per item (two: ia1 and ia2 of each item in turn), then `reals` real4 values
-// per item. `sv` and `sh` name the component of the record read behind each
-// value (or pair of values, with `pairs`) in either variant, '0' a zero
-// filler.
-struct MaximaShape {
-  std::int32_t code;
-  int ids;
-  int reals;
-  bool data_optional;  // 108 follows a 107 with data, or stands alone without
-  bool pairs;
-  std::string_view sv, sh;
-};
-const MaximaShape* converted_maxima_shape(std::int32_t code);
 
 // Block headers: the first record of a block of each file kind.
 bool is_block_header(const Record& r, FileKind kind, Family family);

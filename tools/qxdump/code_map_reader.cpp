@@ -12,7 +12,9 @@
 #include <memory>
 
 #include "code_map.hpp"
-#include "model_rules.hpp"
+#include "format/block_kinds.hpp"
+#include "format/file_names.hpp"
+#include "format/model_section.hpp"
 
 namespace qxdump {
 
@@ -28,14 +30,14 @@ struct Selector {
 // The file-name suffixes that say what a file is.
 constexpr Selector file_selectors[] = {
     {"*", FileSelector::any},
-    {".TP18", FileSelector::tp18},
-    {".TP19", FileSelector::tp19},
-    {"_QX2D.TP18", FileSelector::sv_tp18},
-    {"_QXSH.TP18", FileSelector::sh_tp18},
-    {"_QX2D.TP19", FileSelector::sv_tp19},
-    {"_QXSH.TP19", FileSelector::sh_tp19},
-    {"_QX2D", FileSelector::sv},
-    {"_QXSH", FileSelector::sh},
+    {qx::format::tp18_names.input, FileSelector::tp18},
+    {qx::format::tp19_names.input, FileSelector::tp19},
+    {qx::format::tp18_names.sv, FileSelector::sv_tp18},
+    {qx::format::tp18_names.sh, FileSelector::sh_tp18},
+    {qx::format::tp19_names.sv, FileSelector::sv_tp19},
+    {qx::format::tp19_names.sh, FileSelector::sh_tp19},
+    {qx::format::sv_mark, FileSelector::sv},
+    {qx::format::sh_mark, FileSelector::sh},
 };
 
 struct FieldName {
@@ -180,8 +182,9 @@ std::string parse_rule(std::string_view s, AbscissaRule& rule) {
 }
 
 bool is_element_kind(std::string_view name) {
-  const auto kinds = element_kinds();
-  return std::any_of(kinds.begin(), kinds.end(), [&](const ElementKind& k) { return k.head == name; });
+  const auto& kinds = qx::format::element_records;
+  return std::any_of(std::begin(kinds), std::end(kinds),
+                     [&](const qx::format::ElementRecord& r) { return r.name() == name; });
 }
 
 template <typename T, std::size_t N, typename Out>
@@ -193,7 +196,7 @@ bool lookup(const T (&table)[N], std::string_view text, Out T::*member, Out& out
 
 // The key and payload of a row, by its field; empty, or what is wrong.
 std::string parse_statement(std::string_view value, MapRow& r) {
-  const bool maxima = r.kind == "MAXR";
+  const bool maxima = r.kind == qx::format::maxima_word;
   const bool needs_name = r.field != MapField::node && r.field != MapField::element;
   const std::string field(field_names[static_cast<int>(r.field)].text);
   if (needs_name && r.name.empty()) return "the field " + field + " needs a name";
@@ -280,7 +283,7 @@ bool shadows(const MapRow& a, const MapRow& b) {
       is_place(a) && is_place(b) && (a.slot == b.slot || (is_code_slot(a.slot) && is_code_slot(b.slot)));
   if (!places && !same_key(a, b)) return false;
   if (!file_covers(a.file, b.file)) return false;
-  if (a.kind.empty() ? b.kind == "MAXR" : a.kind != b.kind) return false;
+  if (a.kind.empty() ? b.kind == qx::format::maxima_word : a.kind != b.kind) return false;
   for (std::size_t i = 0; i < 6; ++i)
     if (!a.nc[i].covers(b.nc[i])) return false;
   return true;

@@ -6,6 +6,7 @@
 
 #include "block_axis.hpp"
 #include "block_meaning.hpp"
+#include "common/csv_text.hpp"
 #include "dump_print.hpp"
 #include "file_reader.hpp"
 #include "maxima_table.hpp"
@@ -15,64 +16,11 @@ namespace qxdump {
 
 namespace {
 
-// CSV text, handed to the sink a buffer at a time.
-class CsvText {
- public:
-  explicit CsvText(qx::TextSink& out) : out_(out) { text_.reserve(flush_bytes + 64); }
-  // A header cell; one that holds a comma, a quote or a line break is quoted.
-  void name(std::string_view s) {
-    cell();
-    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
-      text_ += s;
-      return;
-    }
-    text_ += '"';
-    for (char c : s) text_.append(c == '"' ? 2 : 1, c);
-    text_ += '"';
-  }
-  // A real in at most 15 significant digits: an abscissa that a code map
-  // gives, formed in double precision from the decimals the map writes.
-  void decimal(double v) {
-    cell();
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    text_.append(buf, ec == std::errc{} ? end : buf);
-  }
-  template <typename T>
-  void number(T v) {
-    cell();
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    text_.append(buf, ec == std::errc{} ? end : buf);
-  }
-  void empty() { cell(); }
-  void end_line() {
-    text_ += '\n';
-    first_ = true;
-    if (text_.size() >= flush_bytes) flush();
-  }
-  bool flush() {
-    if (!text_.empty() && out_.put(text_) != 0) failed_ = true;
-    text_.clear();
-    return !failed_;
-  }
-
- private:
-  static constexpr std::size_t flush_bytes = std::size_t{1} << 16;
-  void cell() {
-    if (!first_) text_ += ',';
-    first_ = false;
-  }
-  qx::TextSink& out_;
-  std::string text_;
-  bool first_ = true;
-  bool failed_ = false;
-};
-
 class BlockCsv final : public FileHandler {
  public:
   BlockCsv(std::uint64_t number, const CodeMap* codes, qx::TextSink& out, qx::TextSink& err)
-      : number_(number), codes_(codes), csv_(out), err_(err) {}
+      : number_(number), codes_(codes), csv_([&out](std::string_view text) { return out.put(text) == 0; }),
+        err_(err) {}
 
   // Values only of the block asked for.
   std::uint64_t values_wanted() const override { return in_block_ ? FileHandler::values_wanted() : 0; }
@@ -121,7 +69,7 @@ class BlockCsv final : public FileHandler {
 
   std::uint64_t number_;
   const CodeMap* codes_;
-  CsvText csv_;
+  qxtools::CsvText csv_;
   qx::TextSink& err_;
   FileInfo info_;
   bool in_block_ = false, found_ = false, write_ok_ = false;
@@ -144,12 +92,12 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
   // A block without an abscissa of its own is named by the map only where
   // the map gives its values.
   const std::string axis_named = axis.source != AxisSource::index || rule ? axis_title(meaning) : "";
-  csv_.name(axis_named.empty() ? std::string(axis.name) : axis_named);
+  csv_.text(axis_named.empty() ? std::string(axis.name) : axis_named);
   for (std::size_t c = 0; c < columns; ++c) {
     const std::string title = value_title(meaning, c);
-    csv_.name(title.empty() ? value_name(columns, c) : title);
+    csv_.text(title.empty() ? value_name(columns, c) : title);
   }
-  csv_.end_line();
+  csv_.end_row();
 
   // The step as the file holds it: real8 in a result file, real4 in a
   // converted one.
@@ -175,7 +123,7 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
       else
         csv_.empty();
     }
-    csv_.end_line();
+    csv_.end_row();
   }
   return csv_.flush();
 }
@@ -205,17 +153,17 @@ bool BlockCsv::write_maxima(const BlockReport& b) {
     return no_values(b, "has a data record at offset " + std::to_string(h.entry.offset) +
                             " that does not hold the items its na and code call for");
   const MaximaMeaning meaning = codes_ ? maxima_meaning(*codes_, info_, b, t) : MaximaMeaning{};
-  csv_.name(meaning.id1.known ? "item_id1 (" + meaning.id1.role() + ")" : "item_id1");
-  if (!t.id2.empty()) csv_.name(meaning.id2.known ? "item_id2 (" + meaning.id2.role() + ")" : "item_id2");
+  csv_.text(meaning.id1.known ? "item_id1 (" + meaning.id1.role() + ")" : "item_id1");
+  if (!t.id2.empty()) csv_.text(meaning.id2.known ? "item_id2 (" + meaning.id2.role() + ")" : "item_id2");
   const std::vector<std::string> names = maxima_value_names(t);
-  for (std::size_t v = 0; v < names.size(); ++v) csv_.name(meaning.title(v, names[v]));
-  csv_.end_line();
+  for (std::size_t v = 0; v < names.size(); ++v) csv_.text(meaning.title(v, names[v]));
+  csv_.end_row();
   const std::size_t per_item = t.components * (t.pairs ? 2 : 1);
   for (std::uint64_t a = 0; a < t.na; ++a) {
     csv_.number(t.id1[a]);
     if (!t.id2.empty()) csv_.number(t.id2[a]);
     for (std::size_t v = 0; v < per_item; ++v) csv_.number(real4_at(t.values, a * per_item + v));
-    csv_.end_line();
+    csv_.end_row();
   }
   return csv_.flush();
 }

@@ -11,11 +11,19 @@
 #include <vector>
 
 #include "block_rules.hpp"
-#include "model_rules.hpp"
 
 namespace qxdump {
 
 class CodeMap;
+
+using qx::format::boundary_head_words;
+using qx::format::boundary_list_names;
+using qx::format::boundary_sides;
+using qx::format::BoundarySide;
+using qx::format::element_row_words;
+using qx::format::ElementRecord;
+using qx::format::title_words;
+inline constexpr std::size_t model_count_slots = qx::format::count_slots;
 
 struct DumpOptions {
   bool records = false;     // list every record's offset and length
@@ -78,7 +86,7 @@ struct ModelRecordReport {
   // bound: keyb(3), nbound(3).
   std::array<std::int32_t, boundary_head_words> bound{};
   // elements: the kind of the record.
-  const ElementKind* element = nullptr;
+  const ElementRecord* element = nullptr;
   // nodes and elements: the rows the counts call for; bound, nodes and
   // elements: the record's length is the one these counts give.
   std::uint64_t rows = 0;

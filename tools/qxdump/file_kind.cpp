@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "block_rules.hpp"
+#include "format/file_names.hpp"
 
 namespace qxdump {
 
@@ -34,10 +35,10 @@ struct NameMark {
 
 // Name parts that state the family or the variant of a file.
 constexpr NameMark name_marks[] = {
-    {".TP18", true, Family::tp18, Side::either},
-    {".TP19", true, Family::tp19, Side::either},
-    {"_QX2D", false, Family::tp18, Side::sv},
-    {"_QXSH", false, Family::tp18, Side::sh},
+    {qx::format::tp18_suffix, true, Family::tp18, Side::either},
+    {qx::format::tp19_suffix, true, Family::tp19, Side::either},
+    {qx::format::sv_mark, false, Family::tp18, Side::sv},
+    {qx::format::sh_mark, false, Family::tp18, Side::sh},
 };
 
 }  // namespace
@@ -79,10 +80,10 @@ void detect_kind(const Record& first, FileInfo& info) {
     info.kind = FileKind::converted;
   } else if (first.printable_word(0) && first.length == converted_rec1_bytes) {
     info.kind = FileKind::blocks;
-  } else if (first.word(0) == "MAXR" && first.length >= result_maxima_header_bytes) {
+  } else if (first.word(0) == maxima_word && first.length >= maxima_header_bytes) {
     info.kind = FileKind::result;
     if (!info.family_from_name) info.family = Family::tp18;  // only TP18 files hold maxima blocks
-  } else if (first.printable_word(0) && first.length >= result_rec1_bytes) {
+  } else if (first.printable_word(0) && first.length >= rec1_bytes) {
     info.kind = FileKind::result;
   } else {
     info.kind = FileKind::unknown;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "code_map.hpp"
+#include "common/command_line.hpp"
 #include "csv_export.hpp"
 #include "dump_file.hpp"
 #include "dump_print.hpp"
@@ -64,72 +65,87 @@ struct CommandLine {
   std::string xdmf;   // the XDMF description of the model to write
 };
 
-// The argument of an option given as "--name VALUE" or "--name=VALUE"; false
-// when the option is not `name`.
-bool option_value(std::string_view name, int argc, char** argv, int& i, std::string_view& value, std::string& error) {
-  const std::string_view a = argv[i];
-  if (a.starts_with(name) && a.size() > name.size() && a[name.size()] == '=') {
-    value = a.substr(name.size() + 1);
-    return true;
-  }
-  if (a != name) return false;
-  if (i + 1 >= argc) error = std::string(name) + " needs a value";
-  else value = argv[++i];
-  return true;
-}
-
 bool count_value(std::string_view v, std::uint64_t& n) {
   const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
   return !v.empty() && ec == std::errc{} && end == v.data() + v.size();
 }
 
+using Option = qxtools::Option<CommandLine>;
+
+// The options; their help is help_text(), laid out by hand.
+constexpr Option options[] = {
+    {"--records", "", "",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.options.records = c.listing_options = true;
+       return {};
+     }},
+    {"--values", "N", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       std::uint64_t n = 0;
+       if (!count_value(v, n)) return "--values needs a count of values, not '" + std::string(v) + "'";
+       c.options.values = static_cast<std::size_t>(n);
+       c.listing_options = true;
+       return {};
+     },
+     "--values needs a number"},
+    {"--csv", "BLOCK", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       if (!count_value(v, c.csv_block) || c.csv_block == 0)
+         return "--csv needs a block number (1 for the first block), not '" + std::string(v) + "'";
+       c.csv = true;
+       return {};
+     },
+     "--csv needs a block number"},
+    {"--hdf5", "OUT.h5", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.hdf5 = v;
+       return v.empty() ? "--hdf5 needs the name of the HDF5 file to write" : "";
+     },
+     "--hdf5 needs the name of the HDF5 file to write"},
+    {"--compress", "", "",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.compress = true;
+       return {};
+     }},
+    {"--html", "OUT.html", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.html = v;
+       return v.empty() ? "--html needs the name of the HTML file to write" : "";
+     },
+     "--html needs the name of the HTML file to write"},
+    {"--codes", "MAP", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.codes = v;
+       return v.empty() ? "--codes needs the name of a code map (a CSV file)" : "";
+     },
+     "--codes needs the name of a code map (a CSV file)"},
+    {"--xdmf", "OUT.xmf", "",
+     [](CommandLine& c, std::string_view v) -> std::string {
+       c.xdmf = v;
+       return v.empty() ? "--xdmf needs the name of the XDMF file to write" : "";
+     },
+     "--xdmf needs the name of the XDMF file to write"},
+    {"-h, --help", "", "",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.help = true;
+       return {};
+     }},
+    {"--version", "", "",
+     [](CommandLine& c, std::string_view) -> std::string {
+       c.version = true;
+       return {};
+     }},
+};
+
+std::string take_file(CommandLine& c, std::string_view file) {
+  c.files.emplace_back(file);
+  return {};
+}
+
 // Empty on success, else what is wrong with the command line.
 std::string parse(int argc, char** argv, CommandLine& c) {
-  bool options_end = false;
-  std::string error;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view a = argv[i];
-    std::string_view v;
-    if (options_end || a.empty() || a[0] != '-' || a == "-") {
-      c.files.emplace_back(a);
-    } else if (a == "--") {
-      options_end = true;
-    } else if (a == "-h" || a == "--help") {
-      c.help = true;
-    } else if (a == "--version") {
-      c.version = true;
-    } else if (a == "--records") {
-      c.options.records = c.listing_options = true;
-    } else if (option_value("--values", argc, argv, i, v, error)) {
-      std::uint64_t n = 0;
-      if (!error.empty()) return "--values needs a number";
-      if (!count_value(v, n)) return "--values needs a count of values, not '" + std::string(v) + "'";
-      c.options.values = static_cast<std::size_t>(n);
-      c.listing_options = true;
-    } else if (option_value("--csv", argc, argv, i, v, error)) {
-      if (!error.empty()) return "--csv needs a block number";
-      if (!count_value(v, c.csv_block) || c.csv_block == 0)
-        return "--csv needs a block number (1 for the first block), not '" + std::string(v) + "'";
-      c.csv = true;
-    } else if (option_value("--hdf5", argc, argv, i, v, error)) {
-      if (!error.empty()) return "--hdf5 needs the name of the HDF5 file to write";
-      if (v.empty()) return "--hdf5 needs the name of the HDF5 file to write";
-      c.hdf5 = v;
-    } else if (option_value("--html", argc, argv, i, v, error)) {
-      if (!error.empty() || v.empty()) return "--html needs the name of the HTML file to write";
-      c.html = v;
-    } else if (option_value("--codes", argc, argv, i, v, error)) {
-      if (!error.empty() || v.empty()) return "--codes needs the name of a code map (a CSV file)";
-      c.codes = v;
-    } else if (option_value("--xdmf", argc, argv, i, v, error)) {
-      if (!error.empty() || v.empty()) return "--xdmf needs the name of the XDMF file to write";
-      c.xdmf = v;
-    } else if (a == "--compress") {
-      c.compress = true;
-    } else {
-      return "unknown option '" + std::string(a) + "'";
-    }
-  }
+  if (std::string error = qxtools::parse_command_line<CommandLine>(argc, argv, options, c, take_file); !error.empty())
+    return error;
   if (c.help || c.version) return {};
   if (c.files.empty()) return "no file named";
   const bool hdf5 = !c.hdf5.empty(), html = !c.html.empty(), xdmf = !c.xdmf.empty();

@@ -7,7 +7,7 @@ namespace {
 // Converted records: na, the identifiers (ia1 alone, or ia1 and ia2 of each
 // item in turn), then the reals of each item.
 bool take_converted(const FileInfo& info, const BlockReport& b, Words words, MaximaTable& t) {
-  const MaximaShape* shape = converted_maxima_shape(b.nc[0]);
+  const qx::format::ConvertedMaxima* shape = qx::format::converted_maxima(b.nc[0]);
   if (!shape) return false;
   const auto ids = static_cast<std::uint64_t>(shape->ids);
   const auto reals = static_cast<std::uint64_t>(shape->reals);
@@ -37,12 +37,16 @@ bool take_read(const FileInfo& info, const BlockReport& b, Words words, MaximaTa
 bool maxima_columns(const FileInfo& info, const BlockReport& b, MaximaTable& t) {
   t.component_numbers.clear();
   if (b.converted) {
-    const MaximaShape* shape = converted_maxima_shape(b.nc[0]);
+    const qx::format::ConvertedMaxima* shape = qx::format::converted_maxima(b.nc[0]);
     if (!shape) return false;
     t.pairs = shape->pairs;
-    t.components = static_cast<std::size_t>(shape->reals / (shape->pairs ? 2 : 1));
-    const std::string_view named = info.side == Side::sv ? shape->sv : info.side == Side::sh ? shape->sh : "";
-    for (char c : named) t.component_numbers.push_back(c - '0');
+    const std::size_t per_component = shape->pairs ? 2 : 1;
+    t.components = static_cast<std::size_t>(shape->reals) / per_component;
+    // The component behind each value, once per pair.
+    const bool sv = info.side == Side::sv, sh = info.side == Side::sh;
+    const std::size_t named = sv ? shape->sv_values : sh ? shape->sh_values : 0;
+    for (std::size_t v = 0; v < named; v += per_component)
+      t.component_numbers.push_back((sv ? shape->sv : shape->sh)[v]);
     return true;
   }
   if (!b.nd || *b.nd <= 0) return false;

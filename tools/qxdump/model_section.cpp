@@ -9,16 +9,19 @@ namespace qxdump {
 
 namespace {
 
-using Counts = std::array<std::int32_t, model_count_slots>;
+using qx::format::Counts;
+namespace slot = qx::format::count_slot;
 
 std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
 
-// The SH counts hold only slots 1 and 3; the SV counts repeat slot 3 in slot
-// 4. When every slot but the first is 0 both variants have the same records.
+// The SH counts hold only the solids and the merged springs; the SV counts
+// repeat the springs in the slot of the rotational springs. When every slot
+// but the solids' is 0 both variants have the same records.
 Side side_from_counts(const Counts& c) {
-  for (std::size_t i = 1; i < c.size(); ++i)
-    if (i != 2 && c[i] != 0) return Side::sv;
-  return c[2] > 0 ? Side::sh : Side::either;
+  const Counts sh_only = qx::format::sh_counts(c);
+  for (std::size_t i = 0; i < c.size(); ++i)
+    if (i != slot::spring - 1 && c[i] != sh_only[i]) return Side::sv;
+  return c[slot::spring - 1] > 0 ? Side::sh : Side::either;
 }
 
 std::string list(const std::int32_t* v, std::size_t n) {
@@ -27,15 +30,11 @@ std::string list(const std::int32_t* v, std::size_t n) {
   return s;
 }
 
-// The title as stored: 18 int4 words, each holding four characters with the
-// first one in its lowest-addressed byte once read in the file's byte order.
+// The title as stored: 18 int4 words, read in the file's byte order.
 std::string title_of(const Record& r) {
-  std::string t;
-  for (std::size_t w = 0; w < title_words; ++w) {
-    const auto v = static_cast<std::uint32_t>(r.i4(4 * w));
-    for (int b = 0; b < 4; ++b) t += static_cast<char>((v >> (8 * b)) & 0xFFu);
-  }
-  return t;
+  std::array<std::int32_t, title_words> words;
+  for (std::size_t w = 0; w < title_words; ++w) words[w] = r.i4(4 * w);
+  return qx::format::unpack_title(words);
 }
 
 enum class Next : std::uint8_t { got, missing, stop };
@@ -97,8 +96,8 @@ WalkStatus walk_model_section(WalkContext& ctx) {
   ModelRecordReport m;
   m.part = ModelPart::counts;
   m.title = title_of(r);
-  m.ndpt = r.i4(72);
-  for (std::size_t i = 0; i < m.counts.size(); ++i) m.counts[i] = r.i4(76 + 4 * i);
+  m.ndpt = r.i4(4 * title_words);
+  for (std::size_t i = 0; i < m.counts.size(); ++i) m.counts[i] = r.i4(4 * (title_words + 1 + i));
   const std::int32_t ndpt = m.ndpt;
   const Counts counts = m.counts;
 
@@ -119,9 +118,9 @@ WalkStatus walk_model_section(WalkContext& ctx) {
   m.name = "counts";
   m.fields = "title=\"" + printable_text(m.title) + "\" ndpt=" + std::to_string(ndpt) + (sh ? " nelmh=" : " nelm=") +
              list(counts.data(), counts.size());
-  if (ctx.info.side == Side::sv && counts[3] != counts[2])
-    m.notes.push_back("slot 4 (rotational springs) is " + std::to_string(counts[3]) + ", slot 3 (springs) " +
-                      std::to_string(counts[2]));
+  if (ctx.info.side == Side::sv && qx::format::sv_counts(counts) != counts)
+    m.notes.push_back("slot 4 (rotational springs) is " + std::to_string(counts[slot::rotational_spring - 1]) +
+                      ", slot 3 (springs) " + std::to_string(counts[slot::spring - 1]));
   ctx.entry(r, "counts", false, 0, m.record);
   m.fits = m.record.length == model_counts_bytes;
   if (!hand_over(ctx, m)) return WalkStatus::stopped;
@@ -153,23 +152,23 @@ WalkStatus walk_model_section(WalkContext& ctx) {
   check_length(m, 12 * m.rows);
   if (!hand_over(ctx, m)) return WalkStatus::stopped;
 
-  for (const ElementKind& k : element_kinds()) {
+  for (const ElementRecord& k : qx::format::element_records) {
     if (!(sh ? k.sh : k.sv)) continue;
     const std::int32_t count = counts[static_cast<std::size_t>(k.slot - 1)];
     if (count <= 0) continue;
-    n = next_model_record(ctx, k.head, r, status);
+    n = next_model_record(ctx, k.name(), r, status);
     if (n != Next::got) return status;
     m = {};
     m.part = ModelPart::elements;
     m.element = &k;
-    m.name = k.head;
+    m.name = k.name();
     m.rows = positive(count);
     m.fields = "count=" + std::to_string(r.i4(0));
     if (r.i4(0) != count)
       m.notes.push_back("the record holds count " + std::to_string(r.i4(0)) + ", the counts record " +
                         std::to_string(count));
-    if (!ctx.entry(r, k.head, true, 1 + element_row_words * m.rows, m.record)) return WalkStatus::fault;
-    check_length(m, 4 + 4 * m.rows * (element_row_words + (k.densities ? 1 : 0)));
+    if (!ctx.entry(r, k.name(), true, 1 + element_row_words * m.rows, m.record)) return WalkStatus::fault;
+    check_length(m, qx::format::element_record_bytes(k, m.rows));
     if (!hand_over(ctx, m)) return WalkStatus::stopped;
   }
   return WalkStatus::ok;

@@ -13,13 +13,15 @@ using IntWords = std::function<std::uint64_t(const Record&)>;
 
 std::uint64_t positive(std::int64_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
 
-// The component count of a TP18 maxima block; codes without one of their
-// own get the one that the data record's length gives, when it gives one.
+// The component count of a TP18 maxima block; a code without one of its own
+// (108, and those whose data conversions pass over) gets the one that a
+// reader of a 108 block takes from the data record's length, when the record
+// holds items.
 void set_maxima_components(BlockReport& b, std::uint64_t length) {
-  b.nd = maxima_components(b.nc[0]);
+  b.nd = qx::format::maxima_components(b.nc[0]);
   const std::uint64_t na = positive(b.na);
-  if (b.nd || na == 0 || length < 4 + 8 * na || (length - 4 - 8 * na) % (8 * na) != 0) return;
-  b.nd = static_cast<int>((length - 4 - 8 * na) / (8 * na));
+  if (b.nd || na == 0 || length < qx::format::maxima_record_bytes(na, 0)) return;
+  b.nd = qx::format::maxima_components_from_record(b.na, length);
   b.nd_from_length = true;
 }
 
@@ -52,7 +54,7 @@ class BlockWalker {
  private:
   bool header_like(const Record& r) const { return is_block_header(r, ctx_.info.kind, ctx_.info.family); }
   bool maxima_kind(const Record& r) const {
-    return r.word(0) == "MAXR" && (converted_ || ctx_.info.family == Family::tp18);
+    return r.word(0) == maxima_word && (converted_ || ctx_.info.family == Family::tp18);
   }
   WalkStatus unplaced(const Record& r);
   WalkStatus ordinary(const Record& rec1, BlockReport& b);
@@ -188,9 +190,9 @@ WalkStatus BlockWalker::ordinary(const Record& rec1, BlockReport& b) {
     b.notes.push_back("no size record: the next block begins at @" + std::to_string(rec2.offset));
     return WalkStatus::ok;
   }
-  const std::uint32_t rec2_bytes = converted_ ? converted_rec2_bytes : result_rec2_bytes;
-  if (rec2.length < rec2_bytes || (converted_ && rec2.length != rec2_bytes))
-    b.notes.push_back("size record of " + std::to_string(rec2.length) + " bytes, " + std::to_string(rec2_bytes) +
+  const std::uint32_t rec2_length = converted_ ? converted_rec2_bytes : rec2_bytes;
+  if (rec2.length < rec2_length || (converted_ && rec2.length != rec2_length))
+    b.notes.push_back("size record of " + std::to_string(rec2.length) + " bytes, " + std::to_string(rec2_length) +
                       " expected");
   b.has_sizes = true;
   b.nsize2 = rec2.i4(0);
@@ -220,17 +222,23 @@ WalkStatus BlockWalker::ordinary(const Record& rec1, BlockReport& b) {
 // the first converted spectrum from every FOUR/AMPL (or SPEC) record; a record
 // that holds fewer makes its read fail.
 void BlockWalker::check_tp18_lengths(BlockReport& b) {
+  const std::int64_t nsize2 = std::max<std::int64_t>(0, b.nsize2);
   std::int64_t need = -1;
-  if (b.kind == "WAVE") {
-    need = std::max<std::int64_t>(0, b.nsize2);
-  } else if (b.kind == "FOUR" || b.kind == "AMPL") {
-    if (spectrum_values_ < 0) spectrum_values_ = std::max<std::int64_t>(0, b.nsize2);
-    need = spectrum_values_;
-  } else if (b.kind == "SPEC") {
-    if (response_values_ < 0) response_values_ = std::max<std::int64_t>(0, b.nsize2);
-    need = response_values_;
+  switch (qx::format::block_kind(b.kind).tp18_values) {
+    case qx::format::ValueCount::own:
+      need = nsize2;
+      break;
+    case qx::format::ValueCount::first_spectrum:
+      if (spectrum_values_ < 0) spectrum_values_ = nsize2;
+      need = spectrum_values_;
+      break;
+    case qx::format::ValueCount::first_response:
+      if (response_values_ < 0) response_values_ = nsize2;
+      need = response_values_;
+      break;
+    case qx::format::ValueCount::none:
+      return;
   }
-  if (need < 0) return;
   for (std::size_t i = 2; i < b.records.size(); ++i) {
     const std::uint64_t held = b.records[i].length / 4;
     if (held < static_cast<std::uint64_t>(need))
@@ -244,7 +252,7 @@ WalkStatus BlockWalker::maxima(const Record& header, BlockReport& b) {
   b.nc[0] = header.i4(4);
   b.nc[1] = header.i4(8);
   b.lrec = header.i4(12);
-  b.dropped = b.nc[0] > last_converted_maxima_code;
+  b.dropped = b.nc[0] > qx::format::last_maxima_code;
   b.data_rule = 1;
   if (const WalkStatus s = push(b, header, "header", false, 0); s != WalkStatus::ok) return s;
 
@@ -274,9 +282,8 @@ void BlockWalker::check_maxima_length(BlockReport& b) {
   if (b.nd_from_length)
     b.notes.push_back("code " + std::to_string(code) + " has no component count of its own: nd " +
                       std::to_string(*b.nd) + " from the record length");
-  if (!b.nd || b.nd_from_length) return;
-  if (b.dropped) return;
-  const std::uint64_t need = 4 + 8 * na + 8 * static_cast<std::uint64_t>(*b.nd) * na;
+  if (!b.nd || b.dropped) return;
+  const std::uint64_t need = qx::format::maxima_record_bytes(na, static_cast<std::uint64_t>(*b.nd));
   if (length < need)
     b.notes.push_back("data record of " + std::to_string(length) + " bytes, na and nd need " + std::to_string(need) +
                       ": a reader fails on it");
@@ -291,7 +298,7 @@ WalkStatus BlockWalker::converted_maxima(const Record& header, BlockReport& b) {
   b.lrec = header.i4(32);
   if (const WalkStatus s = push(b, header, "header", false, 0); s != WalkStatus::ok) return s;
   const std::int32_t code = b.nc[0];
-  const MaximaShape* shape = converted_maxima_shape(code);
+  const qx::format::ConvertedMaxima* shape = qx::format::converted_maxima(code);
   b.data_rule = shape && !shape->data_optional ? 1 : 0;
   if (code <= 100) return WalkStatus::ok;  // a header without data
   if (!shape) {

@@ -2,9 +2,10 @@
 
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 #include "write_qxin.hpp"
-#include "common/option_help.hpp"
+#include "common/command_line.hpp"
 
 namespace qxgen {
 namespace {
@@ -44,24 +45,24 @@ bool for_each_listed(std::string_view list, Item item) {
   }
 }
 
-struct OptionSpec {
-  std::string_view name;
-  std::string_view arg;  // empty for a switch
-  std::string_view help;
-  bool (*apply)(GenOptions& o, std::string_view value, std::string& error);
-};
+// A value that an option refuses.
+std::string bad_value(std::string_view name, std::string_view value) {
+  return "bad value '" + std::string(value) + "' for " + std::string(name);
+}
 
-constexpr OptionSpec option_table[] = {
+// The options. -h, --help is the last row of the help text's table; it is
+// set apart so that the help tells the exit status after it.
+constexpr qxtools::Option<GenOptions> option_table[] = {
     {"--out", "BASE", "base name of the files written: BASE.qxin,\n"
      "BASE.TP18 and BASE.TP19 (required)",
-     [](GenOptions& o, std::string_view v, std::string&) {
+     [](GenOptions& o, std::string_view v) -> std::string {
        o.base = v;
-       return !v.empty();
+       return v.empty() ? bad_value("--out", v) : "";
      }},
     {"--seed", "N", "seed of the case, 0 to 2^64-1 (default 1)",
-     [](GenOptions& o, std::string_view v, std::string&) {
+     [](GenOptions& o, std::string_view v) -> std::string {
        auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.seed);
-       return ec == std::errc{} && end == v.data() + v.size() && !v.empty();
+       return ec == std::errc{} && end == v.data() + v.size() && !v.empty() ? "" : bad_value("--seed", v);
      }},
     {"--size", "S",
      "target size of TP18 and TP19 together, in bytes\n"
@@ -71,17 +72,20 @@ constexpr OptionSpec option_table[] = {
      "length of the histories grow with it. No case is\n"
      "smaller than one that holds every kind of block\n"
      "(about 22k).",
-     [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.size) && o.size > 0; }},
+     [](GenOptions& o, std::string_view v) -> std::string {
+       return parse_bytes(v, o.size) && o.size > 0 ? "" : bad_value("--size", v);
+     }},
     {"--no-info", "", "TP18 and TP19 do not begin with an INFO block",
-     [](GenOptions& o, std::string_view, std::string&) {
+     [](GenOptions& o, std::string_view) -> std::string {
        o.info = false;
-       return true;
+       return {};
      }},
     {"--omit", "LIST",
      "leave these .qxin sections out (comma list of\n"
      "keywords, e.g. BEAM,SPRING,JOINTA,MSOLID,BOUND)",
-     [](GenOptions& o, std::string_view v, std::string& error) {
-       return for_each_listed(v, [&](std::string_view word) {
+     [](GenOptions& o, std::string_view v) -> std::string {
+       std::string error = bad_value("--omit", v);
+       const bool ok = for_each_listed(v, [&](std::string_view word) {
          for (std::string_view s : qxin_sections)
            if (s == word) {
              o.omit.emplace(word);
@@ -90,16 +94,17 @@ constexpr OptionSpec option_table[] = {
          error = "unknown .qxin section '" + std::string(word) + "'";
          return false;
        });
+       return ok ? "" : error;
      }},
     {"--only-tp18", "", "write no TP19 file",
-     [](GenOptions& o, std::string_view, std::string&) {
+     [](GenOptions& o, std::string_view) -> std::string {
        o.tp19 = false;
-       return true;
+       return {};
      }},
     {"--only-tp19", "", "write no TP18 file",
-     [](GenOptions& o, std::string_view, std::string&) {
+     [](GenOptions& o, std::string_view) -> std::string {
        o.tp18 = false;
-       return true;
+       return {};
      }},
     {"--blocks", "LIST",
      "write only these kinds of result blocks (comma\n"
@@ -108,9 +113,10 @@ constexpr OptionSpec option_table[] = {
      "of their codes, OTHER those of unknown kind words.\n"
      "The blocks kept are the same bytes as in the full\n"
      "case.",
-     [](GenOptions& o, std::string_view v, std::string& error) {
+     [](GenOptions& o, std::string_view v) -> std::string {
+       std::string error = bad_value("--blocks", v);
        o.block_kinds = 0;
-       return for_each_listed(v, [&](std::string_view word) {
+       const bool ok = for_each_listed(v, [&](std::string_view word) {
          for (const auto& k : selectable_block_kinds)
            if (k.name == word) {
              o.block_kinds |= kind_bit(k.kind);
@@ -119,12 +125,17 @@ constexpr OptionSpec option_table[] = {
          error = "unknown block kind '" + std::string(word) + "'";
          return false;
        });
+       return ok ? "" : error;
      }},
     {"--truncate-tp18", "N", "fault: cut the TP18 file after N bytes (suffixes\n"
      "as for --size)",
-     [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.truncate_tp18); }},
+     [](GenOptions& o, std::string_view v) -> std::string {
+       return parse_bytes(v, o.truncate_tp18) ? "" : bad_value("--truncate-tp18", v);
+     }},
     {"--truncate-tp19", "N", "fault: cut the TP19 file after N bytes",
-     [](GenOptions& o, std::string_view v, std::string&) { return parse_bytes(v, o.truncate_tp19); }},
+     [](GenOptions& o, std::string_view v) -> std::string {
+       return parse_bytes(v, o.truncate_tp19) ? "" : bad_value("--truncate-tp19", v);
+     }},
     {"--hostile-nsize2", "LIST",
      "fault: in the files named (TP18, TP19 or both,\n"
      "comma list) one WAVE block's size record claims\n"
@@ -132,23 +143,32 @@ constexpr OptionSpec option_table[] = {
      "real length: in TP18 the second WAVE block, in\n"
      "TP19 the first WAVE block whose codes are\n"
      "converted",
-     [](GenOptions& o, std::string_view v, std::string& error) {
-       return for_each_listed(v, [&](std::string_view word) {
+     [](GenOptions& o, std::string_view v) -> std::string {
+       std::string error = bad_value("--hostile-nsize2", v);
+       const bool ok = for_each_listed(v, [&](std::string_view word) {
          if (word == "TP18") return o.hostile_tp18 = true;
          if (word == "TP19") return o.hostile_tp19 = true;
          error = "--hostile-nsize2 takes TP18 and TP19, not '" + std::string(word) + "'";
          return false;
        });
+       return ok ? "" : error;
      }},
     {"--hostile-na", "",
      "fault: the TP18 file's maxima block of code 101\n"
      "claims 2000000000 items while its data record\n"
      "keeps its real length",
-     [](GenOptions& o, std::string_view, std::string&) {
+     [](GenOptions& o, std::string_view) -> std::string {
        o.hostile_na = true;
-       return true;
+       return {};
      }},
 };
+
+// -h, --help: parsed with the others, shown in the help's tail.
+constexpr qxtools::Option<GenOptions> help_option[] = {{"-h, --help", "", "show this text",
+                                                       [](GenOptions& o, std::string_view) -> std::string {
+                                                         o.help = true;
+                                                         return {};
+                                                       }}};
 
 constexpr std::string_view help_head =
     "usage: qxgen --out BASE [options]\n"
@@ -168,7 +188,6 @@ constexpr std::string_view help_head =
     "options:\n";
 
 constexpr std::string_view help_tail =
-    "  -h, --help            show this text\n"
     "\n"
     "Exit status: 0 when the files were written, 1 when one could not be\n"
     "written, 2 for a wrong command line.\n";
@@ -177,47 +196,17 @@ constexpr std::string_view help_tail =
 
 void print_help(std::FILE* out) {
   std::fwrite(help_head.data(), 1, help_head.size(), out);
-  for (const auto& opt : option_table) qxtools::print_option_row(out, opt.name, opt.arg, opt.help);
+  qxtools::print_options<GenOptions>(out, option_table);
+  qxtools::print_options<GenOptions>(out, help_option);
   std::fwrite(help_tail.data(), 1, help_tail.size(), out);
 }
 
-ParseOutcome parse_options(int argc, const char* const* argv, GenOptions& o, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string_view word = argv[i];
-    if (word == "-h" || word == "--help") return ParseOutcome::help;
-    std::string_view inline_value;
-    bool has_inline = false;
-    if (const auto eq = word.find('='); word.starts_with("--") && eq != std::string_view::npos) {
-      inline_value = word.substr(eq + 1);
-      word = word.substr(0, eq);
-      has_inline = true;
-    }
-    const OptionSpec* spec = nullptr;
-    for (const auto& opt : option_table)
-      if (opt.name == word) spec = &opt;
-    if (!spec) {
-      error = "unknown option '" + std::string(argv[i]) + "'";
-      return ParseOutcome::error;
-    }
-    std::string_view value;
-    if (!spec->arg.empty()) {
-      if (has_inline) {
-        value = inline_value;
-      } else if (i + 1 < argc) {
-        value = argv[++i];
-      } else {
-        error = std::string(spec->name) + " needs a value " + std::string(spec->arg);
-        return ParseOutcome::error;
-      }
-    } else if (has_inline) {
-      error = std::string(spec->name) + " takes no value";
-      return ParseOutcome::error;
-    }
-    if (!spec->apply(o, value, error)) {
-      if (error.empty()) error = "bad value '" + std::string(value) + "' for " + std::string(spec->name);
-      return ParseOutcome::error;
-    }
-  }
+ParseOutcome parse_options(int argc, char** argv, GenOptions& o, std::string& error) {
+  std::vector<qxtools::Option<GenOptions>> all(std::begin(option_table), std::end(option_table));
+  all.push_back(help_option[0]);
+  error = qxtools::parse_command_line<GenOptions>(argc, argv, all, o, nullptr);
+  if (!error.empty()) return ParseOutcome::error;
+  if (o.help) return ParseOutcome::help;
   if (o.base.empty()) {
     error = "--out BASE is required";
     return ParseOutcome::error;

@@ -1,4 +1,5 @@
-// The command line of qxgen: its options as a table, parsed into GenOptions.
+// The command line of qxgen: its options as a table (common/command_line.hpp),
+// parsed into GenOptions.
 #pragma once
 
 #include <cstdint>
@@ -28,12 +29,13 @@ struct GenOptions {
   std::uint64_t truncate_tp19 = RecordFile::no_limit;
   bool hostile_tp18 = false, hostile_tp19 = false;
   bool hostile_na = false;              // --hostile-na (TP18 only: TP19 has no maxima)
+  bool help = false;                    // -h, --help
 };
 
 enum class ParseOutcome { run, help, error };
 
 // Parses argv[1..]; on error `error` says why.
-ParseOutcome parse_options(int argc, const char* const* argv, GenOptions& options, std::string& error);
+ParseOutcome parse_options(int argc, char** argv, GenOptions& options, std::string& error);
 
 void print_help(std::FILE* out);
 

@@ -1,7 +1,8 @@
 // qxgen: writes an analysis case (MODE1 input data file and TP18/TP19 result
 // files) from a seed and a size, for the bundled example, test fixtures and
-// benchmark inputs. It shares no code with the converter, so that the files
-// it writes are an independent reference.
+// benchmark inputs. It shares no code with the converter (nor with the format
+// layer src/format that the converter and qxdump share), so that the files it
+// writes are an independent reference.
 #include <algorithm>
 #include <cstdio>
 #include <string>

@@ -174,11 +174,13 @@ bool Hdf5Export::nodes(const ModelRecordReport& m, Words words) {
 
 bool Hdf5Export::elements(const ModelRecordReport& m, Words words) {
   if (!elements_.valid() && !w_.group(model_.get(), "elements", elements_)) return false;
-  const ElementKind& k = *m.element;
+  const ElementRecord& k = *m.element;
   const hsize_t dims[2] = {m.rows, element_row_words};
   h5::Id set;
   if (!w_.array(elements_.get(), std::string(k.table), int4_type(), dims, words.data() + 1, &set)) return false;
-  w_.texts(set.get(), "columns", std::vector<std::string>(k.columns.begin(), k.columns.end()));
+  std::vector<std::string> columns;
+  for (qx::format::Column c : k.columns) columns.emplace_back(qx::format::column_name(c));
+  w_.texts(set.get(), "columns", columns);
   w_.int32(set.get(), "count", int4_at(words, 0));
   if (k.densities)
     array1(elements_.get(), std::string(k.table) + "_density", real4_type(),
@@ -332,14 +334,14 @@ bool Hdf5Export::file_end(std::uint64_t, std::uint64_t, const DumpTotals&) {
 
 int export_hdf5(const std::string& path, const std::string& out_path, const Hdf5Options& options,
                 qx::TextSink& err) {
-  ExportFile out(out_path, err);
+  qxtools::ExportFile out = export_file(out_path, err);
   if (out.create() != 0) return 1;
 
   h5::Writer writer({options.compress});
   std::string problem;
   ReadStatus status = ReadStatus::stopped;
   Hdf5Export exporter(writer, options);
-  if (writer.create(out.temporary())) status = read_file(path, exporter, problem);
+  if (writer.create(out.path())) status = read_file(path, exporter, problem);
   const bool closed = exporter.release() && writer.close();
   if (status == ReadStatus::bad_input) return out.fail(printable_text(path), problem);
   if (status == ReadStatus::stopped)

@@ -10,7 +10,6 @@
 
 #include "block_meaning.hpp"
 #include "file_reader.hpp"
-#include "model_rules.hpp"
 
 namespace qxdump {
 
@@ -20,7 +19,7 @@ struct MeshModel {
   std::vector<std::int32_t> number;
   std::vector<float> x, z;
   struct Elements {
-    const ElementKind* kind = nullptr;
+    const ElementRecord* kind = nullptr;
     std::vector<std::int32_t> rows;  // five columns per element
   };
   std::vector<Elements> elements;

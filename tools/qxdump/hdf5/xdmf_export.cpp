@@ -61,8 +61,8 @@ void build_mesh(const MeshModel& m, Mesh& mesh) {
   for (const MeshModel::Elements& e : m.elements) {
     std::vector<std::size_t> columns;  // of the nodes
     for (std::size_t c = 0; c < element_row_words; ++c)
-      if (e.kind->columns[c].starts_with("node")) columns.push_back(c);
-    mesh.kinds.emplace_back(e.kind->head);
+      if (qx::format::column_name(e.kind->columns[c]).starts_with("node")) columns.push_back(c);
+    mesh.kinds.emplace_back(e.kind->name());
     mesh.kind_dims.push_back(columns.size() == 4 ? 2 : 1);
     const auto tag = static_cast<std::int32_t>(mesh.kinds.size());
     for (std::size_t r = 0; r + element_row_words <= e.rows.size(); r += element_row_words) {
@@ -231,7 +231,7 @@ class StoppableMesh final : public FileHandler {
 
 int export_xdmf(const std::string& path, const std::string& out_path, const Hdf5Options& options, qx::TextSink& err) {
   const std::string h5_path = out_path + ".h5", h5_name = base_name(h5_path), source = printable_text(path);
-  ExportFile xmf(out_path, err), h5(h5_path, err);
+  qxtools::ExportFile xmf = export_file(out_path, err), h5 = export_file(h5_path, err);
   const auto fail = [&](const std::string& who, const std::string& why) {
     xmf.fail(who, why);
     err.put("qxdump: " + h5.name() + " not written\n");
@@ -259,9 +259,9 @@ int export_xdmf(const std::string& path, const std::string& out_path, const Hdf5
   for (const PlacedMaxima& p : reader.maxima()) fields.push_back(lay(p, mesh, model.number.size()));
 
   h5::Writer writer({options.compress});
-  if (!writer.create(h5.temporary()) || !write_arrays(writer, source, model, mesh, fields) || !writer.close())
+  if (!writer.create(h5.path()) || !write_arrays(writer, source, model, mesh, fields) || !writer.close())
     return fail(h5.name(), writer.error());
-  if (!write_text(xmf.temporary(), xdmf_text(h5_name, model, mesh, fields), problem)) return fail(xmf.name(), problem);
+  if (!write_text(xmf.path(), xdmf_text(h5_name, model, mesh, fields), problem)) return fail(xmf.name(), problem);
   if (h5.take_name() != 0) return 1;
   if (xmf.take_name() != 0) {
     std::remove(h5_path.c_str());

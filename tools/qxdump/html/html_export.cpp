@@ -103,9 +103,9 @@ class PageExport {
 
 int export_html(const std::vector<std::string>& paths, const std::string& out_path, const HtmlOptions& options,
                 qx::TextSink& err) {
-  ExportFile out(out_path, err);
+  qxtools::ExportFile out = export_file(out_path, err);
   if (out.create() != 0) return 1;
-  std::FILE* f = std::fopen(out.temporary().c_str(), "wb");
+  std::FILE* f = std::fopen(out.path().c_str(), "wb");
   if (!f) return out.fail(out.name(), std::string("cannot be written: ") + std::strerror(errno));
   int result = 0;
   {

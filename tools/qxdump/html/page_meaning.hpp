@@ -6,9 +6,11 @@
 #pragma once
 
 #include "block_meaning.hpp"
-#include "page_json.hpp"
+#include "common/json_text.hpp"
 
 namespace qxdump {
+
+using qxtools::JsonText;
 
 // The member "meaning" of an ordinary block, when the map names anything.
 void meaning_json(JsonText& j, const BlockMeaning& m, bool own_axis);

@@ -10,7 +10,6 @@
 #include "dump_print.hpp"
 #include "io/os_file.hpp"
 #include "maxima_table.hpp"
-#include "model_rules.hpp"
 #include "page_meaning.hpp"
 
 namespace qxdump {
@@ -61,7 +60,7 @@ void header_real(JsonText& j, std::string_view name, double v, bool converted) {
 // of the page is not written again.
 struct ReportBuilder::Model {
   struct Elements {
-    const ElementKind* kind = nullptr;
+    const ElementRecord* kind = nullptr;
     std::int32_t count = 0;
     std::vector<std::uint32_t> rows;  // five columns per element
   };
@@ -241,10 +240,10 @@ void ReportBuilder::commit_model() {
   }
   j.key("elements").begin_array();
   for (const Model::Elements& e : md.elements) {
-    j.begin_object().member("kind", e.kind->head).member("table", e.kind->table).member("count", e.count);
+    j.begin_object().member("kind", e.kind->name()).member("table", e.kind->table).member("count", e.count);
     j.member("rows", arrays_.words('i', e.rows));
     j.key("columns").begin_array();
-    for (std::string_view c : e.kind->columns) j.value(c);
+    for (qx::format::Column c : e.kind->columns) j.value(qx::format::column_name(c));
     j.end_array().end_object();
   }
   j.end_array();

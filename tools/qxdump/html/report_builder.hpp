@@ -23,13 +23,14 @@
 #include <string>
 #include <vector>
 
+#include "common/json_text.hpp"
 #include "curve_envelope.hpp"
 #include "file_reader.hpp"
 #include "page_arrays.hpp"
-#include "page_json.hpp"
 
 namespace qxdump {
 
+using qxtools::JsonText;
 class CodeMap;
 
 struct ReportOptions {

@@ -1,5 +1,4 @@
-// JSON text for the data of a report page, written as it goes: commas and
-// nesting are kept by the writer. Strings are UTF-8 (invalid bytes become
+// JSON text written as it goes: commas and nesting are kept by the writer. Strings are UTF-8 (invalid bytes become
 // U+FFFD) with '<' escaped, so that the text can stand inside a <script>
 // element; reals are written in the fewest digits that read back to the same
 // value, and NaN and infinities, which JSON lacks, as the strings "NaN",
@@ -11,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qxdump {
+namespace qxtools {
 
 class JsonText {
  public:
@@ -60,4 +59,4 @@ class JsonText {
 // `s` as a JSON string literal, quotes included.
 std::string json_string(std::string_view s);
 
-}  // namespace qxdump
+}  // namespace qxtools

@@ -1,9 +1,9 @@
-#include "page_json.hpp"
+#include "common/json_text.hpp"
 
 #include <charconv>
 #include <cmath>
 
-namespace qxdump {
+namespace qxtools {
 
 namespace {
 
@@ -165,4 +165,4 @@ JsonText& JsonText::null() {
   return *this;
 }
 
-}  // namespace qxdump
+}  // namespace qxtools
