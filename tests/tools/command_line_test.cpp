@@ -1,13 +1,15 @@
-// The tools' command-line parser (getopt_long over a table of options) and
-// their CSV text.
+// The tools' command-line parser (getopt_long over a table of options), and
+// their CSV and JSON text.
 #include "common/command_line.hpp"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "common/csv_text.hpp"
+#include "common/json_text.hpp"
 
 namespace {
 
@@ -117,6 +119,27 @@ TEST(CsvText, CellsAreQuotedOnlyWhenTheyMustBe) {
   failing.text("x");
   failing.end_row();
   EXPECT_FALSE(failing.flush());
+}
+
+TEST(JsonText, StringsAreValidUtf8AndSafeInsideAScriptElement) {
+  using qxtools::json_string;
+  EXPECT_EQ(json_string("a\"b\\c\n\t\x01\x7f</script>&"),
+            "\"a\\\"b\\\\c\\u000a\\u0009\\u0001\\u007f\\u003c/script\\u003e\\u0026\"");
+  EXPECT_EQ(json_string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"");
+  // Not UTF-8: a stray byte, an overlong form, a surrogate, a cut sequence,
+  // a code point beyond U+10FFFF.
+  EXPECT_EQ(json_string("x\xffy"), "\"x\\ufffdy\"");
+  EXPECT_EQ(json_string("\xc0\xaf"), "\"\\ufffd\\ufffd\"");
+  EXPECT_EQ(json_string("\xe0\x80\xaf"), "\"\\ufffd\\ufffd\\ufffd\"");
+  EXPECT_EQ(json_string("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+  EXPECT_EQ(json_string("\xe2\x82"), "\"\\ufffd\\ufffd\"");
+  EXPECT_EQ(json_string("\xf4\x90\x80\x80"), "\"\\ufffd\\ufffd\\ufffd\\ufffd\"");
+
+  qxtools::JsonText j;
+  j.begin_object().member("a", 1).key("b").begin_array().value(0.1f).value(-0.0).null().value(true);
+  j.value(std::numeric_limits<double>::quiet_NaN()).value(-std::numeric_limits<float>::infinity()).end_array();
+  j.key("c").raw("[1]").member("d", std::uint64_t{18446744073709551615u}).end_object();
+  EXPECT_EQ(j.text(), R"({"a":1,"b":[0.1,-0,null,true,"NaN","-Infinity"],"c":[1],"d":18446744073709551615})");
 }
 
 }  // namespace

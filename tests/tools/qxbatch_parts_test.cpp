@@ -67,16 +67,37 @@ TEST(QxbatchParts, SummaryFilesEscapeWhatTheirFormatsNeed) {
     EXPECT_EQ(back.at(r.name).bytes_in, r.bytes_in);
   }
 
-  EXPECT_EQ(json_string("a\"b\\c\n\t\x01\x7f"), "\"a\\\"b\\\\c\\n\\t\\u0001\x7f\"");
-  EXPECT_EQ(json_string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"");
-  // Not UTF-8: a stray byte, an overlong form, a surrogate, a cut sequence.
-  EXPECT_EQ(json_string("x\xffy"), "\"x\\ufffdy\"");
-  EXPECT_EQ(json_string("\xc0\xaf"), "\"\\ufffd\\ufffd\"");
-  EXPECT_EQ(json_string("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
-  EXPECT_EQ(json_string("\xe2\x82"), "\"\\ufffd\\ufffd\"");
   EXPECT_EQ(json_lines_summary({rows[1]}),
             "{\"case\":\"comma, \\\"quote\\\"\",\"status\":\"failed\",\"error\":1007,\"message\":\"TP1819 FILE READ "
             "ERROR; x\",\"seconds\":0.250,\"bytes_in\":3,\"bytes_out\":0}\n");
+  EXPECT_EQ(json_lines_summary({rows[2]}),
+            "{\"case\":\"line\\u000abreak\",\"status\":\"skipped\",\"error\":null,\"message\":\"\",\"seconds\":0.000,"
+            "\"bytes_in\":0,\"bytes_out\":0}\n");
+}
+
+TEST(QxbatchParts, ASummaryIsWrittenWholeOrNotAtAll) {
+  qxtest::TempDir dir;
+  std::vector<CaseResult> rows(1);
+  rows[0] = {"c", Status::done, "", "", 1, 2, 3, ""};
+  std::string told;
+  const auto tell = [&told](const std::string& line) { told += line; };
+  // An older summary is replaced only by a complete one.
+  qxtest::write_file(dir.file("s.jsonl"), "old\n");
+  ASSERT_EQ(write_summary(dir.file("s.jsonl"), rows, tell), 0) << told;
+  EXPECT_EQ(qxtest::read_file(dir.file("s.jsonl")), json_lines_summary(rows));
+  EXPECT_EQ(told, "");
+  // A directory in the way, a directory that does not exist: told, and the
+  // name keeps what it held.
+  fs::create_directory(dir.file("d.csv"));
+  EXPECT_EQ(write_summary(dir.file("d.csv"), rows, tell), 1);
+  EXPECT_NE(told.find("qxbatch: " + dir.file("d.csv") + ": "), std::string::npos) << told;
+  EXPECT_TRUE(told.ends_with("qxbatch: " + dir.file("d.csv") + " not written\n")) << told;
+  EXPECT_TRUE(fs::is_directory(dir.file("d.csv")));
+  told.clear();
+  EXPECT_EQ(write_summary(dir.file("none/s.csv"), rows, tell), 1);
+  EXPECT_TRUE(told.ends_with(" not written\n")) << told;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
+      << "nothing is left aside";
 }
 
 TEST(QxbatchParts, ListFileEndsAreReadFromTheirLastLines) {

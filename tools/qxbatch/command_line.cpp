@@ -6,7 +6,7 @@
 #include "case_list.hpp"
 #include "job_script.hpp"
 #include "summary.hpp"
-#include "common/option_help.hpp"
+#include "common/command_line.hpp"
 
 namespace qxbatch {
 namespace {
@@ -21,16 +21,19 @@ bool parse_seconds(std::string_view text, double& value) {
   return ec == std::errc{} && end == text.data() + text.size() && value > 0 && value <= 86400;
 }
 
-struct OptionSpec {
-  std::string_view names;  // "-j, --jobs" or "--skip-done"
-  std::string_view arg;    // empty for a switch
-  std::string_view help;
-  std::string (*apply)(CommandLine& c, std::string_view value);
-};
+using Option = qxtools::Option<CommandLine>;
 
 constexpr std::string_view ok{};
 
-constexpr OptionSpec option_table[] = {
+// The modes are one at a time: --slurm, --collect and --slurm-task may each
+// be repeated, never mixed.
+std::string set_mode(CommandLine& c, Mode mode) {
+  if (c.mode != Mode::convert && c.mode != mode) return "--slurm, --collect and --slurm-task exclude each other";
+  c.mode = mode;
+  return {};
+}
+
+constexpr Option option_table[] = {
     {"-j, --jobs", "N", "conversions at a time (default: the number of\nprocessors)",
      [](CommandLine& c, std::string_view v) -> std::string {
        return parse_count(v, c.jobs) ? std::string(ok) : "-j takes a number of conversions, not '" + std::string(v) + "'";
@@ -85,10 +88,7 @@ constexpr OptionSpec option_table[] = {
        return {};
      }},
     {"--slurm", "", "submit the cases to Slurm as one job array\n(with --skip-done: those not done)",
-     [](CommandLine& c, std::string_view) -> std::string {
-       c.mode = Mode::submit;
-       return {};
-     }},
+     [](CommandLine& c, std::string_view) { return set_mode(c, Mode::submit); }},
     {"--array-size", "N[%M]",
      "with --slurm: N array tasks, each converting a\nslice of the cases (default: one per case, at\n"
      "most 1000); %M runs at most M of them at once",
@@ -132,15 +132,13 @@ constexpr OptionSpec option_table[] = {
     {"--collect", "DIR", "report the job submitted with work directory\nDIR: its cases from the tasks' records, or\n"
      "queued or running as Slurm says",
      [](CommandLine& c, std::string_view v) -> std::string {
-       c.mode = Mode::collect;
        c.workdir = v;
-       return {};
+       return set_mode(c, Mode::collect);
      }},
     {"--slurm-task", "DIR", "(run by the job script) convert this array\ntask's slice of DIR's case list",
      [](CommandLine& c, std::string_view v) -> std::string {
-       c.mode = Mode::task;
        c.workdir = v;
-       return {};
+       return set_mode(c, Mode::task);
      }},
     {"-h, --help", "", "show this text",
      [](CommandLine& c, std::string_view) -> std::string {
@@ -181,61 +179,23 @@ constexpr std::string_view help_tail =
     "cases are queued or running, 128 + the signal (130 for Ctrl-C) when a\n"
     "signal stopped the batch.\n";
 
-bool matches(std::string_view names, std::string_view word) {
-  while (!names.empty()) {
-    const std::size_t comma = names.find(", ");
-    if (names.substr(0, comma) == word) return true;
-    if (comma == std::string_view::npos) break;
-    names.remove_prefix(comma + 2);
-  }
-  return false;
-}
-
 }  // namespace
 
 void print_help(std::FILE* out) {
   std::fwrite(help_head.data(), 1, help_head.size(), out);
-  for (const auto& opt : option_table) qxtools::print_option_row(out, opt.names, opt.arg, opt.help);
+  qxtools::print_options<CommandLine>(out, option_table);
   std::fwrite(help_tail.data(), 1, help_tail.size(), out);
 }
 
-std::string parse_command_line(int argc, const char* const* argv, CommandLine& c) {
-  bool options_end = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view word = argv[i];
-    if (options_end || word.empty() || word[0] != '-' || word == "-") {
-      c.cases.emplace_back(word);
-      continue;
-    }
-    if (word == "--") {
-      options_end = true;
-      continue;
-    }
-    std::string_view value;
-    bool has_value = false;
-    if (const auto eq = word.find('='); word.starts_with("--") && eq != std::string_view::npos) {
-      value = word.substr(eq + 1);
-      word = word.substr(0, eq);
-      has_value = true;
-    } else if (word.size() > 2 && word[0] == '-' && word[1] == 'j') {  // -j4
-      value = word.substr(2);
-      word = "-j";
-      has_value = true;
-    }
-    const OptionSpec* spec = nullptr;
-    for (const auto& opt : option_table)
-      if (matches(opt.names, word)) spec = &opt;
-    if (!spec) return "unknown option '" + std::string(argv[i]) + "'";
-    if (!spec->arg.empty() && !has_value) {
-      if (i + 1 >= argc) return std::string(word) + " needs a value " + std::string(spec->arg);
-      value = argv[++i];
-    } else if (spec->arg.empty() && has_value) {
-      return std::string(word) + " takes no value";
-    }
-    const Mode before = c.mode;
-    if (std::string error = spec->apply(c, value); !error.empty()) return error;
-    if (before != Mode::convert && c.mode != before) return "--slurm, --collect and --slurm-task exclude each other";
-  }
+std::string parse_command_line(int argc, char* const* argv, CommandLine& c) {
+  if (std::string error = qxtools::parse_command_line<CommandLine>(
+          argc, argv, option_table, c,
+          [](CommandLine& c, std::string_view operand) -> std::string {
+            c.cases.emplace_back(operand);
+            return {};
+          });
+      !error.empty())
+    return error;
   if (c.help || c.version) return {};
   if (c.qxin_pattern.empty()) c.qxin_pattern = default_qxin_pattern;
   const bool slurm = c.mode == Mode::submit;

@@ -33,8 +33,9 @@ struct CommandLine {
   double slurm_timeout = 60;  // seconds a Slurm command may take
 };
 
-// Empty on success, else what is wrong.
-std::string parse_command_line(int argc, const char* const* argv, CommandLine& c);
+// Empty on success, else what is wrong. Long options may be shortened to a
+// prefix that names one.
+std::string parse_command_line(int argc, char* const* argv, CommandLine& c);
 
 void print_help(std::FILE* out);
 

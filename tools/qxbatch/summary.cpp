@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <algorithm>
 #include <map>
 
+#include "common/csv_text.hpp"
+#include "common/export_file.hpp"
+#include "common/json_text.hpp"
 #include "counted.hpp"
 #include "progress.hpp"
 #include "printable.hpp"
@@ -25,27 +28,6 @@ bool all_digits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The length of the UTF-8 sequence at `s[i]`, 0 when it is not one.
-std::size_t utf8_length(std::string_view s, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b = byte(i);
-  std::size_t n;
-  std::uint32_t cp;
-  if (b < 0x80) return 1;
-  if (b >= 0xc2 && b <= 0xdf) n = 2, cp = b & 0x1f;
-  else if (b >= 0xe0 && b <= 0xef) n = 3, cp = b & 0x0f;
-  else if (b >= 0xf0 && b <= 0xf4) n = 4, cp = b & 0x07;
-  else return 0;
-  if (i + n > s.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xc0) != 0x80) return 0;
-    cp = cp << 6 | (byte(i + k) & 0x3f);
-  }
-  const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
-  if (overlong || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return 0;
-  return n;
-}
-
 }  // namespace
 
 bool summary_format_of(std::string_view path, SummaryFormat& format) {
@@ -60,92 +42,66 @@ bool summary_format_of(std::string_view path, SummaryFormat& format) {
   return false;
 }
 
-std::string csv_field(std::string_view text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return std::string(text);
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-  return out;
-}
-
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const std::size_t n = utf8_length(text, i);
-    if (n == 0) {
-      out += "\\ufffd";
-      ++i;
-      continue;
-    }
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out.append(text.substr(i, n));
-    }
-    i += n;
-  }
-  out.push_back('"');
-  return out;
-}
-
 std::string csv_summary(const std::vector<CaseResult>& results) {
-  std::string text = std::string(csv_header) + "\n";
-  for (const CaseResult& r : results)
-    text += csv_field(r.name) + "," + std::string(status_word(r.status)) + "," + csv_field(r.error) + "," +
-            csv_field(r.message) + "," + seconds_text(r.seconds) + "," + std::to_string(r.bytes_in) + "," +
-            std::to_string(r.bytes_out) + "\n";
+  std::string text;
+  // Case names and messages may begin or end with blanks, which readers of
+  // CSV trim unless the field is quoted.
+  qxtools::CsvText csv(
+      [&text](std::string_view piece) {
+        text += piece;
+        return true;
+      },
+      true);
+  for (std::string_view column : {"case", "status", "error", "message", "seconds", "bytes_in", "bytes_out"})
+    csv.text(column);
+  csv.end_row();
+  for (const CaseResult& r : results) {
+    csv.text(r.name);
+    csv.text(status_word(r.status));
+    csv.text(r.error);
+    csv.text(r.message);
+    csv.text(seconds_text(r.seconds));
+    csv.number(r.bytes_in);
+    csv.number(r.bytes_out);
+    csv.end_row();
+  }
+  csv.flush();
   return text;
 }
 
 std::string json_lines_summary(const std::vector<CaseResult>& results) {
   std::string text;
-  for (const CaseResult& r : results)
-    text += "{\"case\":" + json_string(r.name) + ",\"status\":\"" + std::string(status_word(r.status)) +
-            "\",\"error\":" + (all_digits(r.error) ? r.error : r.error.empty() ? "null" : json_string(r.error)) +
-            ",\"message\":" + json_string(r.message) + ",\"seconds\":" + seconds_text(r.seconds) +
-            ",\"bytes_in\":" + std::to_string(r.bytes_in) + ",\"bytes_out\":" + std::to_string(r.bytes_out) + "}\n";
+  for (const CaseResult& r : results) {
+    qxtools::JsonText line;
+    line.begin_object().member("case", r.name).member("status", status_word(r.status)).key("error");
+    if (all_digits(r.error)) line.raw(r.error);
+    else if (r.error.empty()) line.null();
+    else line.value(r.error);
+    line.member("message", r.message).key("seconds").raw(seconds_text(r.seconds));
+    line.member("bytes_in", r.bytes_in).member("bytes_out", r.bytes_out).end_object();
+    text += line.text();
+    text += '\n';
+  }
   return text;
 }
 
-std::string write_summary(const std::string& path, const std::vector<CaseResult>& results) {
+int write_summary(const std::string& path, const std::vector<CaseResult>& results,
+                  const std::function<void(const std::string&)>& tell) {
   SummaryFormat format;
-  if (!summary_format_of(path, format)) return path + ": a summary file ends in .csv, .jsonl or .json";
+  if (!summary_format_of(path, format)) {
+    tell("qxbatch: " + printable(path) + ": a summary file ends in .csv, .jsonl or .json\n");
+    return 1;
+  }
   const std::string text = format == SummaryFormat::csv ? csv_summary(results) : json_lines_summary(results);
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream f(temporary, std::ios::binary | std::ios::trunc);
-    if (!f) return "cannot write " + temporary + ": " + std::strerror(errno);
-    f.write(text.data(), static_cast<std::streamsize>(text.size()));
-    f.close();
-    if (!f) {
-      const std::string why = std::strerror(errno);
-      std::remove(temporary.c_str());
-      return "cannot write " + temporary + ": " + why;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    std::remove(temporary.c_str());
-    return "cannot write " + path + ": " + why;
-  }
-  return {};
+  qxtools::ExportFile out("qxbatch", path, printable(path), tell);
+  if (out.create() != 0) return 1;
+  std::FILE* f = std::fopen(out.path().c_str(), "wb");
+  if (!f) return out.fail(out.name(), std::string("cannot be written: ") + std::strerror(errno));
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  const int write_error = errno;
+  if (std::fclose(f) != 0 || !written)
+    return out.fail(out.name(), std::string("cannot be written: ") + std::strerror(written ? errno : write_error));
+  return out.take_name();
 }
 
 namespace {
@@ -227,10 +183,9 @@ int conclude_batch(const std::vector<CaseResult>& results, double seconds, const
     for (const CaseResult& r : results)
       if (r.status != Status::done && r.status != Status::skipped) status = 1;
   if (!summary_path.empty())
-    if (const std::string e = write_summary(summary_path, results); !e.empty()) {
-      std::fprintf(stderr, "qxbatch: %s\n", e.c_str());
-      if (status == 0) status = 1;
-    }
+    if (write_summary(summary_path, results, [](const std::string& line) { std::fputs(line.c_str(), stderr); }) != 0 &&
+        status == 0)
+      status = 1;
   return status;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,19 +18,13 @@ enum class SummaryFormat { csv, json_lines };
 // The format a file name asks for: .csv, or .jsonl or .json; false otherwise.
 bool summary_format_of(std::string_view path, SummaryFormat& format);
 
-// One field of a CSV row: between double quotes (inner quotes doubled) when
-// it holds a comma, a quote, a line break or blanks at either end.
-std::string csv_field(std::string_view text);
-// A JSON string: quotes, backslashes and control characters escaped; bytes
-// that are not UTF-8 become U+FFFD.
-std::string json_string(std::string_view text);
-
 std::string csv_summary(const std::vector<CaseResult>& results);
 std::string json_lines_summary(const std::vector<CaseResult>& results);
 
-// Writes the summary through a temporary file renamed into place. Empty on
-// success, else why it failed.
-std::string write_summary(const std::string& path, const std::vector<CaseResult>& results);
+// Writes the summary aside under a hidden name and gives it its name only
+// when it is complete: 0, or 1 after telling `tell` why (whole lines).
+int write_summary(const std::string& path, const std::vector<CaseResult>& results,
+                  const std::function<void(const std::string&)>& tell);
 
 // The counts line (with the time taken unless `seconds` is negative), the
 // table of the failed cases with what qxconv said of each, and the cases
