@@ -49,10 +49,7 @@ void uthead_tp18(Run& run, int& irtn) {
   // keeps failing, so the heading written and flushed next reports it.
   if (val.nhdg != 1) (void)run.ch.write_text(unit::lst, page_break, {});
   irtn = write_checked(run, heading, {out_text(hdg), out(val.nhdg)});
-  if (irtn != 0) {
-    report_status(run, error::input_data_open, StatusShape::status_alone, "", irtn);
-    note_failed_file(run, unit::lst, irtn);
-  }
+  if (irtn != 0) report_status(run, error::input_data_open, StatusShape::status_alone, "", irtn, unit::lst);
 }
 
 void qxident_tp18(Run& run, int& irtn) {

@@ -85,8 +85,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
   utpfls(run, run.val.inpdt_name, unit::qxin, read_text, irtn);
   if (irtn != 0) {
     tell_if_special(run, std::string(trim_right(run.val.inpdt_name)));
-    report_status(run, error::input_data_open, StatusShape::file, run.val.inpdt_name, irtn);
-    note_failed_file(run, unit::qxin, irtn);
+    report_status(run, error::input_data_open, StatusShape::file, run.val.inpdt_name, irtn, unit::qxin);
     return;
   }
 
@@ -99,8 +98,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
       utpfls(run, derived_name(run, f.suffix), f.unit, part.mode, irtn);
       if (irtn != 0) {
         if (part.mode == read_binary) tell_if_special(run, derived_name(run, f.suffix));
-        report_status(run, f.open_error, StatusShape::file, derived_name(run, file->input.suffix), irtn);
-        note_failed_file(run, f.unit, irtn);
+        report_status(run, f.open_error, StatusShape::file, derived_name(run, file->input.suffix), irtn, f.unit);
         return;
       }
     }
@@ -114,8 +112,7 @@ void utlflsw_tp18(Run& run, int& irtn) {
       const ResultChannel& f = file->*role;
       open_made_anew(run, derived_name(run, f.suffix), f.unit, write_text, irtn);
       if (irtn != 0) {
-        report_status(run, f.open_error, StatusShape::file, derived_name(run, file->input.suffix), irtn);
-        note_failed_file(run, f.unit, irtn);
+        report_status(run, f.open_error, StatusShape::file, derived_name(run, file->input.suffix), irtn, f.unit);
         return;
       }
     }

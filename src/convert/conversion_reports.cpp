@@ -29,10 +29,8 @@ constexpr std::array<FailureReport, 4> failure_reports = {{
 int report_failure(Run& run, const ResultFile& file, Failure failure, int status, int channel) {
   const FailureReport& r = failure_reports[static_cast<std::size_t>(failure)];
   const int number = failure == Failure::header_write ? file.header_write_error : r.number;
-  report_status(run, number, r.shape, file.kind, status, channel);
   const bool read = failure == Failure::header_read || failure == Failure::data_read;
-  note_failed_file(run, read ? file.input.unit : channel, status);
-  return status;
+  return report_status(run, number, r.shape, file.kind, status, read ? file.input.unit : channel, channel);
 }
 
 int report_list_failure(Run& run, const ResultFile& file, int status) {

@@ -258,7 +258,8 @@ class ModelWriter {
     if (count <= 0) return;
     const auto n = static_cast<std::size_t>(count);
     if (format::element_record_bytes(kind, n) > max_payload) {
-      binary_done(iostat::write_failed, file_.sv.unit);
+      // The record is refused by the first file it is written to.
+      binary_done(iostat::write_failed, kind.sv ? file_.sv.unit : file_.sh.unit);
       return;
     }
     constexpr std::size_t row_words = format::element_row_words;
@@ -326,10 +327,7 @@ void w_qxin(Run& run, std::string_view c, int& ier) {
   ModelWriter writer(run, *file, nelmh);
   writer.write();
   ier = writer.status();
-  if (ier != 0) {
-    report_status(run, error::converted_write, StatusShape::filename, "qxin", ier);
-    note_failed_file(run, writer.failed_unit(), ier);
-  }
+  if (ier != 0) report_status(run, error::converted_write, StatusShape::filename, "qxin", ier, writer.failed_unit());
 }
 
 }  // namespace qx

@@ -329,8 +329,7 @@ void r_qxin(Run& run, int& irtn) {
   int st = reader.read();
   if (st < 0) st = iostat::end_of_file_in_read;  // the end of the file inside a read
   if (st != iostat::ok) {
-    irtn = report_status(run, error::input_data_read, StatusShape::filename, "qxin", st);
-    note_failed_file(run, unit::qxin, st);
+    irtn = report_status(run, error::input_data_read, StatusShape::filename, "qxin", st, unit::qxin);
     return;
   }
   // Any file reads without a fault (every line is passed over that is not a

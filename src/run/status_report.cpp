@@ -51,8 +51,11 @@ std::string status_text(StatusShape shape, std::string_view subject, int status,
   return text;
 }
 
-int report_status(Run& run, int number, StatusShape shape, std::string_view subject, int status, int channel) {
+int report_status(Run& run, int number, StatusShape shape, std::string_view subject, int status, int failed_unit,
+                  int channel) {
   errcmn_set(run, number, status_text(shape, subject, status, channel));
+  // After the report: setting it clears the cause of the one before.
+  note_failed_file(run, failed_unit, status);
   return status;
 }
 

@@ -28,9 +28,11 @@ enum class StatusShape : std::uint8_t {
 std::string status_text(StatusShape shape, std::string_view subject, int status, int channel = 0);
 
 // Reports error `number` with the status text as its extra text (cut, as
-// every extra text, at 256 characters) and returns `status`, which the
-// caller hands on as its own.
-int report_status(Run& run, int number, StatusShape shape, std::string_view subject, int status, int channel = 0);
+// every extra text, at 256 characters), keeps for the terminal what the
+// failure of the file of channel `failed_unit` means (note_failed_file), and
+// returns `status`, which the caller hands on as its own.
+int report_status(Run& run, int number, StatusShape shape, std::string_view subject, int status, int failed_unit,
+                  int channel = 0);
 
 // Keeps, for the terminal line that tells the report just made, the file of
 // channel `unit` and what its failure with `status` means, in words
