@@ -69,7 +69,8 @@ class Tp19Blocks {
       // A record that could not be read leaves the header incomplete, REC1
       // as much as REC2.
       const int header_status = rec1_status != iostat::ok ? rec1_status : rec2_status;
-      const bool info = format::block_kind(h_.kind()).info;
+      const format::BlockKind& kind = format::block_kind(h_.kind());
+      const bool info = kind.info;
 
       if (first && !info)
         if (int st = write_info_block(default_info_header()); st != 0) return st;
@@ -80,7 +81,7 @@ class Tp19Blocks {
       }
       if (int st = write_block_list_lines(ch_, unit::lst, h_); st != 0) return report_list_failure(run_, tp19_file, st);
       if (header_status != iostat::ok) return report(run_, Failure::header_read, header_status);
-      if (int st = convert_block(); st != 0) return st;
+      if (int st = convert_block(kind); st != 0) return st;
     }
   }
 
@@ -107,10 +108,9 @@ class Tp19Blocks {
     return iostat::ok;
   }
 
-  int convert_block() {
+  int convert_block(const format::BlockKind& kind) {
     // Blocks of a kind that is never converted, and those whose codes have
     // no route, are passed over with their data records.
-    const format::BlockKind& kind = format::block_kind(h_.kind());
     if (!kind.tp19_routed) return pass_over(kind.tp19_records);
     const Tp19Route route = tp19_route(h_.nc1, h_.nc2);
     if (route.to == Variant::none) return pass_over(kind.tp19_records);

@@ -164,19 +164,29 @@ int RecordReader::read(std::span<const InItem> items) {
   return end_record(items);
 }
 
+// The leading marker of the record at `start`, where the reader stands: the
+// record's length, or the status of a marker that is cut, negative or
+// announces more than a regular file holds. The reader then stands after it.
+int RecordReader::leading_marker(std::uint64_t start, std::int64_t& length) {
+  unsigned char mark[4];
+  const long long got = get(mark, 4);
+  if (got < 0) return fail_system();
+  if (got == 0) return iostat::end_of_file;
+  if (got < 4) return fail_record(RecordFault::cut_marker, start, 0, start + static_cast<std::uint64_t>(got));
+  length = decode_marker(mark);
+  if (length < 0) return fail_record(RecordFault::negative_length, start, length);
+  // The record must be wholly in the file, its trailing marker included.
+  if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_)
+    return fail_record(RecordFault::cut_record, start, length, file_size_);
+  return iostat::ok;
+}
+
 int RecordReader::begin_record(std::uint32_t& payload_bytes) {
   kept_ = failed_;
   if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
-  unsigned char mark[4];
-  long long got = get(mark, 4);
-  if (got < 0) return fail_system();
-  if (got == 0) return iostat::end_of_file;
-  if (got < 4) return fail_record(RecordFault::cut_marker, start, 0, start + static_cast<std::uint64_t>(got));
-  const std::int64_t length = decode_marker(mark);
-  if (length < 0) return fail_record(RecordFault::negative_length, start, length);
-  if (seekable_ && start + 8 + static_cast<std::uint64_t>(length) > file_size_)
-    return fail_record(RecordFault::cut_record, start, length, file_size_);
+  std::int64_t length = 0;
+  if (int st = leading_marker(start, length); st != iostat::ok) return st;
   record_start_ = start;
   record_length_ = record_left_ = static_cast<std::uint64_t>(length);
   payload_bytes = static_cast<std::uint32_t>(length);
@@ -285,19 +295,14 @@ int RecordReader::peek_length(std::uint32_t& payload_bytes) {
   kept_ = failed_;
   if (file_ == os::no_file) return iostat::read_failed;
   const std::uint64_t start = offset();
-  unsigned char mark[4];
-  long long got = get(mark, 4);
-  set_offset(start);
-  if (got < 0) return fail_system();
-  if (got == 0) return iostat::end_of_file;
-  if (got < 4) return fail_record(RecordFault::cut_marker, start, 0, start + static_cast<std::uint64_t>(got));
-  const std::int64_t length = decode_marker(mark);
-  if (length < 0) return fail_record(RecordFault::negative_length, start, length);
+  std::int64_t length = 0;
+  const int st = leading_marker(start, length);
+  set_offset(start);  // a look: the record is read from its start
+  if (st != iostat::ok) return st;
   if (seekable_) {
-    // The record must be wholly in the file, its trailing marker included.
     const std::uint64_t end = start + 4 + static_cast<std::uint64_t>(length);
-    if (end + 4 > file_size_) return fail_record(RecordFault::cut_record, start, length, file_size_);
-    got = os::read_at(file_, end, mark, 4);
+    unsigned char mark[4];
+    const long long got = os::read_at(file_, end, mark, 4);
     if (got < 0) return fail_system();
     if (got != 4) return fail_record(RecordFault::cut_record, start, length, end + static_cast<std::uint64_t>(got));
     if (const std::int64_t trailing = decode_marker(mark); trailing != length)

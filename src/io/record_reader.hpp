@@ -113,6 +113,7 @@ class RecordReader {
   // The two halves of read(): the leading marker, checked, and the payload
   // into the items with the trailing marker.
   int begin_record(std::uint32_t& payload_bytes);
+  int leading_marker(std::uint64_t start, std::int64_t& length);
   int end_record(std::span<const InItem> items);
   int take_items(std::span<const InItem> items);
 
