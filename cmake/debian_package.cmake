@@ -16,8 +16,6 @@ qx_compressed_copy(${QX_DEBIAN_DIR}/changelog ${QX_DEBIAN_DIR}/changelog.gz)
 install(FILES ${QX_DEBIAN_DIR}/copyright ${QX_DEBIAN_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME qxconv)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${QX_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_HOMEPAGE_URL ${QX_PACKAGE_HOMEPAGE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert, inspect and batch seismic response analysis results")
@@ -35,7 +33,6 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "qxbatch converts every case of a study with qxconv, several at a time"
   "on the local processors or as a Slurm job array, and tells which cases"
   "failed and why.")
-set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QX_PACKAGE_MAINTAINER})

@@ -1,6 +1,6 @@
-# Who makes the packages and where they come from, and the copyright file
-# that names the licences: the same for the Debian package
-# (cmake/debian_package.cmake) and the Windows ZIP
+# Who makes the packages and where they come from, the copyright file that
+# names the licences, and the packages' name and version: the same for the
+# Debian package (cmake/debian_package.cmake) and the Windows ZIP
 # (cmake/windows_package.cmake).
 #
 # The maintainer and the home page are set here and nowhere else; a build
@@ -15,3 +15,9 @@ set(QX_PACKAGE_HOMEPAGE "https://c-seed-e1f93a8d.example/qxconv"
 # licence and uPlot's, whose script qxdump copies into its web pages.
 set(QX_DEBIAN_DIR ${CMAKE_BINARY_DIR}/debian)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${QX_DEBIAN_DIR}/copyright @ONLY)
+
+# What both packages are called and hold: the programs stripped of their
+# debugging sections.
+set(CPACK_PACKAGE_NAME qxconv)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)

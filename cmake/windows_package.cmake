@@ -13,7 +13,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${QX_DEBIAN_DIR}/copyright DESTINATION
 find_program(QX_MANDOC mandoc)
 if(QX_MANDOC)
   set(QX_MAN_HTML_PAGES "")
-  foreach(page qxconv.1 qxdump.1)
+  list(TRANSFORM QX_USER_PROGRAMS APPEND .1 OUTPUT_VARIABLE QX_WINDOWS_MAN_PAGES)
+  foreach(page ${QX_WINDOWS_MAN_PAGES})
     set(html ${CMAKE_BINARY_DIR}/man-html/${page}.html)
     add_custom_command(
       OUTPUT ${html}
@@ -32,10 +33,7 @@ else()
 endif()
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME qxconv)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME qxconv-${PROJECT_VERSION}-win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-set(CPACK_STRIP_FILES ON)
 
 include(CPack)
