@@ -124,8 +124,9 @@ int open_temporary(File& f);
 // when it cannot be made.
 std::FILE* temporary_stream();
 // A new empty file `prefix` followed by characters that make its name unique,
-// with the permissions a new file gets; its name, or empty with `error`.
-std::string create_unique_file(const std::string& prefix, int& error);
+// with the permissions a new file gets, open in `f` for reading and writing
+// under `name`: 0 or the error.
+int create_unique_file(const std::string& prefix, std::string& name, File& f);
 // A path that opens the file `f` again, for writers that open by name: the
 // descriptor's own path (/proc/self/fd/N), or the name the file has.
 std::string reopen_path(File f, const std::string& name);

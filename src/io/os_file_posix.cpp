@@ -260,20 +260,16 @@ int open_temporary(File& f) {
 
 std::FILE* temporary_stream() { return std::tmpfile(); }
 
-std::string create_unique_file(const std::string& prefix, int& error) {
-  std::string name = prefix + "XXXXXX";
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    error = errno;
-    return {};
-  }
+int create_unique_file(const std::string& prefix, std::string& name, File& f) {
+  name = prefix + "XXXXXX";
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return errno;
   // mkstemp makes the file private; it gets what a new file gets.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
-  ::close(fd);
-  error = 0;
-  return name;
+  f = fd;
+  return 0;
 }
 
 // The writers open the file again through its /proc path; a system without

@@ -356,19 +356,19 @@ std::FILE* temporary_stream() {
   return stream;
 }
 
-std::string create_unique_file(const std::string& prefix, int& error) {
+int create_unique_file(const std::string& prefix, std::string& name, File& f) {
+  int error = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = prefix + unique_part();
-    const HANDLE h = open_handle(widen(name), GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    name = prefix + unique_part();
+    const HANDLE h = open_handle(widen(name), GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     if (h != INVALID_HANDLE_VALUE) {
-      CloseHandle(h);
-      error = 0;
-      return name;
+      f = file_of(h);
+      return 0;
     }
     error = static_cast<int>(GetLastError());
     if (!is_taken(error)) break;
   }
-  return {};
+  return error;
 }
 
 std::string reopen_path(File, const std::string& name) { return name; }

@@ -85,15 +85,10 @@ bool StagedFile::make_scratch(const std::string& dir) {
 bool StagedFile::stage_new(const std::string& target, int& error) {
   drop();
   const std::string base = target.substr(target.find_last_of(os::path_separators) + 1);
-  const std::string name = os::create_unique_file(directory_of(target) + "/." + base + ".", error);
-  if (name.empty()) return false;
+  std::string name;
   os::File f = os::no_file;
-  os::FileFacts facts;
-  if (os::open_for_update(name, f, facts) != 0) {
-    os::remove_file(name);
-    error = 0;
-    return false;
-  }
+  error = os::create_unique_file(directory_of(target) + "/." + base + ".", name, f);
+  if (error != 0) return false;
   target_ = target;
   adopt(f, name);
   path_ = name;  // writers open it by its name

@@ -44,8 +44,7 @@ class StagedFile {
   // through that name (path()), which a writer that resolves the name it
   // opens (a library) needs. Whatever bears the target's name, or nothing,
   // is replaced when the file is put in place. False, with the system's
-  // error (0 when the file was made but could not be opened), when it cannot
-  // be made.
+  // error, when it cannot be made.
   bool stage_new(const std::string& target, int& error);
   // A path that opens the file again, for writers that open by name.
   const std::string& path() const { return path_; }

@@ -95,23 +95,26 @@ TEST(OsFile, FactsTellLinksSecondNamesAndMissingFiles) {
   EXPECT_FALSE(os::is_missing(0));
 }
 
-// The temporary files of qxdump's exports: new, empty, with the permissions
-// of any new file, and never one of the same name twice.
+// The temporary files of the tools' exports: new, empty, open for writing,
+// with the permissions of any new file, and never one of the same name twice.
 TEST(OsFile, UniqueFilesAreNewAndOpenToWhatANewFileGets) {
   TempDir dir;
   const mode_t mask = umask(027);
-  int error = -1;
-  const std::string first = os::create_unique_file(dir.file(".page.html."), error);
-  const std::string second = os::create_unique_file(dir.file(".page.html."), error);
+  std::string first, second, missing;
+  os::File f = os::no_file, g = os::no_file, h = os::no_file;
+  ASSERT_EQ(os::create_unique_file(dir.file(".page.html."), first, f), 0);
+  ASSERT_EQ(os::create_unique_file(dir.file(".page.html."), second, g), 0);
   umask(mask);
-  ASSERT_FALSE(first.empty());
-  EXPECT_EQ(error, 0);
+  // Open for writing: what is written shows under the name.
+  ASSERT_TRUE(os::write_all(f, "abc", 3));
+  os::close_file(f);
+  os::close_file(g);
+  EXPECT_EQ(fs::file_size(first), 3u);
+  EXPECT_EQ(fs::file_size(second), 0u);
   EXPECT_NE(first, second);
   EXPECT_TRUE(first.starts_with(dir.file(".page.html."))) << first;
-  EXPECT_EQ(fs::file_size(first), 0u);
   EXPECT_EQ(fs::status(first).permissions(), fs::perms(0640));
-  EXPECT_TRUE(os::create_unique_file(dir.file("missing/.page."), error).empty());
-  EXPECT_TRUE(os::is_missing(error));
+  EXPECT_TRUE(os::is_missing(os::create_unique_file(dir.file("missing/.page."), missing, h)));
 }
 
 }  // namespace
