@@ -66,7 +66,7 @@ done
 # both printed in microseconds.
 in_us() { median "$1" "$2" | awk -v k="$2" '{print k == 2 ? $1 * 1e6 : $1}'; }
 peak() { column_max "$1" 3; }
-echo "case $size (seed 1), $runs runs, in $dir, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "case $size (seed 1), $runs runs, in $dir, load average $(load_average)"
 for column in 1 2; do
   ((column == 1)) && echo "wall time (medians):" || echo "CPU time (medians):"
   cp_in=$(in_us cp $column) cp_out=$(in_us cpout $column)

@@ -79,11 +79,11 @@ run_one() {
   esac
 }
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+load_before=$(load_average)
 commands=(cp le be zip csv)
 echo "warm-up (untimed) ..."
 run_interleaved "$runs" "${commands[@]}"
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+load_after=$(load_average)
 
 declare -A label=(
   [cp]="cp of the converted file"
@@ -96,7 +96,7 @@ declare -A label=(
 echo
 echo "converted file: case_QX2D.TP18 of a $size case (seed $seed), $input_bytes bytes"
 echo "HDF5 file: $h5_size bytes; with --compress $zip_size bytes; CSV of block $longest: $csv_size bytes"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr)"
+echo "machine: $(machine_text)"
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo

@@ -62,21 +62,21 @@ run_one() {
   esac
 }
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+load_before=$(load_average)
 commands=(cp html)
 echo "warm-up (untimed) ..."
 run_interleaved "$runs" "${commands[@]}"
 page_bytes=$(stat -c %s "$scratch/page.html")
 echo "opening the page in headless Chromium, $runs times ..."
 node "$root/bench/report_page_load.mjs" "$scratch/page.html" "$runs" >"$scratch/results.load"
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+load_after=$(load_average)
 
 declare -A label=([cp]="cp of the four converted files" [html]="qxdump --html of the four files")
 
 echo
 echo "converted files: the four of a $size case (seed $seed), $input_bytes bytes, $blocks blocks; largest record $largest_record bytes"
 echo "page: $page_bytes bytes ($(awk -v p="$page_bytes" -v i="$input_bytes" 'BEGIN {printf "%.2f", 100 * p / i}') % of the input)"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr), scratch on $scratch_root"
+echo "machine: $(machine_text), scratch on $scratch_root"
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo

@@ -48,13 +48,25 @@ check_space() {
   fi
 }
 
-# build_release: qxconv, qxgen and qxdump built in $build, a Release tree
-# of the sources in $root without the tests.
+# build_release [TARGET...]: the targets (qxconv, qxgen and qxdump when none
+# is named) built in $build, a Release tree of the sources in $root without
+# the tests.
 build_release() {
+  (($#)) || set -- qxconv qxgen qxdump
   echo "building in $build ..."
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-  cmake --build "$build" -j 2 --target qxconv qxgen qxdump >/dev/null
+  cmake --build "$build" -j 2 --target "$@" >/dev/null
 }
+
+# load_average: the machine's load averages over 1, 5 and 15 minutes.
+load_average() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# cpu_text: the count of cores and the processor's model.
+cpu_text() { echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"; }
+
+# machine_text: the count of cores, the processor's model, the system and
+# its release, for the line "machine: ..." of the reports.
+machine_text() { echo "$(cpu_text), $(uname -sr)"; }
 
 # generate_case CASE [QXGEN OPTION...]: the case of $size with $seed,
 # written by $build/qxgen as CASE.qxin and its result files.

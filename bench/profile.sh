@@ -168,7 +168,7 @@ io_calls() {
 }
 
 echo "case: $size, seed $seed, $input_bytes bytes of input; $runs runs per option set; in $base"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "machine: $(cpu_text); load $(load_average)"
 order=le
 echo "cp of the inputs: $(cp_ms) ms of CPU (median)"
 for set in le be all; do

@@ -112,7 +112,7 @@ run_one() {
   sync
 }
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+load_before=$(load_average)
 
 echo "warm-up (untimed) ..."
 fresh_run_dir
@@ -125,7 +125,7 @@ find "$scratch/run" -maxdepth 1 -type f ! -name terminal.txt -exec mv {} "$scrat
 output_bytes=$(cat "$scratch"/outputs/* | wc -c)
 commands=(cp le be all cpout fortran)
 run_interleaved "$runs" "${commands[@]}"
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+load_after=$(load_average)
 
 declare -A label=(
   [cp]="cp of the input files"
@@ -139,7 +139,7 @@ declare -A label=(
 echo
 echo "case: $size, seed $seed: inputs $input_bytes bytes ($(stat -c '%n %s' "${inputs[@]}" | sed "s|$scratch/||" | paste -sd, | sed 's/,/, /g'))"
 echo "values formatted with every option on: $values ($text_bytes bytes of text, $output_bytes bytes written in all)"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr)"
+echo "machine: $(machine_text)"
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo

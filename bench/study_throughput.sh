@@ -30,9 +30,7 @@ check_runs "$runs"
 [[ $cases =~ ^[1-9][0-9]*$ ]] || die "N must be a positive number of cases, not '$cases'"
 check_tools cmake ninja xargs /usr/bin/time
 
-echo "building in $build ..."
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target qxconv qxbatch >/dev/null
+build_release qxconv qxbatch
 
 mkdir -p "$dir"
 scratch=$(mktemp -d "$dir/study.XXXXXX")
@@ -90,10 +88,10 @@ run_one() {
   ((n == cases)) || die "$1: $n of $cases cases end with NORMAL END"
 }
 
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+load_before=$(load_average)
 commands=(xargs qxbatch skip)
 run_interleaved "$runs" "${commands[@]}"
-load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+load_after=$(load_average)
 
 declare -A label=(
   [xargs]="xargs -P 2 qxconv"
@@ -102,7 +100,7 @@ declare -A label=(
 )
 echo
 echo "study: $cases copies of example/case1 (one directory each)"
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(uname -sr)"
+echo "machine: $(machine_text)"
 echo "load average: $load_before before, $load_after after"
 echo "runs: $runs timed runs of each command, interleaved, after one untimed warm-up"
 echo

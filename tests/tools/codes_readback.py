@@ -24,7 +24,6 @@ import math
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 
@@ -36,21 +35,11 @@ except ImportError as e:  # pragma: no cover - depends on the machine
     print(f'skipped: {e}')
     sys.exit(77)
 
+from readback_common import File, fail, failures, report, run  # noqa: E402 (after the check for NumPy)
+
 QXCONV, QXDUMP, EXAMPLE = sys.argv[1:4]
 MAP = os.path.join(EXAMPLE, 'case1-codes.csv')
-failures = []
 checked = {'blocks named': 0, 'attributes': 0, 'maxima named': 0, 'mesh values': 0}
-
-
-def fail(where, what):
-    failures.append(f'{where}: {what}')
-
-
-def run(args, cwd=None, stdin=None):
-    r = subprocess.run(args, cwd=cwd, input=stdin, capture_output=True, text=True)
-    if r.returncode != 0:
-        raise SystemExit(f'{args}: status {r.returncode}: {r.stderr}')
-    return r
 
 
 # -- the map, read by this test ----------------------------------------------
@@ -136,46 +125,13 @@ def expected_maxima(rows, name, code, components, pairs):
 
 # -- the files ---------------------------------------------------------------
 
-def listed(path):
-    """The blocks as `qxdump --records` lists them: number, kind, codes,
-    records (offset, length, role)."""
-    blocks = []
-    for line in run([QXDUMP, '--records', path]).stdout.splitlines():
-        m = re.match(r'block (\d+) @\d+ (\S+) (.*)$', line)
-        if m:
-            nc = re.search(r'nc=([-\d,]+)', m[3])
-            code = re.search(r'code=(-?\d+) nc2=(-?\d+)', m[3])
-            blocks.append({'number': int(m[1]), 'kind': m[2], 'records': [],
-                           'nc': [int(v) for v in nc[1].split(',')] if nc else [int(code[1]), int(code[2]), 0, 0, 0, 0]})
-        m = re.match(r'  record @(\d+) length=(\d+) (\S+)', line)
-        if m and blocks:
-            blocks[-1]['records'].append((int(m[1]), int(m[2]), m[3]))
-    return blocks
-
-
-def payload(raw, rec, e, dtype):
-    off, length = rec[0], rec[1]
-    return raw[off + 4:off + 4 + length].view(e + dtype).astype('=' + dtype)
-
-
-def model_records(path):
-    """The model section's records of a converted file, by the listing."""
-    out = {}
-    for line in run([QXDUMP, '--records', path]).stdout.splitlines():
-        m = re.match(r'  (\w+) @(\d+) length=(\d+)', line)
-        if m and m[1] not in ('record', 'note'):
-            out.setdefault(m[1], []).append((int(m[2]), int(m[3])))
-    return out
-
-
-def check_hdf5(tmp, rows, name):
-    path = os.path.join(tmp, name)
-    h5 = path + '.codes.h5'
-    run([QXDUMP, '--codes', MAP, '--hdf5', h5, path])
+def check_hdf5(file, rows, name):
+    h5 = file.path + '.codes.h5'
+    run([QXDUMP, '--codes', MAP, '--hdf5', h5, file.path])
     converted = '_QX' in name
     tp18 = name.endswith('TP18')
     with h5py.File(h5, 'r') as f:
-        for b in listed(path):
+        for b in file.blocks:
             where = f'{name} block {b["number"]} {b["kind"]}'
             g = f['blocks/%06d' % b['number']]
             data = [r for r in b['records'] if r[2] == 'data']
@@ -243,18 +199,15 @@ def same_tree(a, b, where):
             fail(where, f'{n}: values differ')
 
 
-def check_xdmf(tmp, rows, name):
-    path = os.path.join(tmp, name)
-    xmf = os.path.join(tmp, name + '.xmf')
-    run([QXDUMP, '--codes', MAP, '--xdmf', xmf, path])
+def check_xdmf(file, rows, name):
+    xmf = file.path + '.xmf'
+    run([QXDUMP, '--codes', MAP, '--xdmf', xmf, file.path])
     mesh = meshio.read(xmf)
-    raw = np.fromfile(path, dtype=np.uint8)
-    e = '>' if raw[:4].view('>i4')[0] == 116 else '<'
-    model = model_records(path)
+    model = file.model
     where = name + '.xmf'
-    counts = payload(raw, model['counts'][0], e, 'i4')
+    counts = file.payload(*model['counts'][0], 'i4')
     ndpt = int(counts[18])
-    nodes = payload(raw, model['nodes'][0], e, 'i4')
+    nodes = file.payload(*model['nodes'][0], 'i4')
     number = nodes[:ndpt]
     xz = np.column_stack([nodes[ndpt:2 * ndpt].view('f4'), nodes[2 * ndpt:3 * ndpt].view('f4')])
     if mesh.points.shape != (ndpt, 2) or mesh.points.astype('f4').tobytes() != xz.astype('f4').tobytes():
@@ -272,7 +225,7 @@ def check_xdmf(tmp, rows, name):
     if sorted(mesh.field_data, key=lambda h: mesh.field_data[h][0]) != heads:
         fail(where, f'kinds {list(mesh.field_data)}, the file holds {heads}')
     for head in heads:
-        words = payload(raw, model[head][0], e, 'i4')
+        words = file.payload(*model[head][0], 'i4')
         n = int(words[0])
         rows5 = words[1:1 + 5 * n].reshape(n, 5)
         tag = mesh.field_data[head][0] if head in mesh.field_data else -1
@@ -287,7 +240,7 @@ def check_xdmf(tmp, rows, name):
                 break
         checked['mesh values'] += rows5.size
     # Boundary lists: each node's place in its list.
-    bound = payload(raw, model['bound'][0], e, 'i4')
+    bound = file.payload(*model['bound'][0], 'i4')
     nb = [max(int(v), 0) for v in bound[3:6]]
     pos = 6
     for side, lists in (('left', 2), ('right', 2), ('base', 1)):
@@ -303,14 +256,14 @@ def check_xdmf(tmp, rows, name):
                 fail(where, f'{field} differs from the boundary record')
     # Maxima fields: each value at its item's node or element, NaN elsewhere.
     fields = 0
-    for b in listed(path):
+    for b in file.blocks:
         if b['kind'] != 'MAXR':
             continue
         data = [r for r in b['records'] if r[2] == 'data']
         holds, names = expected_maxima(rows, name, b['nc'][0], [], False)
         if not data or 'ia1' not in holds:
             continue
-        words = payload(raw, data[0], e, 'i4')
+        words = file.payload(*data[0][:2], 'i4')
         na = int(words[0])
         ids = 2 if data[0][1] == 4 + 24 * na else 1
         reals = words[1 + ids * na:].view('f4')
@@ -344,10 +297,12 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         for f in ('case1.qxin', 'case1.TP18', 'case1.TP19'):
             shutil.copy(os.path.join(EXAMPLE, f), tmp)
-        run([QXCONV], tmp, 'case1.qxin\ncase1.TP18\nYes\n')
+        run([QXCONV], 'case1.qxin\ncase1.TP18\nYes\n', tmp)
         names = ['case1_QX2D.TP18', 'case1_QXSH.TP18', 'case1_QX2D.TP19', 'case1_QXSH.TP19', 'case1.TP18']
+        # Each file's bytes and listing, read once for both checks.
+        files = {name: File(QXDUMP, os.path.join(tmp, name), '_QX' in name) for name in names}
         for name in names:
-            check_hdf5(tmp, rows, name)
+            check_hdf5(files[name], rows, name)
         # A map that names nothing changes nothing.
         empty = os.path.join(tmp, 'empty.csv')
         with open(empty, 'w') as f:
@@ -359,13 +314,10 @@ def main():
             with h5py.File(path + '.a.h5', 'r') as a, h5py.File(path + '.b.h5', 'r') as b:
                 same_tree(a, b, name + ' with a map that names nothing')
         for name in names[:2]:
-            check_xdmf(tmp, rows, name)
+            check_xdmf(files[name], rows, name)
     if checked['blocks named'] < 50 or checked['maxima named'] < 8 or checked['mesh values'] < 3000:
         fail('coverage', f'too little checked: {checked}')
-    for f in failures[:50]:
-        print(f)
-    print(f'{len(failures)} disagreements; {checked}')
-    return 1 if failures else 0
+    return report(f'{len(failures)} disagreements; {checked}')
 
 
 if __name__ == '__main__':

@@ -13,7 +13,6 @@ Exit status 0 when everything agrees, 1 with the disagreements listed, 77
 when h5py or NumPy is missing.
 """
 import os
-import subprocess
 import sys
 import tempfile
 
@@ -23,6 +22,8 @@ try:
 except ImportError as e:  # pragma: no cover - depends on the machine
     print(f'skipped: {e}')
     sys.exit(77)
+
+from readback_common import fail, failures, report, run  # noqa: E402 (after the check for NumPy)
 
 QXGEN, QXCONV, QXDUMP = sys.argv[1:4]
 
@@ -52,14 +53,9 @@ SV_ELEMENTS = [('solid', 1, True), ('beam', 2, False), ('spring', 3, False),
                ('shell', 7, False), ('rigid', 8, False), ('joint', 10, False), ('void', 9, False)]
 SH_ELEMENTS = [('solid', 1, True), ('spring', 3, False)]
 
-failures = []
 checked = {'values': 0, 'files': 0}
 kinds_seen = set()
 maxima_seen = set()
-
-
-def fail(where, what):
-    failures.append(f'{where}: {what}')
 
 
 def same(where, h5_value, expected):
@@ -336,13 +332,6 @@ def check_export(path, family, converted, side=None):
             fail(path, 'records outside blocks')
 
 
-def run(argv, stdin=None, cwd=None):
-    r = subprocess.run(argv, input=stdin, cwd=cwd, capture_output=True, text=True)
-    if r.returncode != 0:
-        raise SystemExit(f'{" ".join(argv)} failed ({r.returncode}): {r.stderr}')
-    return r
-
-
 def main():
     with tempfile.TemporaryDirectory() as top:
         cases = [(['--seed', '21', '--size', '40k'], True),
@@ -382,10 +371,7 @@ def main():
     if not any(m[0] == 'read, not fitting' for m in maxima_seen):
         fail('cases', 'no maxima record that does not fit its na')
 
-    for f in failures[:50]:
-        print(f)
-    print(f'{checked["files"]} exports, {checked["values"]} values compared, {len(failures)} disagreements')
-    return 1 if failures else 0
+    return report(f'{checked["files"]} exports, {checked["values"]} values compared, {len(failures)} disagreements')
 
 
 if __name__ == '__main__':

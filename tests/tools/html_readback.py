@@ -23,7 +23,6 @@ import base64
 import json
 import os
 import re
-import subprocess
 import sys
 import tempfile
 
@@ -33,50 +32,10 @@ except ImportError as e:  # pragma: no cover - depends on the machine
     print(f'skipped: {e}')
     sys.exit(77)
 
+from readback_common import File, fail, failures, report, run  # noqa: E402 (after the check for NumPy)
+
 QXGEN, QXCONV, QXDUMP = (os.path.abspath(p) for p in sys.argv[1:4])
-failures = []
 checked = {'curves': 0, 'reduced': 0, 'tables': 0, 'models': 0}
-
-
-def fail(where, what):
-    failures.append(f'{where}: {what}')
-
-
-def run(argv, stdin=None, cwd=None):
-    r = subprocess.run(argv, input=stdin, cwd=cwd, capture_output=True, text=True)
-    if r.returncode != 0:
-        raise SystemExit(f'{argv[0]} failed ({r.returncode}): {r.stderr}')
-    return r.stdout
-
-
-def listing(path):
-    """Model records and blocks as `qxdump --records` lists them."""
-    model, blocks = {}, []
-    for line in run([QXDUMP, '--records', path]).splitlines():
-        m = re.match(r'^block (\d+) @\d+ (\S+)', line)
-        if m:
-            blocks.append({'number': int(m[1]), 'kind': m[2], 'records': []})
-            continue
-        m = re.match(r'^  (\w+) @(\d+) length=(\d+)', line)
-        if m and not blocks:
-            model.setdefault(m[1], []).append((int(m[2]), int(m[3])))
-            continue
-        m = re.match(r'^  record @(\d+) length=(\d+) (\S+)', line)
-        if m and blocks:
-            blocks[-1]['records'].append((int(m[1]), int(m[2]), m[3]))
-    return model, blocks
-
-
-class File:
-    def __init__(self, path, converted):
-        self.path = path
-        self.bytes = np.fromfile(path, dtype=np.uint8)
-        self.converted = converted
-        self.e = '>' if converted and self.bytes[:4].view('>i4')[0] == 116 else '<'
-        self.model, self.blocks = listing(path)
-
-    def payload(self, offset, length, dtype):
-        return self.bytes[offset + 4:offset + 4 + length].view(self.e + dtype).astype('=' + dtype)
 
 
 def page_data(path):
@@ -278,7 +237,7 @@ def main():
         page = os.path.join(tmp, 'case.html')
         run([QXDUMP, '--html', page] + paths)
         index, array = page_data(page)
-        files = [File(p, '_QX' in p) for p in paths]
+        files = [File(QXDUMP, p, '_QX' in p) for p in paths]
 
         if [f['path'] for f in index['files']] != paths:
             fail('files', [f['path'] for f in index['files']])
@@ -308,11 +267,8 @@ def main():
 
     if checked['reduced'] < 50 or checked['tables'] < 20 or checked['models'] != 2:
         fail('coverage', f'too little checked: {checked}')
-    for f in failures[:50]:
-        print(f)
-    print(f"{len(failures)} disagreements; {checked['curves']} curves ({checked['reduced']} reduced), "
-          f"{checked['tables']} maxima tables, {checked['models']} models checked")
-    return 1 if failures else 0
+    return report(f"{len(failures)} disagreements; {checked['curves']} curves ({checked['reduced']} reduced), "
+                  f"{checked['tables']} maxima tables, {checked['models']} models checked")
 
 
 if __name__ == '__main__':
