@@ -44,7 +44,7 @@ std::string rerun_reason(const Case& c, const ConversionSettings& s, const Recor
     return (was.exists ? "input changed (" : "input appeared (") + name + ")";
   }
   for (const OutputMark& o : last->outputs) {
-    const InputMark is = input_mark(c.path(o.suffix));
+    const FileState is = file_state(c.path(o.suffix));
     if (!is.exists) return "output missing (" + c.base + o.suffix + ")";
     if (is.size != o.size || is.mtime_ns != o.mtime_ns) return "output changed (" + c.base + o.suffix + ")";
   }
