@@ -27,7 +27,7 @@ CaseInputs inputs_now(const Case& c) {
 }
 
 std::string rerun_reason(const Case& c, const ConversionSettings& s, const RecordLine* last) {
-  if (!last) return "not in the record";
+  if (!last) return std::string(not_recorded_reason);
   if (last->result.status == Status::failed) return "it failed before";
   if (last->result.status != Status::done) return "it was stopped before";
   if (last->settings.qxconv != s.qxconv) return changed("qxconv", last->settings.qxconv, s.qxconv);

@@ -109,11 +109,10 @@ std::vector<std::string> task_command(const CommandLine& c, const std::string& q
 // Says, for each case that the record holds but that is not done, why it is
 // converted again, and how many cases the record does not hold at all.
 void tell_reasons(const std::vector<Case>& cases, const std::vector<std::string>& reasons, const std::string& record) {
-  constexpr std::string_view unknown = "not in the record";
   std::size_t not_recorded = 0;
   for (std::size_t i = 0; i < cases.size(); ++i) {
-    if (reasons[i] == unknown) ++not_recorded;
-    if (!reasons[i].empty() && reasons[i] != unknown)
+    if (reasons[i] == not_recorded_reason) ++not_recorded;
+    if (!reasons[i].empty() && reasons[i] != not_recorded_reason)
       std::fprintf(stderr, "qxbatch: converting %s again: %s\n", printable(cases[i].name).c_str(),
                    printable(reasons[i]).c_str());
   }
