@@ -29,9 +29,10 @@ std::string read_study_record(const std::string& path, RecordFile* record, Recor
 
 // Every case of the submission: from its task's record, else as Slurm says
 // of its task (queued, running, or ended before it: not run); then the cases
-// that were passed over as done. Empty on success, else why the work
-// directory cannot be read.
-std::string collect_results(const WorkDir& w, const JobStates& states, std::vector<CaseResult>& results);
+// that were passed over as done. `job_id` is the job's id, empty when it is
+// not known. Empty on success, else why the work directory cannot be read.
+std::string collect_results(const WorkDir& w, const std::string& job_id, const JobStates& states,
+                            std::vector<CaseResult>& results);
 
 // --collect: merges, asks Slurm, reports; the summary file if one is asked
 // for; the exit status (3 while cases are queued or running).
