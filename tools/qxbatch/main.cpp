@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -205,11 +204,8 @@ int main(int argc, char** argv) {
                          c.quiet, limits},
                         record);
 
-  std::vector<std::optional<CaseResult>> done_before(cases.size());
-  for (std::size_t i = 0; i < cases.size(); ++i)
-    if (done[i]) done_before[i] = done[i]->result;
   const auto start = std::chrono::steady_clock::now();
-  const BatchOutcome outcome = run_batch(cases, done_before, settings, record);
+  const BatchOutcome outcome = run_batch(cases, done, settings, record);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const int status = conclude_batch(outcome.results, seconds, c.summary, c.quiet,
                                     outcome.stop.stop_launching() ? outcome.stop.exit_status() : 0);

@@ -69,19 +69,19 @@ std::string text_end(const std::string& text, std::size_t limit) {
 
 class Batch {
  public:
-  Batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+  Batch(const std::vector<Case>& cases, const std::vector<const RecordLine*>& done_before,
         const RunSettings& settings, RecordFile& record)
       : cases_(cases), settings_(settings), record_(record), results_(cases.size()) {
     std::uint64_t to_read = 0;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-      results_[i].name = cases[i].name;
       if (i < done_before.size() && done_before[i]) {
-        results_[i] = *done_before[i];
-        results_[i].name = cases[i].name;
+        results_[i] = done_before[i]->result;
         skipped_.push_back(i);
-        continue;
+      } else if (cases[i].problem.empty()) {
+        to_read += cases[i].bytes_in;
       }
-      if (cases[i].problem.empty()) to_read += cases[i].bytes_in;
+      // The case as it is named now, not as the record names it.
+      results_[i].name = cases[i].name;
     }
     progress_.emplace(settings.progress, cases.size(), to_read);
   }
@@ -292,7 +292,7 @@ class Batch {
 
 }  // namespace
 
-BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<const RecordLine*>& done_before,
                        const RunSettings& settings, RecordFile& record) {
   return Batch(cases, done_before, settings, record).run();
 }
