@@ -77,11 +77,8 @@ CaseResult without_line(const std::string& name, std::size_t task, const std::st
 
 }  // namespace
 
-std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t& lines_merged) {
+std::string merge_task_records(const WorkDir& w, std::size_t tasks, RecordFile& record, std::size_t& lines_merged) {
   lines_merged = 0;
-  std::vector<std::string> names;
-  std::size_t tasks = 0;
-  if (std::string e = read_case_list(w, names, tasks); !e.empty()) return e;
   // One merge at a time: the lock is on the file of offsets.
   const int fd = ::open(w.merged_file().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return "cannot open " + w.merged_file() + ": " + std::strerror(errno);
@@ -90,6 +87,7 @@ std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t
   std::string text;
   if (error.empty()) error = read_text_file(w.merged_file(), text);
   std::map<std::size_t, std::size_t> offsets = read_offsets(text);
+  bool moved = false;
   for (std::size_t task = 0; error.empty() && task < tasks; ++task) {
     std::string content;
     if (!exists(w.task_record(task)) || !read_text_file(w.task_record(task), content).empty()) continue;
@@ -108,11 +106,14 @@ std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t
       start = stop + 1;
     }
     if (!lines.empty()) error = record.append(lines);
-    if (error.empty()) offset = end;
+    if (error.empty()) {
+      offset = end;
+      moved = true;
+    }
   }
   std::string out;
   for (const auto& [task, offset] : offsets) out += std::to_string(task) + " " + std::to_string(offset) + "\n";
-  if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size()))
+  if (moved && (::ftruncate(fd, 0) != 0 || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())))
     if (error.empty()) error = "cannot write " + w.merged_file() + ": " + std::strerror(errno);
   ::close(fd);
   return error;
@@ -127,7 +128,7 @@ std::string read_study_record(const std::string& path, RecordFile* record, Recor
     std::size_t tasks = 0, n = 0;
     if (!exists(w.cases_file()) || !read_case_list(w, names, tasks).empty()) continue;
     if (record) {
-      if (merge_task_records(w, *record, n).empty()) merged += n;
+      if (merge_task_records(w, tasks, *record, n).empty()) merged += n;
       continue;
     }
     for (std::size_t task = 0; task < tasks; ++task) {
@@ -188,7 +189,7 @@ int collect_study(const std::string& workdir, const std::string& summary, bool q
     RecordFile record;
     std::size_t merged = 0;
     std::string e = record.open(record_path);
-    if (e.empty()) e = merge_task_records(w, record, merged);
+    if (e.empty()) e = merge_task_records(w, tasks, record, merged);
     if (!e.empty()) say("the study record does not take in this job's cases: " + e);
   }
   // Slurm is asked only about a job with a task that has not told its end.

@@ -16,10 +16,11 @@ namespace qxbatch {
 class RecordFile;
 struct RecordContents;
 
-// Appends to `record` the case lines of the task records of `w` that it does
-// not hold yet, and notes how far each task record is merged, so that a
-// merge can be repeated while tasks still run. Empty on success, else why not.
-std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t& lines_merged);
+// Appends to `record` the case lines of the `tasks` task records of `w` that
+// it does not hold yet, and notes how far each task record is merged, so that
+// a merge can be repeated while tasks still run. Empty on success, else why
+// not.
+std::string merge_task_records(const WorkDir& w, std::size_t tasks, RecordFile& record, std::size_t& lines_merged);
 
 // The study record at `path` read for --skip-done, with the task records of
 // the Slurm submissions it names: merged into `record` first, or only read
