@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "io/os_file.hpp"
+
 namespace qxbatch {
 namespace {
 
@@ -87,12 +89,8 @@ ListEnd read_list_end(const std::string& path) {
   if (::fstat(fd, &st) == 0) {
     const off_t from = st.st_size > static_cast<off_t>(tail_bytes) ? st.st_size - static_cast<off_t>(tail_bytes) : 0;
     tail.resize(static_cast<std::size_t>(st.st_size - from));
-    std::size_t got = 0;
-    while (got < tail.size()) {
-      const ssize_t n = ::pread(fd, tail.data() + got, tail.size() - got, from + static_cast<off_t>(got));
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
+    const long long n = qx::os::read_at(fd, static_cast<std::uint64_t>(from), tail.data(), tail.size());
+    const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
     end.readable = got == tail.size();
     tail.resize(got);
     // A tail that begins inside a line must not be taken for a whole line.

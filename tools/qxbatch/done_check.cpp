@@ -27,7 +27,7 @@ CaseInputs inputs_now(const Case& c) {
 }
 
 std::string rerun_reason(const Case& c, const ConversionSettings& s, const RecordLine* last) {
-  if (!last) return "not in the record";
+  if (!last) return std::string(not_recorded_reason);
   if (last->result.status == Status::failed) return "it failed before";
   if (last->result.status != Status::done) return "it was stopped before";
   if (last->settings.qxconv != s.qxconv) return changed("qxconv", last->settings.qxconv, s.qxconv);
@@ -44,7 +44,7 @@ std::string rerun_reason(const Case& c, const ConversionSettings& s, const Recor
     return (was.exists ? "input changed (" : "input appeared (") + name + ")";
   }
   for (const OutputMark& o : last->outputs) {
-    const InputMark is = input_mark(c.path(o.suffix));
+    const FileState is = file_state(c.path(o.suffix));
     if (!is.exists) return "output missing (" + c.base + o.suffix + ")";
     if (is.size != o.size || is.mtime_ns != o.mtime_ns) return "output changed (" + c.base + o.suffix + ")";
   }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "case_list.hpp"
@@ -21,6 +22,9 @@ struct CaseInputs {
   std::array<InputMark, input_count> marks;
 };
 CaseInputs inputs_now(const Case& c);
+
+// The reason of a case that the record does not hold.
+inline constexpr std::string_view not_recorded_reason = "not in the record";
 
 // Empty when the case is done; else why it is converted again ("input
 // changed (c1.TP18)", "options changed (-wave, now -wave -maxr)", ...).

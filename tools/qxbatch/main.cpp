@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,11 +108,10 @@ std::vector<std::string> task_command(const CommandLine& c, const std::string& q
 // Says, for each case that the record holds but that is not done, why it is
 // converted again, and how many cases the record does not hold at all.
 void tell_reasons(const std::vector<Case>& cases, const std::vector<std::string>& reasons, const std::string& record) {
-  constexpr std::string_view unknown = "not in the record";
   std::size_t not_recorded = 0;
   for (std::size_t i = 0; i < cases.size(); ++i) {
-    if (reasons[i] == unknown) ++not_recorded;
-    if (!reasons[i].empty() && reasons[i] != unknown)
+    if (reasons[i] == not_recorded_reason) ++not_recorded;
+    if (!reasons[i].empty() && reasons[i] != not_recorded_reason)
       std::fprintf(stderr, "qxbatch: converting %s again: %s\n", printable(cases[i].name).c_str(),
                    printable(reasons[i]).c_str());
   }
@@ -206,11 +204,8 @@ int main(int argc, char** argv) {
                          c.quiet, limits},
                         record);
 
-  std::vector<std::optional<CaseResult>> done_before(cases.size());
-  for (std::size_t i = 0; i < cases.size(); ++i)
-    if (done[i]) done_before[i] = done[i]->result;
   const auto start = std::chrono::steady_clock::now();
-  const BatchOutcome outcome = run_batch(cases, done_before, settings, record);
+  const BatchOutcome outcome = run_batch(cases, done, settings, record);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const int status = conclude_batch(outcome.results, seconds, c.summary, c.quiet,
                                     outcome.stop.stop_launching() ? outcome.stop.exit_status() : 0);

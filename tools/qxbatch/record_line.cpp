@@ -1,12 +1,12 @@
 #include "record_line.hpp"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <limits>
+
+#include "case_files.hpp"
 
 namespace qxbatch {
 namespace {
@@ -15,8 +15,6 @@ constexpr std::string_view columns[] = {
     "ended",   "case",       "status",  "error", "message", "seconds",    "bytes_in",   "bytes_out", "path",
     "qxconv",  "byte_order", "options", "qxin",  "qxin_file", "tp18_file", "tp19_file", "outputs",   "stderr"};
 constexpr std::size_t column_count = std::size(columns);
-
-std::int64_t nanoseconds(const timespec& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; }
 
 // Seconds and nanoseconds, as stat --format=%.9Y shows them.
 std::string time_text(std::int64_t ns) {
@@ -126,9 +124,9 @@ std::string record_header() {
 }
 
 InputMark input_mark(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return {};
-  return {true, static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+  const FileState s = file_state(path);
+  if (!s.exists) return {};
+  return {true, s.size, s.mtime_ns, s.ctime_ns};
 }
 
 std::string record_field(std::string_view text) {

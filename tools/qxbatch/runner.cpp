@@ -9,6 +9,7 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
+#include <span>
 
 #include "answers.hpp"
 #include "child_process.hpp"
@@ -68,19 +69,19 @@ std::string text_end(const std::string& text, std::size_t limit) {
 
 class Batch {
  public:
-  Batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+  Batch(const std::vector<Case>& cases, const std::vector<const RecordLine*>& done_before,
         const RunSettings& settings, RecordFile& record)
       : cases_(cases), settings_(settings), record_(record), results_(cases.size()) {
     std::uint64_t to_read = 0;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-      results_[i].name = cases[i].name;
       if (i < done_before.size() && done_before[i]) {
-        results_[i] = *done_before[i];
-        results_[i].name = cases[i].name;
+        results_[i] = done_before[i]->result;
         skipped_.push_back(i);
-        continue;
+      } else if (cases[i].problem.empty()) {
+        to_read += cases[i].bytes_in;
       }
-      if (cases[i].problem.empty()) to_read += cases[i].bytes_in;
+      // The case as it is named now, not as the record names it.
+      results_[i].name = cases[i].name;
     }
     progress_.emplace(settings.progress, cases.size(), to_read);
   }
@@ -101,7 +102,7 @@ class Batch {
       // recorded, so that syncing the record does not hold a processor idle.
       take_signals();
       fill_slots();
-      for (const Running& r : ended) finish_run(r);
+      finish_runs(ended);
       update_progress();
     }
     if (stop_.stop_launching()) {
@@ -147,14 +148,20 @@ class Batch {
       line.path = cases_[i].key;
       line.settings = settings_.identity;
       line.qxin = cases_[i].qxin;
-      record(line);
+      record({&line, 1});
     }
     progress_->case_ended(r);
   }
 
-  void record(RecordLine& line) {
-    line.ended = utc_now();
-    if (const std::string e = record_.append(format_record_line(line)); !e.empty() && record_error_.empty()) {
+  // Appends the lines in one write and one sync.
+  void record(std::span<RecordLine> lines) {
+    if (lines.empty()) return;
+    std::string text;
+    for (RecordLine& line : lines) {
+      line.ended = utc_now();
+      text += format_record_line(line);
+    }
+    if (const std::string e = record_.append(text); !e.empty() && record_error_.empty()) {
       record_error_ = e;
       progress_->note("qxbatch: " + e + "; a case that is not recorded is converted again by --skip-done");
     }
@@ -224,7 +231,16 @@ class Batch {
     return ended;
   }
 
-  void finish_run(const Running& r) {
+  // The conversions that ended together, judged and recorded at once.
+  void finish_runs(const std::vector<Running>& ended) {
+    std::vector<RecordLine> lines;
+    for (const Running& r : ended) lines.push_back(finish_run(r));
+    record(lines);
+    for (const Running& r : ended) progress_->case_ended(results_[r.index]);
+  }
+
+  // The result of a conversion that ended and the line that records it.
+  RecordLine finish_run(const Running& r) {
     const Case& c = cases_[r.index];
     CaseResult& result = results_[r.index];
     const std::vector<FileState> after = output_states(c.dir, c.base);
@@ -251,8 +267,7 @@ class Batch {
     for (std::size_t k = 0; k < after.size(); ++k)
       if (after[k].exists && !(after[k] == r.outputs_before[k]))
         line.outputs.push_back({std::string(output_suffixes[k]), after[k].size, after[k].mtime_ns});
-    record(line);
-    progress_->case_ended(result);
+    return line;
   }
 
   void update_progress() {
@@ -277,7 +292,7 @@ class Batch {
 
 }  // namespace
 
-BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<const RecordLine*>& done_before,
                        const RunSettings& settings, RecordFile& record) {
   return Batch(cases, done_before, settings, record).run();
 }

@@ -4,7 +4,6 @@
 // Each case is appended to the study record as soon as it ends.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +32,10 @@ struct BatchOutcome {
   std::string record_error;         // the first failure to write the record
 };
 
-// Converts every case but those with a result in `done_before` (the figures
-// of the run that did them), which are passed over. Signals (see
+// Converts every case but those with a record line in `done_before` (the
+// figures of the run that did them), which are passed over. Signals (see
 // stop_signals.hpp) must be installed.
-BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<std::optional<CaseResult>>& done_before,
+BatchOutcome run_batch(const std::vector<Case>& cases, const std::vector<const RecordLine*>& done_before,
                        const RunSettings& settings, RecordFile& record);
 
 }  // namespace qxbatch

@@ -2,12 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -19,14 +17,6 @@
 
 namespace qxbatch {
 namespace {
-
-void say(const std::string& text) { std::fprintf(stderr, "qxbatch: %s\n", text.c_str()); }
-
-std::string first_line(std::string text) {
-  text = text.substr(0, text.find('\n'));
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
 // The merged offsets, one "TASK OFFSET" line each.
 std::map<std::size_t, std::size_t> read_offsets(std::string_view text) {
@@ -44,11 +34,6 @@ std::map<std::size_t, std::size_t> read_offsets(std::string_view text) {
     start = end + 1;
   }
   return offsets;
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
 }
 
 // The last line of each case of one task record, by the case's name.
@@ -92,11 +77,8 @@ CaseResult without_line(const std::string& name, std::size_t task, const std::st
 
 }  // namespace
 
-std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t& lines_merged) {
+std::string merge_task_records(const WorkDir& w, std::size_t tasks, RecordFile& record, std::size_t& lines_merged) {
   lines_merged = 0;
-  std::vector<std::string> names;
-  std::size_t tasks = 0;
-  if (std::string e = read_case_list(w, names, tasks); !e.empty()) return e;
   // One merge at a time: the lock is on the file of offsets.
   const int fd = ::open(w.merged_file().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return "cannot open " + w.merged_file() + ": " + std::strerror(errno);
@@ -105,6 +87,7 @@ std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t
   std::string text;
   if (error.empty()) error = read_text_file(w.merged_file(), text);
   std::map<std::size_t, std::size_t> offsets = read_offsets(text);
+  bool moved = false;
   for (std::size_t task = 0; error.empty() && task < tasks; ++task) {
     std::string content;
     if (!exists(w.task_record(task)) || !read_text_file(w.task_record(task), content).empty()) continue;
@@ -123,11 +106,14 @@ std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t
       start = stop + 1;
     }
     if (!lines.empty()) error = record.append(lines);
-    if (error.empty()) offset = end;
+    if (error.empty()) {
+      offset = end;
+      moved = true;
+    }
   }
   std::string out;
   for (const auto& [task, offset] : offsets) out += std::to_string(task) + " " + std::to_string(offset) + "\n";
-  if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size()))
+  if (moved && (::ftruncate(fd, 0) != 0 || ::pwrite(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())))
     if (error.empty()) error = "cannot write " + w.merged_file() + ": " + std::strerror(errno);
   ::close(fd);
   return error;
@@ -142,7 +128,7 @@ std::string read_study_record(const std::string& path, RecordFile* record, Recor
     std::size_t tasks = 0, n = 0;
     if (!exists(w.cases_file()) || !read_case_list(w, names, tasks).empty()) continue;
     if (record) {
-      if (merge_task_records(w, *record, n).empty()) merged += n;
+      if (merge_task_records(w, tasks, *record, n).empty()) merged += n;
       continue;
     }
     for (std::size_t task = 0; task < tasks; ++task) {
@@ -159,13 +145,12 @@ std::string read_study_record(const std::string& path, RecordFile* record, Recor
   return {};
 }
 
-std::string collect_results(const WorkDir& w, const JobStates& states, std::vector<CaseResult>& results) {
+std::string collect_results(const WorkDir& w, const std::string& job_id, const JobStates& states,
+                            std::vector<CaseResult>& results) {
   std::vector<std::string> names;
   std::size_t tasks = 0;
   if (std::string e = read_case_list(w, names, tasks); !e.empty()) return e;
-  std::string job;
-  if (!read_text_file(w.job_file(), job).empty()) job = "?";
-  job = first_line(job);
+  const std::string job = job_id.empty() ? "?" : job_id;
   results.clear();
   for (std::size_t task = 0; task < tasks; ++task) {
     const std::map<std::string, RecordLine> lines = task_lines(w.task_record(task));
@@ -198,23 +183,24 @@ int collect_study(const std::string& workdir, const std::string& summary, bool q
     return 2;
   }
   // The study record takes in what the tasks have recorded so far.
-  std::string record_path;
-  if (read_text_file(w.record_file(), record_path).empty() && !first_line(record_path).empty()) {
+  std::string record_text;
+  const std::string record_path = read_text_file(w.record_file(), record_text).empty() ? first_line(record_text) : "";
+  if (!record_path.empty()) {
     RecordFile record;
     std::size_t merged = 0;
-    std::string e = record.open(first_line(record_path));
-    if (e.empty()) e = merge_task_records(w, record, merged);
+    std::string e = record.open(record_path);
+    if (e.empty()) e = merge_task_records(w, tasks, record, merged);
     if (!e.empty()) say("the study record does not take in this job's cases: " + e);
   }
   // Slurm is asked only about a job with a task that has not told its end.
   bool all_ended = true;
   for (std::size_t task = 0; task < tasks; ++task) all_ended = all_ended && exists(w.task_end(task));
-  std::string job;
+  const std::string job = w.job_id();
   JobStates states;
   if (all_ended) {
     states.asked = true;
-  } else if (read_text_file(w.job_file(), job).empty() && !first_line(job).empty()) {
-    states = ask_job_states(first_line(job), tasks, limits);
+  } else if (!job.empty()) {
+    states = ask_job_states(job, tasks, limits);
     if (const StopRequest stop = take_stop_request(); stop.stop_launching()) {
       say("interrupted; nothing collected");
       return stop.exit_status();
@@ -223,7 +209,7 @@ int collect_study(const std::string& workdir, const std::string& summary, bool q
     states.error = "no job id in " + w.job_file();
   }
   std::vector<CaseResult> results;
-  if (const std::string e = collect_results(w, states, results); !e.empty()) {
+  if (const std::string e = collect_results(w, job, states, results); !e.empty()) {
     say(e);
     return 2;
   }

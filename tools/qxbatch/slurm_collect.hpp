@@ -16,10 +16,11 @@ namespace qxbatch {
 class RecordFile;
 struct RecordContents;
 
-// Appends to `record` the case lines of the task records of `w` that it does
-// not hold yet, and notes how far each task record is merged, so that a
-// merge can be repeated while tasks still run. Empty on success, else why not.
-std::string merge_task_records(const WorkDir& w, RecordFile& record, std::size_t& lines_merged);
+// Appends to `record` the case lines of the `tasks` task records of `w` that
+// it does not hold yet, and notes how far each task record is merged, so that
+// a merge can be repeated while tasks still run. Empty on success, else why
+// not.
+std::string merge_task_records(const WorkDir& w, std::size_t tasks, RecordFile& record, std::size_t& lines_merged);
 
 // The study record at `path` read for --skip-done, with the task records of
 // the Slurm submissions it names: merged into `record` first, or only read
@@ -29,9 +30,10 @@ std::string read_study_record(const std::string& path, RecordFile* record, Recor
 
 // Every case of the submission: from its task's record, else as Slurm says
 // of its task (queued, running, or ended before it: not run); then the cases
-// that were passed over as done. Empty on success, else why the work
-// directory cannot be read.
-std::string collect_results(const WorkDir& w, const JobStates& states, std::vector<CaseResult>& results);
+// that were passed over as done. `job_id` is the job's id, empty when it is
+// not known. Empty on success, else why the work directory cannot be read.
+std::string collect_results(const WorkDir& w, const std::string& job_id, const JobStates& states,
+                            std::vector<CaseResult>& results);
 
 // --collect: merges, asks Slurm, reports; the summary file if one is asked
 // for; the exit status (3 while cases are queued or running).

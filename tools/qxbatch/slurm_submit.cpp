@@ -34,18 +34,6 @@ constexpr int queue_failures_allowed = 10;
 // system.
 constexpr double record_grace_s = 30;
 
-void say(const std::string& text) { std::fprintf(stderr, "qxbatch: %s\n", text.c_str()); }
-
-std::string trimmed(std::string s) {
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r')) s.pop_back();
-  return s;
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 Clock::time_point after(double seconds) {
   return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
@@ -203,7 +191,7 @@ int submit_study(const std::vector<Case>& cases, const std::vector<const RecordL
   ::chmod(w.script_file().c_str(), 0755);
 
   const CommandOutput r = run_command(argv, s.limits);
-  const std::string job = trimmed(r.out.substr(0, r.out.find(';')));
+  const std::string job = first_line(std::string_view(r.out).substr(0, r.out.find(';')));
   if (!r.succeeded() || job.empty() || job.find_first_not_of("0123456789") != std::string::npos) {
     if (r.timed_out) {
       say(r.failure("sbatch", s.limits) + ": the job may have been submitted; look with: squeue --name=qxbatch");

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -33,6 +34,25 @@ std::string WorkDir::output_pattern() const { return escape_percent(path) + "/sl
 
 std::string WorkDir::task_output(const std::string& job, std::size_t task) const {
   return path + "/slurm-" + job + "_" + std::to_string(task) + ".out";
+}
+
+std::string WorkDir::job_id() const {
+  std::string text;
+  if (!read_text_file(job_file(), text).empty()) return {};
+  return first_line(text);
+}
+
+void say(const std::string& text) { std::fprintf(stderr, "qxbatch: %s\n", text.c_str()); }
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string first_line(std::string_view text) {
+  text = text.substr(0, text.find('\n'));
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.remove_suffix(1);
+  return std::string(text);
 }
 
 std::size_t slice_begin(std::size_t task, std::size_t tasks, std::size_t cases) {

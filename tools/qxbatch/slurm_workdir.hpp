@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qxbatch {
@@ -28,11 +29,24 @@ struct WorkDir {
   // sbatch's pattern for the output of each task, and its name for one task.
   std::string output_pattern() const;
   std::string task_output(const std::string& job, std::size_t task) const;
+  // The job id that sbatch gave, as the job file holds it; empty when the
+  // file cannot be read.
+  std::string job_id() const;
 };
 
 // The first case of each task's slice: task k converts cases
 // [first(k), first(k + 1)) of the list; contiguous slices of near-equal size.
 std::size_t slice_begin(std::size_t task, std::size_t tasks, std::size_t cases);
+
+// A message of the Slurm side on standard error.
+void say(const std::string& text);
+
+// Whether anything bears the name.
+bool exists(const std::string& path);
+
+// The first line of a text, without the blanks and carriage return that end
+// it: a job id as sbatch prints it and the work directory's files keep it.
+std::string first_line(std::string_view text);
 
 // Writing and reading the files; each returns empty on success, else why not.
 std::string write_text_file(const std::string& path, const std::string& text);

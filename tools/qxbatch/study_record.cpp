@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "io/os_file.hpp"
 #include "slurm_workdir.hpp"
 
 namespace qxbatch {
@@ -19,17 +20,13 @@ std::string failure(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
-bool write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+// The whole text written; false with errno saying why (EIO for a write that
+// took nothing, where the system gives no reason).
+bool write_text(int fd, std::string_view text) {
+  errno = 0;
+  if (qx::os::write_all(fd, text.data(), text.size())) return true;
+  if (errno == 0) errno = EIO;
+  return false;
 }
 
 // The format number of a header line; -1 when it is not one.
@@ -73,12 +70,12 @@ std::string RecordFile::open(const std::string& path) {
   if (got < 0) why = failure("cannot read the record", path);
   head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   if (why.empty() && st.st_size == 0) {
-    if (!write_all(fd, record_header()) || ::fdatasync(fd) != 0) why = failure("cannot write the record", path);
+    if (!write_text(fd, record_header()) || ::fdatasync(fd) != 0) why = failure("cannot write the record", path);
   } else if (why.empty()) {
     why = check_header(std::string_view(head).substr(0, head.find('\n')), path);
     // A line cut short by a crash is ended, so that it stays a line of its own.
     char last = '\n';
-    if (why.empty() && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n' && !write_all(fd, "\n"))
+    if (why.empty() && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n' && !write_text(fd, "\n"))
       why = failure("cannot write the record", path);
   }
   if (!why.empty()) {
@@ -91,7 +88,7 @@ std::string RecordFile::open(const std::string& path) {
 
 std::string RecordFile::append(const std::string& lines) {
   if (fd_ < 0) return "the record " + path_ + " is not open";
-  if (!write_all(fd_, lines)) return failure("cannot write the record", path_);
+  if (!write_text(fd_, lines)) return failure("cannot write the record", path_);
   if (::fdatasync(fd_) != 0) return failure("cannot sync the record", path_);
   return {};
 }
