@@ -309,8 +309,7 @@ void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   const CurveEnvelope e = reduce_curve(words, options_.buckets);
   // An abscissa list of the code map that does not fit the first curve is
   // not used: the values are then drawn against their index.
-  if (k.mapped && k.values_taken == 0 && k.mapped->form == AbscissaRule::Form::list &&
-      k.mapped->list.size() != words.size()) {
+  if (k.mapped && k.values_taken == 0 && !abscissa_values(k.meaning, words.size())) {
     k.notes.push_back("the code map's abscissa (line " + std::to_string(k.meaning.abscissa->line) + ") lists " +
                       std::to_string(k.mapped->list.size()) + " values for " + std::to_string(words.size()) +
                       ": values drawn against their index");
