@@ -6,8 +6,6 @@ namespace qxdump {
 
 namespace {
 
-std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
-
 std::vector<std::int32_t> ints(Words w) {
   std::vector<std::int32_t> v(w.size());
   for (std::size_t i = 0; i < w.size(); ++i) v[i] = int4_at(w, i);
@@ -27,19 +25,17 @@ bool MeshReader::model_record(const ModelRecordReport& m, Words words) {
     model_.title = printable_text(m.title);
     return true;
   }
-  if (!m.fits || words.size() * 4 != m.record.length) {
+  if (!m.whole(words)) {
     model_.notes.push_back("the " + m.name + " record does not have the length its counts give: left out");
     return true;
   }
   switch (m.part) {
     case ModelPart::bound: {
-      std::size_t at = boundary_head_words;
       for (const BoundarySide& side : boundary_sides) {
-        const std::uint64_t n = positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
-        for (int l = 0; l < side.lists; ++l, at += n) {
+        for (int l = 0; l < side.lists; ++l) {
           const std::string name = side.lists == 1 ? std::string(side.table)
                                                    : std::string(side.table) + "_" + std::string(boundary_list_names[l]);
-          model_.boundary.push_back({name, ints(words.subspan(at, n))});
+          model_.boundary.push_back({name, ints(m.boundary_list(words, side, l))});
         }
       }
       return true;

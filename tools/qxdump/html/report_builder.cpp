@@ -16,8 +16,6 @@ namespace qxdump {
 
 namespace {
 
-std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
-
 // FNV-1a over 4-byte words, to know a model section met before.
 struct WordHash {
   std::uint64_t h = 14695981039346656037ull;
@@ -158,7 +156,7 @@ bool ReportBuilder::model_record(const ModelRecordReport& m, Words words) {
     for (char c : m.title) md.hash.add(static_cast<std::uint64_t>(static_cast<unsigned char>(c)));
     return true;
   }
-  if (!m.fits || words.size() * 4 != m.record.length) {
+  if (!m.whole(words)) {
     md.notes.push_back("the " + m.name + " record does not have the length its counts give: not drawn");
     return true;
   }
@@ -166,13 +164,12 @@ bool ReportBuilder::model_record(const ModelRecordReport& m, Words words) {
     case ModelPart::bound: {
       md.has_bound = true;
       md.bound = m.bound;
-      std::size_t at = boundary_head_words, list = 0;
-      for (const BoundarySide& side : boundary_sides) {
-        const std::uint64_t n = positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
-        for (int l = 0; l < side.lists; ++l, at += n)
-          md.lists[list++].assign(words.begin() + static_cast<std::ptrdiff_t>(at),
-                                  words.begin() + static_cast<std::ptrdiff_t>(at + n));
-      }
+      std::size_t list = 0;
+      for (const BoundarySide& side : boundary_sides)
+        for (int l = 0; l < side.lists; ++l) {
+          const Words nodes = m.boundary_list(words, side, l);
+          md.lists[list++].assign(nodes.begin(), nodes.end());
+        }
       break;
     }
     case ModelPart::nodes: {
