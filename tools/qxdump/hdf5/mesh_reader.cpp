@@ -21,6 +21,7 @@ bool MeshReader::model_begin(const FileInfo& info, std::string_view) {
 }
 
 bool MeshReader::model_record(const ModelRecordReport& m, Words words) {
+  if (interrupted()) return false;
   if (m.part == ModelPart::counts) {
     model_.title = printable_text(m.title);
     return true;
@@ -57,6 +58,7 @@ bool MeshReader::model_record(const ModelRecordReport& m, Words words) {
 
 // The maxima whose items the map places: one column per value of an item.
 bool MeshReader::data_record(const BlockReport& b, const RecordEntry& r, std::size_t index, Words words) {
+  if (interrupted()) return false;
   if (!codes_ || !b.maxima || index > 0) return true;
   MaximaTable t;
   if (!take_maxima_record(info_, b, r, words, t)) return true;

@@ -208,25 +208,6 @@ bool write_text(const std::string& path, const std::string& text, std::string& w
   return true;
 }
 
-// Reads the file, stopping when asked to.
-class StoppableMesh final : public FileHandler {
- public:
-  StoppableMesh(MeshReader& r, const Hdf5Options& o) : r_(r), o_(o) {}
-  bool identity(const FileInfo& i) override { return r_.identity(i); }
-  bool model_begin(const FileInfo& i, std::string_view how) override { return r_.model_begin(i, how); }
-  bool model_record(const ModelRecordReport& m, Words w) override { return going() && r_.model_record(m, w); }
-  bool block_begin(const BlockReport&) override { return going(); }
-  bool data_record(const BlockReport& b, const RecordEntry& e, std::size_t i, Words w) override {
-    return going() && r_.data_record(b, e, i, w);
-  }
-  bool interrupted() const { return o_.interrupted && *o_.interrupted; }
-
- private:
-  bool going() const { return !interrupted(); }
-  MeshReader& r_;
-  const Hdf5Options& o_;
-};
-
 }  // namespace
 
 int export_xdmf(const std::string& path, const std::string& out_path, const Hdf5Options& options, qx::TextSink& err) {
@@ -242,12 +223,11 @@ int export_xdmf(const std::string& path, const std::string& out_path, const Hdf5
   if (xmf.create() != 0) return 1;
   if (h5.create() != 0) return fail(xmf.name(), "its arrays' file cannot be created");
 
-  MeshReader reader(options.codes);
-  StoppableMesh stoppable(reader, options);
+  MeshReader reader(options.codes, options.interrupted);
   std::string problem;
-  const ReadStatus status = read_file(path, stoppable, problem);
+  const ReadStatus status = read_file(path, reader, problem);
   if (status == ReadStatus::bad_input) return fail(source, problem);
-  if (status == ReadStatus::stopped || stoppable.interrupted()) return fail(source, "interrupted");
+  if (status == ReadStatus::stopped || reader.interrupted()) return fail(source, "interrupted");
   MeshModel& model = reader.model();
   if (!model.has_model || model.number.empty())
     return fail(source, "holds no model section with nodes: --xdmf describes the model of a converted file "
