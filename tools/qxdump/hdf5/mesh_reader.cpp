@@ -69,7 +69,9 @@ bool MeshReader::data_record(const BlockReport& b, const RecordEntry& r, std::si
   const std::vector<std::string> names = maxima_value_names(t);
   const std::size_t per_item = names.size();
   for (std::size_t v = 0; v < per_item; ++v) {
-    if (names[v].starts_with("zero")) continue;  // a filler the converter wrote, no value of the item
+    // A filler (component 0) that the converter wrote is no value of the item.
+    const std::size_t c = t.pairs ? v / 2 : v;
+    if (c < t.component_numbers.size() && t.component_numbers[c] == 0) continue;
     PlacedMaxima p;
     p.block = b.number;
     p.code = b.nc[0];
