@@ -340,10 +340,7 @@ void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   if (!e.whole) j.member("k", arrays_.uints(e.index));
   if (on_record) {
     std::vector<float> x(e.index.size());
-    for (std::size_t i = 0; i < x.size(); ++i)
-      x[i] = on_mapped ? static_cast<float>(abscissa_of(e.index[i]))
-             : e.index[i] < axis.size() ? real4_at(axis, e.index[i])
-                                        : std::nanf("");
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(abscissa_of(e.index[i]));
     j.member("x", arrays_.floats(x));
   }
   if (e.has_peak) {
