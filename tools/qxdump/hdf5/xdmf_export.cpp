@@ -35,11 +35,6 @@ std::string xml_text(std::string_view s) {
   return out;
 }
 
-std::string base_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The mesh as XDMF wants it: nodes by their place in the file, elements as
 // cells that name those places.
 struct Mesh {
@@ -60,8 +55,10 @@ void build_mesh(const MeshModel& m, Mesh& mesh) {
   }
   for (const MeshModel::Elements& e : m.elements) {
     std::vector<std::size_t> columns;  // of the nodes
-    for (std::size_t c = 0; c < element_row_words; ++c)
-      if (qx::format::column_name(e.kind->columns[c]).starts_with("node")) columns.push_back(c);
+    for (std::size_t c = 0; c < element_row_words; ++c) {
+      using qx::format::Column;
+      if (e.kind->columns[c] != Column::element && e.kind->columns[c] != Column::unused) columns.push_back(c);
+    }
     mesh.kinds.emplace_back(e.kind->name());
     mesh.kind_dims.push_back(columns.size() == 4 ? 2 : 1);
     const auto tag = static_cast<std::int32_t>(mesh.kinds.size());

@@ -31,11 +31,6 @@ struct WordHash {
   }
 };
 
-std::string base_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 void texts(JsonText& j, std::string_view name, const std::vector<std::string>& list) {
   if (list.empty()) return;
   j.key(name).begin_array();
