@@ -313,6 +313,20 @@ def main():
             run([QXDUMP, '--codes', empty, '--hdf5', path + '.b.h5', path])
             with h5py.File(path + '.a.h5', 'r') as a, h5py.File(path + '.b.h5', 'r') as b:
                 same_tree(a, b, name + ' with a map that names nothing')
+        # An abscissa list of another length than the values of the block
+        # gives no abscissa_values: the block keeps its index.
+        path = os.path.join(tmp, names[0])
+        spectra = [b['number'] for b in listed(path) if b['kind'] == 'SPEC']
+        for n in (2, 69):
+            odd = os.path.join(tmp, f'list{n}.csv')
+            with open(odd, 'w') as f:
+                values = ' '.join(str(0.02 * (k + 1)) for k in range(n))
+                f.write(f'file,kind,nc1,field,value,name,unit\n*,SPEC,*,abscissa,{values},period,s\n')
+            run([QXDUMP, '--codes', odd, '--hdf5', path + f'.list{n}.h5', path])
+            with h5py.File(path + f'.list{n}.h5', 'r') as f:
+                given = [b for b in spectra if 'abscissa_values' in f['blocks/%06d' % b]]
+            if not spectra or given:
+                fail(f'{names[0]} with a list of {n} periods', f'abscissa_values in blocks {given} of {spectra}')
         for name in names[:2]:
             check_xdmf(files[name], rows, name)
     if checked['blocks named'] < 50 or checked['maxima named'] < 8 or checked['mesh values'] < 3000:

@@ -101,6 +101,14 @@ std::string value_title(const BlockMeaning& m, std::size_t c, bool with_unit) {
 
 std::string axis_title(const BlockMeaning& m) { return m.abscissa ? bracketed(m.abscissa->name, m.abscissa->unit) : ""; }
 
+const AbscissaRule* abscissa_values(const BlockMeaning& m, std::size_t n) {
+  if (!m.abscissa) return nullptr;
+  const AbscissaRule& rule = m.abscissa->rule;
+  if (rule.form == AbscissaRule::Form::none) return nullptr;
+  if (rule.form == AbscissaRule::Form::list && rule.list.size() != n) return nullptr;
+  return &rule;
+}
+
 bool MaximaMeaning::named() const {
   if (!quantity.empty() || !direction.empty() || id1.known || id2.known) return true;
   for (const std::string& n : names)

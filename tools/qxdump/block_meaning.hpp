@@ -47,6 +47,10 @@ std::string value_title(const BlockMeaning& m, std::size_t c, bool with_unit = t
 std::string value_unit(const BlockMeaning& m, std::size_t c);
 // "period [s]", the abscissa as the map names it; empty where it names none.
 std::string axis_title(const BlockMeaning& m);
+// The rule that gives the abscissa values of a block of `n` values along
+// its abscissa: null where the map gives no values, or a list of another
+// length than `n` (the block then keeps its index).
+const AbscissaRule* abscissa_values(const BlockMeaning& m, std::size_t n);
 
 struct MaximaMeaning {
   std::string quantity, unit;  // of the maxima code

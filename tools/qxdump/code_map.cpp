@@ -3,19 +3,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "io/trim_right.hpp"
+
 
 namespace qxdump {
 
-std::string_view slot_text(PlaceSlot s) {
-  static constexpr std::string_view names[] = {"nc4", "nc5", "nc6", "ia1", "ia2"};
-  return names[static_cast<int>(s)];
-}
-
-std::string_view kind_word(const BlockReport& b) {
-  std::string_view k = b.kind;
-  while (!k.empty() && k.back() == ' ') k.remove_suffix(1);
-  return k;
-}
+std::string_view slot_text(PlaceSlot s) { return slot_names[static_cast<int>(s)]; }
 
 bool AbscissaRule::value(std::size_t k, std::size_t n, double& v) const {
   switch (form) {
@@ -79,7 +72,7 @@ std::string AbscissaRule::text() const {
 // the kind MAXR pick it, and the kind * picks every other block.
 bool CodeMap::picks(const MapRow& r, const FileInfo& info, const BlockReport& b) const {
   if (!file_picked(r.file, info)) return false;
-  if (r.kind.empty() ? b.maxima : r.kind != kind_word(b)) return false;
+  if (r.kind.empty() ? b.maxima : r.kind != qx::trim_right(b.kind)) return false;
   for (std::size_t i = 0; i < 6; ++i)
     if (!r.nc[i].holds(b.nc[i])) return false;
   return true;

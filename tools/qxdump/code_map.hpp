@@ -44,6 +44,7 @@ enum class FileSelector : std::uint8_t { any, tp18, tp19, sv_tp18, sh_tp18, sv_t
 
 // The codes that hold a node or element number.
 enum class PlaceSlot : std::uint8_t { nc4, nc5, nc6, ia1, ia2 };
+inline constexpr std::string_view slot_names[] = {"nc4", "nc5", "nc6", "ia1", "ia2"};
 std::string_view slot_text(PlaceSlot s);
 
 // A code selector: one value, a range, or any value.
@@ -113,8 +114,5 @@ class CodeMap {
   const MapRow* first(const FileInfo& info, const BlockReport& b, Keyed keyed) const;
   std::vector<MapRow> rows_;
 };
-
-// The kind word of a block as a map names it: trailing blanks cut.
-std::string_view kind_word(const BlockReport& b);
 
 }  // namespace qxdump

@@ -9,7 +9,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "code_map.hpp"
 #include "format/block_kinds.hpp"
@@ -32,12 +35,12 @@ constexpr Selector file_selectors[] = {
     {"*", FileSelector::any},
     {qx::format::tp18_names.input, FileSelector::tp18},
     {qx::format::tp19_names.input, FileSelector::tp19},
+    {qx::format::sv_mark, FileSelector::sv},
+    {qx::format::sh_mark, FileSelector::sh},
     {qx::format::tp18_names.sv, FileSelector::sv_tp18},
     {qx::format::tp18_names.sh, FileSelector::sh_tp18},
     {qx::format::tp19_names.sv, FileSelector::sv_tp19},
     {qx::format::tp19_names.sh, FileSelector::sh_tp19},
-    {qx::format::sv_mark, FileSelector::sv},
-    {qx::format::sh_mark, FileSelector::sh},
 };
 
 struct FieldName {
@@ -50,14 +53,31 @@ constexpr FieldName field_names[] = {
     {"record", MapField::record},     {"component", MapField::component},
 };
 
-constexpr std::string_view slot_names[] = {"nc4", "nc5", "nc6", "ia1", "ia2"};
-
 // The columns: the seven that every map has, the selectors nc2..nc6 that a
 // map may add, and a comment column that is not read.
 enum Column { c_file, c_kind, c_nc1, c_field, c_value, c_name, c_unit, c_nc2, c_nc3, c_nc4, c_nc5, c_nc6, c_comment, c_count };
 constexpr std::string_view column_names[c_count] = {"file", "kind", "nc1", "field", "value", "name",   "unit",
                                                     "nc2",  "nc3",  "nc4", "nc5",   "nc6",   "comment"};
 constexpr int required_columns = c_unit + 1;
+
+// The texts of the first `count` rows of a table joined by ", ", each text
+// once (the SV and SH files both have a SPRING record), for the messages
+// that list what a cell may hold.
+template <typename T, std::size_t N, typename Text>
+std::string joined(const T (&table)[N], Text text, std::size_t count = N) {
+  std::vector<std::string_view> listed;
+  std::string s;
+  for (std::size_t i = 0; i < count && i < N; ++i) {
+    const std::string_view one = text(table[i]);
+    if (std::find(listed.begin(), listed.end(), one) != listed.end()) continue;
+    listed.push_back(one);
+    if (!s.empty()) s += ", ";
+    s += one;
+  }
+  return s;
+}
+
+constexpr std::string_view as_is(std::string_view s) { return s; }
 
 bool same_letters(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -214,16 +234,17 @@ std::string parse_statement(std::string_view value, MapRow& r) {
     case MapField::node:
     case MapField::element: {
       int s = 0;
-      while (s < 5 && !same_letters(slot_names[s], value)) ++s;
-      if (s == 5) return "the value of a node or element row is nc4, nc5, nc6, ia1 or ia2, not '" + std::string(value) + "'";
+      constexpr int slots = static_cast<int>(std::size(slot_names));
+      while (s < slots && !same_letters(slot_names[s], value)) ++s;
+      if (s == slots) return "the value of a node or element row is nc4, nc5, nc6, ia1 or ia2, not '" + std::string(value) + "'";
       r.slot = static_cast<PlaceSlot>(s);
       const bool id = r.slot == PlaceSlot::ia1 || r.slot == PlaceSlot::ia2;
       if (id != maxima) return id ? "ia1 and ia2 are the identifiers of maxima items: the kind is MAXR"
                                   : "a maxima block (MAXR) holds its node or element numbers in ia1 or ia2";
       if (r.field == MapField::node && !r.name.empty()) return "the field node takes no name (an element row may name its element kind)";
       if (r.field == MapField::element && !r.name.empty() && !is_element_kind(r.name))
-        return "'" + r.name + "' is no element kind of a model section (SOLID, BEAM, SPRING, ROTATE, WATER, "
-               "WATERB, SHELL, RIGID, JOINT, VOID)";
+        return "'" + r.name + "' is no element kind of a model section (" +
+               joined(qx::format::element_records, [](const qx::format::ElementRecord& e) { return e.name(); }) + ")";
       return {};
     }
     case MapField::abscissa:
@@ -344,8 +365,10 @@ bool CodeMap::parse(std::string_view text, std::string& problem) {
         int k = 0;
         while (k < c_count && !same_letters(column_names[k], cells[c])) ++k;
         if (k == c_count)
-          return refuse(line, "'" + cells[c] + "' is no column of a code map (file, kind, nc1, field, value, name, "
-                              "unit; nc2 to nc6 and comment may be added)");
+          return refuse(line, "'" + cells[c] + "' is no column of a code map (" +
+                                  joined(column_names, as_is, required_columns) + "; " +
+                                  std::string(column_names[c_nc2]) + " to " + std::string(column_names[c_nc6]) +
+                                  " and " + std::string(column_names[c_comment]) + " may be added)");
         if (columns[k] >= 0) return refuse(line, "the column '" + cells[c] + "' is named twice");
         columns[k] = static_cast<int>(c);
       }
@@ -363,8 +386,8 @@ bool CodeMap::parse(std::string_view text, std::string& problem) {
     MapRow r;
     r.line = line;
     if (!lookup(file_selectors, cell(c_file), &Selector::file, r.file))
-      return refuse(line, "the file '" + cell(c_file) + "' is none of *, .TP18, .TP19, _QX2D, _QXSH, _QX2D.TP18, "
-                          "_QXSH.TP18, _QX2D.TP19, _QXSH.TP19");
+      return refuse(line, "the file '" + cell(c_file) + "' is none of " +
+                              joined(file_selectors, [](const Selector& f) { return f.text; }));
     const std::string& kind = cell(c_kind);
     if (kind.empty() || kind.size() > 4 || kind.find(' ') != std::string::npos)
       return refuse(line, "the kind is a kind word of up to 4 characters (WAVE, FOUR, AMPL, SPEC, MAXR) or *");
@@ -377,8 +400,8 @@ bool CodeMap::parse(std::string_view text, std::string& problem) {
                                 "' is none of * (any), a code (104) or a range (101..112)");
     }
     if (!lookup(field_names, cell(c_field), &FieldName::field, r.field))
-      return refuse(line, "the field '" + cell(c_field) +
-                              "' is none of quantity, nc2, nc3, node, element, abscissa, record, component");
+      return refuse(line, "the field '" + cell(c_field) + "' is none of " +
+                              joined(field_names, [](const FieldName& f) { return f.text; }));
     r.name = cell(c_name);
     r.unit = cell(c_unit);
     if (const std::string wrong = parse_statement(cell(c_value), r); !wrong.empty()) return refuse(line, wrong);

@@ -134,15 +134,13 @@ bool BlockCsv::write_ordinary(const BlockReport& b) {
 const AbscissaRule* BlockCsv::mapped_abscissa(const BlockReport& b, const BlockMeaning& m, const BlockAxis& axis,
                                               std::size_t rows) {
   if (!m.abscissa || axis.source != AxisSource::index) return nullptr;
+  if (const AbscissaRule* rule = abscissa_values(m, rows)) return rule;
   const AbscissaRule& rule = m.abscissa->rule;
-  if (rule.form == AbscissaRule::Form::none) return nullptr;
-  if (rule.form == AbscissaRule::Form::list && rule.list.size() != rows) {
+  if (rule.form == AbscissaRule::Form::list)
     err_.put("qxdump: " + printable_text(info_.path) + ": block " + std::to_string(b.number) + ": the abscissa of line " +
              std::to_string(m.abscissa->line) + " of the code map lists " + std::to_string(rule.list.size()) +
              " values for " + std::to_string(rows) + ": the rows are numbered\n");
-    return nullptr;
-  }
-  return &rule;
+  return nullptr;
 }
 
 bool BlockCsv::write_maxima(const BlockReport& b) {

@@ -46,6 +46,11 @@ std::string printable_text(std::string_view s) {
   return t;
 }
 
+std::string base_name(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 void Printer::line(const std::string& text) {
   out_.put(text);
   out_.put("\n");

@@ -47,5 +47,7 @@ class Printer {
 std::string real_text(double v);
 // Characters that are not printable ASCII shown as '.', trailing blanks cut.
 std::string printable_text(std::string_view s);
+// The name of the file at `path` without its directory.
+std::string base_name(const std::string& path);
 
 }  // namespace qxdump

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,12 @@ using qx::format::element_row_words;
 using qx::format::ElementRecord;
 using qx::format::title_words;
 inline constexpr std::size_t model_count_slots = qx::format::count_slots;
+
+// A record's values as 4-byte words in host order.
+using Words = std::span<const std::uint32_t>;
+
+// A count read from a file, where a negative one counts nothing.
+inline std::uint64_t positive(std::int64_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
 
 struct DumpOptions {
   bool records = false;     // list every record's offset and length
@@ -91,6 +98,34 @@ struct ModelRecordReport {
   // elements: the record's length is the one these counts give.
   std::uint64_t rows = 0;
   bool fits = false;
+
+  // The record's words have the length its counts give: what the words of
+  // the record say can be taken from them.
+  bool whole(Words words) const { return fits && words.size() * 4 == record.length; }
+  // bound: the nodes of each list of `side` (nbound of its slot), and the
+  // words of the lists that the counts give.
+  std::uint64_t side_nodes(const BoundarySide& side) const {
+    return positive(bound[3 + static_cast<std::size_t>(side.count_slot)]);
+  }
+  std::uint64_t boundary_list_words() const {
+    std::uint64_t n = 0;
+    for (const BoundarySide& s : boundary_sides) n += static_cast<std::uint64_t>(s.lists) * side_nodes(s);
+    return n;
+  }
+  // bound: list `l` (0 model nodes, 1 free-field nodes) of `side` in the
+  // words of a whole record.
+  Words boundary_list(Words words, const BoundarySide& side, int l) const {
+    std::uint64_t at = boundary_head_words;
+    for (const BoundarySide& s : boundary_sides) {
+      if (s.count_slot == side.count_slot) {
+        at += static_cast<std::uint64_t>(l) * side_nodes(s);
+        break;
+      }
+      at += static_cast<std::uint64_t>(s.lists) * side_nodes(s);
+    }
+    const std::uint64_t n = side_nodes(side);
+    return at + n <= words.size() ? words.subspan(at, n) : Words();
+  }
 };
 
 struct DumpTotals {

@@ -24,7 +24,6 @@
 
 namespace qxdump {
 
-using Words = std::span<const std::uint32_t>;
 inline std::int32_t int4_at(Words w, std::size_t i) { return static_cast<std::int32_t>(w[i]); }
 inline float real4_at(Words w, std::size_t i) { return std::bit_cast<float>(w[i]); }
 

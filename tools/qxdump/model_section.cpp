@@ -12,8 +12,6 @@ namespace {
 using qx::format::Counts;
 namespace slot = qx::format::count_slot;
 
-std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
-
 // The SH counts hold only the solids and the merged springs; the SV counts
 // repeat the springs in the slot of the rotational springs. When every slot
 // but the solids' is 0 both variants have the same records.
@@ -134,10 +132,7 @@ WalkStatus walk_model_section(WalkContext& ctx) {
   for (std::size_t i = 0; i < m.bound.size(); ++i) m.bound[i] = r.i4(4 * i);
   m.fields = "keyb=" + list(m.bound.data(), 3) + " nbound=" + list(m.bound.data() + 3, 3);
   if (!ctx.entry(r, "bound", true, r.words(), m.record)) return WalkStatus::fault;
-  std::uint64_t listed = 0;
-  for (const BoundarySide& side : boundary_sides)
-    listed += static_cast<std::uint64_t>(side.lists) * positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
-  check_length(m, 4 * (boundary_head_words + listed));
+  check_length(m, 4 * (boundary_head_words + m.boundary_list_words()));
   if (!hand_over(ctx, m)) return WalkStatus::stopped;
 
   // Nodes: numbers, then x, then z.

@@ -11,8 +11,6 @@ namespace {
 using Step = RecordCursor::Step;
 using IntWords = std::function<std::uint64_t(const Record&)>;
 
-std::uint64_t positive(std::int64_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
-
 // The component count of a TP18 maxima block; a code without one of its own
 // (108, and those whose data conversions pass over) gets the one that a
 // reader of a 108 block takes from the data record's length, when the record

@@ -1,5 +1,6 @@
 #include "hdf5_export.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -15,8 +16,6 @@
 namespace qxdump {
 
 namespace {
-
-std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
 
 std::string numbered(std::uint64_t n) {
   char name[32];
@@ -120,7 +119,7 @@ bool Hdf5Export::model_record(const ModelRecordReport& m, Words words) {
     w_.int32s(model, info_.side == Side::sh ? "nelmh" : "nelm", m.counts);
     return going();
   }
-  if (!m.fits || words.size() * 4 != m.record.length) {
+  if (!m.whole(words)) {
     model_notes_.push_back("the " + m.name + " record does not have the length its counts give: exported as " +
                            m.name + "_words");
     return record_as_words(model, m.name + "_words", m.record, word_type(), words);
@@ -141,16 +140,16 @@ bool Hdf5Export::boundary(const ModelRecordReport& m, Words words) {
   if (!w_.group(model_.get(), "boundary", g)) return false;
   w_.int32s(g.get(), "keyb", std::span(m.bound.data(), 3));
   w_.int32s(g.get(), "nbound", std::span(m.bound.data() + 3, 3));
-  std::size_t at = boundary_head_words;
   for (const BoundarySide& side : boundary_sides) {
-    const std::uint64_t n = positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
     if (side.lists == 1) {
-      array1(g.get(), std::string(side.table), int4_type(), words.subspan(at, n));
+      array1(g.get(), std::string(side.table), int4_type(), m.boundary_list(words, side, 0));
     } else {
+      const Words model_nodes = m.boundary_list(words, side, 0), free_field = m.boundary_list(words, side, 1);
+      const std::uint64_t n = std::min(model_nodes.size(), free_field.size());
       std::vector<std::uint32_t> rows(2 * n);
       for (std::uint64_t i = 0; i < n; ++i) {
-        rows[2 * i] = words[at + i];
-        rows[2 * i + 1] = words[at + n + i];
+        rows[2 * i] = model_nodes[i];
+        rows[2 * i + 1] = free_field[i];
       }
       const hsize_t dims[2] = {n, 2};
       h5::Id set;
@@ -158,7 +157,6 @@ bool Hdf5Export::boundary(const ModelRecordReport& m, Words words) {
       if (w_.array(g.get(), std::string(side.table), int4_type(), dims, rows.data(), &set))
         w_.texts(set.get(), "columns", columns);
     }
-    at += static_cast<std::size_t>(side.lists) * n;
   }
   return going();
 }

@@ -47,10 +47,11 @@ void write_block_meaning(h5::Writer& w, hid_t g, const BlockMeaning& m) {
 }
 
 void write_mapped_abscissa(h5::Writer& w, hid_t g, const BlockMeaning& m, std::size_t count) {
-  if (!m.abscissa || m.abscissa->rule.form == AbscissaRule::Form::none || count == 0) return;
+  // A list of another length than the block's values gives no abscissa.
+  const AbscissaRule* rule = count > 0 ? abscissa_values(m, count) : nullptr;
+  if (!rule) return;
   std::vector<double> v(count);
-  for (std::size_t k = 0; k < count; ++k)
-    if (!m.abscissa->rule.value(k, count, v[k])) return;  // a list of another length gives no abscissa
+  for (std::size_t k = 0; k < count; ++k) rule->value(k, count, v[k]);
   const hsize_t n = count;
   write_abscissa_name(w, g, *m.abscissa);
   w.array(g, "abscissa_values", H5T_NATIVE_DOUBLE, std::span(&n, 1), v.data());

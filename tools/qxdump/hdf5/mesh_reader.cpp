@@ -6,8 +6,6 @@ namespace qxdump {
 
 namespace {
 
-std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
-
 std::vector<std::int32_t> ints(Words w) {
   std::vector<std::int32_t> v(w.size());
   for (std::size_t i = 0; i < w.size(); ++i) v[i] = int4_at(w, i);
@@ -23,23 +21,22 @@ bool MeshReader::model_begin(const FileInfo& info, std::string_view) {
 }
 
 bool MeshReader::model_record(const ModelRecordReport& m, Words words) {
+  if (interrupted()) return false;
   if (m.part == ModelPart::counts) {
     model_.title = printable_text(m.title);
     return true;
   }
-  if (!m.fits || words.size() * 4 != m.record.length) {
+  if (!m.whole(words)) {
     model_.notes.push_back("the " + m.name + " record does not have the length its counts give: left out");
     return true;
   }
   switch (m.part) {
     case ModelPart::bound: {
-      std::size_t at = boundary_head_words;
       for (const BoundarySide& side : boundary_sides) {
-        const std::uint64_t n = positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
-        for (int l = 0; l < side.lists; ++l, at += n) {
+        for (int l = 0; l < side.lists; ++l) {
           const std::string name = side.lists == 1 ? std::string(side.table)
                                                    : std::string(side.table) + "_" + std::string(boundary_list_names[l]);
-          model_.boundary.push_back({name, ints(words.subspan(at, n))});
+          model_.boundary.push_back({name, ints(m.boundary_list(words, side, l))});
         }
       }
       return true;
@@ -61,6 +58,7 @@ bool MeshReader::model_record(const ModelRecordReport& m, Words words) {
 
 // The maxima whose items the map places: one column per value of an item.
 bool MeshReader::data_record(const BlockReport& b, const RecordEntry& r, std::size_t index, Words words) {
+  if (interrupted()) return false;
   if (!codes_ || !b.maxima || index > 0) return true;
   MaximaTable t;
   if (!take_maxima_record(info_, b, r, words, t)) return true;
@@ -71,7 +69,9 @@ bool MeshReader::data_record(const BlockReport& b, const RecordEntry& r, std::si
   const std::vector<std::string> names = maxima_value_names(t);
   const std::size_t per_item = names.size();
   for (std::size_t v = 0; v < per_item; ++v) {
-    if (names[v].starts_with("zero")) continue;  // a filler the converter wrote, no value of the item
+    // A filler (component 0) that the converter wrote is no value of the item.
+    const std::size_t c = t.pairs ? v / 2 : v;
+    if (c < t.component_numbers.size() && t.component_numbers[c] == 0) continue;
     PlacedMaxima p;
     p.block = b.number;
     p.code = b.nc[0];

@@ -4,6 +4,7 @@
 // names of their columns.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,7 +44,9 @@ struct PlacedMaxima {
 
 class MeshReader final : public FileHandler {
  public:
-  explicit MeshReader(const CodeMap* codes) : codes_(codes) {}
+  // `interrupted`, set by a signal handler, stops the reading.
+  MeshReader(const CodeMap* codes, const volatile std::sig_atomic_t* interrupted)
+      : codes_(codes), interrupted_(interrupted) {}
 
   bool identity(const FileInfo& info) override {
     info_ = info;
@@ -51,7 +54,9 @@ class MeshReader final : public FileHandler {
   }
   bool model_begin(const FileInfo& info, std::string_view) override;
   bool model_record(const ModelRecordReport& m, Words words) override;
+  bool block_begin(const BlockReport&) override { return !interrupted(); }
   bool data_record(const BlockReport& b, const RecordEntry& r, std::size_t index, Words words) override;
+  bool interrupted() const { return interrupted_ && *interrupted_; }
 
   const FileInfo& info() const { return info_; }
   MeshModel& model() { return model_; }
@@ -59,6 +64,7 @@ class MeshReader final : public FileHandler {
 
  private:
   const CodeMap* codes_;
+  const volatile std::sig_atomic_t* interrupted_;
   FileInfo info_;
   MeshModel model_;
   std::vector<PlacedMaxima> maxima_;

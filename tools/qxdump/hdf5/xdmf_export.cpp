@@ -35,11 +35,6 @@ std::string xml_text(std::string_view s) {
   return out;
 }
 
-std::string base_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The mesh as XDMF wants it: nodes by their place in the file, elements as
 // cells that name those places.
 struct Mesh {
@@ -60,8 +55,10 @@ void build_mesh(const MeshModel& m, Mesh& mesh) {
   }
   for (const MeshModel::Elements& e : m.elements) {
     std::vector<std::size_t> columns;  // of the nodes
-    for (std::size_t c = 0; c < element_row_words; ++c)
-      if (qx::format::column_name(e.kind->columns[c]).starts_with("node")) columns.push_back(c);
+    for (std::size_t c = 0; c < element_row_words; ++c) {
+      using qx::format::Column;
+      if (e.kind->columns[c] != Column::element && e.kind->columns[c] != Column::unused) columns.push_back(c);
+    }
     mesh.kinds.emplace_back(e.kind->name());
     mesh.kind_dims.push_back(columns.size() == 4 ? 2 : 1);
     const auto tag = static_cast<std::int32_t>(mesh.kinds.size());
@@ -208,25 +205,6 @@ bool write_text(const std::string& path, const std::string& text, std::string& w
   return true;
 }
 
-// Reads the file, stopping when asked to.
-class StoppableMesh final : public FileHandler {
- public:
-  StoppableMesh(MeshReader& r, const Hdf5Options& o) : r_(r), o_(o) {}
-  bool identity(const FileInfo& i) override { return r_.identity(i); }
-  bool model_begin(const FileInfo& i, std::string_view how) override { return r_.model_begin(i, how); }
-  bool model_record(const ModelRecordReport& m, Words w) override { return going() && r_.model_record(m, w); }
-  bool block_begin(const BlockReport&) override { return going(); }
-  bool data_record(const BlockReport& b, const RecordEntry& e, std::size_t i, Words w) override {
-    return going() && r_.data_record(b, e, i, w);
-  }
-  bool interrupted() const { return o_.interrupted && *o_.interrupted; }
-
- private:
-  bool going() const { return !interrupted(); }
-  MeshReader& r_;
-  const Hdf5Options& o_;
-};
-
 }  // namespace
 
 int export_xdmf(const std::string& path, const std::string& out_path, const Hdf5Options& options, qx::TextSink& err) {
@@ -242,12 +220,11 @@ int export_xdmf(const std::string& path, const std::string& out_path, const Hdf5
   if (xmf.create() != 0) return 1;
   if (h5.create() != 0) return fail(xmf.name(), "its arrays' file cannot be created");
 
-  MeshReader reader(options.codes);
-  StoppableMesh stoppable(reader, options);
+  MeshReader reader(options.codes, options.interrupted);
   std::string problem;
-  const ReadStatus status = read_file(path, stoppable, problem);
+  const ReadStatus status = read_file(path, reader, problem);
   if (status == ReadStatus::bad_input) return fail(source, problem);
-  if (status == ReadStatus::stopped || stoppable.interrupted()) return fail(source, "interrupted");
+  if (status == ReadStatus::stopped || reader.interrupted()) return fail(source, "interrupted");
   MeshModel& model = reader.model();
   if (!model.has_model || model.number.empty())
     return fail(source, "holds no model section with nodes: --xdmf describes the model of a converted file "

@@ -16,8 +16,6 @@ namespace qxdump {
 
 namespace {
 
-std::uint64_t positive(std::int32_t n) { return n > 0 ? static_cast<std::uint64_t>(n) : 0; }
-
 // FNV-1a over 4-byte words, to know a model section met before.
 struct WordHash {
   std::uint64_t h = 14695981039346656037ull;
@@ -32,11 +30,6 @@ struct WordHash {
     for (std::uint32_t w : words) add(std::uint64_t{w});
   }
 };
-
-std::string base_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 void texts(JsonText& j, std::string_view name, const std::vector<std::string>& list) {
   if (list.empty()) return;
@@ -158,7 +151,7 @@ bool ReportBuilder::model_record(const ModelRecordReport& m, Words words) {
     for (char c : m.title) md.hash.add(static_cast<std::uint64_t>(static_cast<unsigned char>(c)));
     return true;
   }
-  if (!m.fits || words.size() * 4 != m.record.length) {
+  if (!m.whole(words)) {
     md.notes.push_back("the " + m.name + " record does not have the length its counts give: not drawn");
     return true;
   }
@@ -166,13 +159,12 @@ bool ReportBuilder::model_record(const ModelRecordReport& m, Words words) {
     case ModelPart::bound: {
       md.has_bound = true;
       md.bound = m.bound;
-      std::size_t at = boundary_head_words, list = 0;
-      for (const BoundarySide& side : boundary_sides) {
-        const std::uint64_t n = positive(m.bound[3 + static_cast<std::size_t>(side.count_slot)]);
-        for (int l = 0; l < side.lists; ++l, at += n)
-          md.lists[list++].assign(words.begin() + static_cast<std::ptrdiff_t>(at),
-                                  words.begin() + static_cast<std::ptrdiff_t>(at + n));
-      }
+      std::size_t list = 0;
+      for (const BoundarySide& side : boundary_sides)
+        for (int l = 0; l < side.lists; ++l) {
+          const Words nodes = m.boundary_list(words, side, l);
+          md.lists[list++].assign(nodes.begin(), nodes.end());
+        }
       break;
     }
     case ModelPart::nodes: {
@@ -309,8 +301,7 @@ void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   const CurveEnvelope e = reduce_curve(words, options_.buckets);
   // An abscissa list of the code map that does not fit the first curve is
   // not used: the values are then drawn against their index.
-  if (k.mapped && k.values_taken == 0 && k.mapped->form == AbscissaRule::Form::list &&
-      k.mapped->list.size() != words.size()) {
+  if (k.mapped && k.values_taken == 0 && !abscissa_values(k.meaning, words.size())) {
     k.notes.push_back("the code map's abscissa (line " + std::to_string(k.meaning.abscissa->line) + ") lists " +
                       std::to_string(k.mapped->list.size()) + " values for " + std::to_string(words.size()) +
                       ": values drawn against their index");
@@ -344,10 +335,7 @@ void ReportBuilder::take_curve(const BlockReport& b, Words words) {
   if (!e.whole) j.member("k", arrays_.uints(e.index));
   if (on_record) {
     std::vector<float> x(e.index.size());
-    for (std::size_t i = 0; i < x.size(); ++i)
-      x[i] = on_mapped ? static_cast<float>(abscissa_of(e.index[i]))
-             : e.index[i] < axis.size() ? real4_at(axis, e.index[i])
-                                        : std::nanf("");
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(abscissa_of(e.index[i]));
     j.member("x", arrays_.floats(x));
   }
   if (e.has_peak) {
