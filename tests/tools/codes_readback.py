@@ -316,7 +316,7 @@ def main():
         # An abscissa list of another length than the values of the block
         # gives no abscissa_values: the block keeps its index.
         path = os.path.join(tmp, names[0])
-        spectra = [b['number'] for b in listed(path) if b['kind'] == 'SPEC']
+        spectra = [b['number'] for b in files[names[0]].blocks if b['kind'] == 'SPEC']
         for n in (2, 69):
             odd = os.path.join(tmp, f'list{n}.csv')
             with open(odd, 'w') as f:
